@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "support/codepage.h"
+#include "support/format.h"
+#include "support/guid.h"
+#include "support/text.h"
+#include "support/variant.h"
+
+using namespace kestrane::support;
+
+TEST(Format, Patterns) {
+    struct Case {
+        std::string got, want;
+    };
+    const Case cases[] = {
+        {Format("更新参数配置信息[%0:s]出错", "PARAMDATA"), "更新参数配置信息[PARAMDATA]出错"},
+        {Format("%s=%d", "a", 42), "a=42"},
+        {Format("%1:s-%0:s-%s", "x", "y"), "y-x-y"},  // index moves the next unindexed argument
+        {Format("%0:s %0:s", "again"), "again again"},
+        {Format("%x|%4x|%-4d|%5s|%.3d", 255, 10, 7, "ab", 5), "FF|   A|7   |   ab|005"},
+        {Format("100%%"), "100%"},
+        {Format("%d", -2147483647 - 1), "-2147483648"},
+        {Format("%x", -1), "FFFFFFFF"},
+        {Format("%.2f", 1.005e3), "1005.00"},
+        {Format("%1:d/%0:d", 1, 2), "2/1"},
+        {Format("%.2s", "abcdef"), "ab"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+    EXPECT_EQ(Format("%p", reinterpret_cast<const void*>(0x1A)).size(), sizeof(void*) * 2);
+    EXPECT_EQ(Format("%p", reinterpret_cast<const void*>(0x1A)).substr(sizeof(void*) * 2 - 2), "1A");
+}
+
+TEST(Format, BadDirectivesThrow) {
+    EXPECT_THROW(Format("%d", "text"), EConvertError);
+    EXPECT_THROW(Format("%s", 3), EConvertError);
+    EXPECT_THROW(Format("%s %s", "one"), EConvertError);
+    EXPECT_THROW(Format("%q", 1), EConvertError);
+    EXPECT_THROW(Format("abc %"), EConvertError);
+    EXPECT_THROW(Format("%5:s", "a"), EConvertError);
+}
+
+TEST(Text, TrimAndCase) {
+    EXPECT_EQ(Trim(" \t a b \r\n\x01"), "a b");
+    EXPECT_EQ(TrimLeft("  a "), "a ");
+    EXPECT_EQ(TrimRight("  a \x1f"), "  a");
+    EXPECT_EQ(Trim("\x80 x"), "\x80 x");  // bytes above 0x7F are not blanks
+    EXPECT_TRUE(SameText("Kestrane.EXE", "kestrane.exe"));
+    EXPECT_FALSE(SameText("资产", "资"));
+    EXPECT_LT(CompareText("abc", "ABD"), 0);
+    EXPECT_GT(CompareText("abcd", "ABC"), 0);
+    EXPECT_EQ(UpperCase("g_id资"), "G_ID资");
+    EXPECT_EQ(FindText("call %Path% now", "%PATH%"), 5u);
+    EXPECT_EQ(FindText("abc", "abcd"), std::string::npos);
+    EXPECT_TRUE(EndsText(".BAT", "run.bat"));
+    EXPECT_TRUE(StartsText("microsoft.jet", "Microsoft.Jet.OLEDB.4.0"));
+    EXPECT_EQ(ReplaceText("a %path% b %PATH%", "%Path%", "/opt"), "a /opt b /opt");
+    EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
+}
+
+TEST(Text, LineLists) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitLines(""), V{});
+    EXPECT_EQ(SplitLines("a\r\n"), V{"a"});
+    EXPECT_EQ(SplitLines("a\r\n\r\nb"), (V{"a", "", "b"}));
+    EXPECT_EQ(SplitLines("a\nb\rc"), (V{"a", "b", "c"}));
+    EXPECT_EQ(SplitLines("\r\n"), V{""});
+    EXPECT_EQ(JoinLines({"a", "b"}), "a\r\nb\r\n");
+    EXPECT_EQ(Split("a,,b", ','), (V{"a", "", "b"}));
+    EXPECT_EQ(Split("", ','), V{""});
+}
+
+TEST(Text, Integers) {
+    EXPECT_EQ(TryStrToInt("  42"), 42);
+    EXPECT_EQ(TryStrToInt("-7"), -7);
+    EXPECT_EQ(TryStrToInt("$ff"), 255);
+    EXPECT_EQ(TryStrToInt("0x10"), 16);
+    EXPECT_FALSE(TryStrToInt("42 "));
+    EXPECT_FALSE(TryStrToInt(""));
+    EXPECT_FALSE(TryStrToInt("12a"));
+    EXPECT_FALSE(TryStrToInt("2147483648"));
+    EXPECT_EQ(TryStrToInt("-2147483648"), -2147483647 - 1);
+    EXPECT_FALSE(TryStrToInt64("99999999999999999999"));
+    EXPECT_EQ(StrToIntDef("x", 0), 0);
+}
+
+TEST(CodePage, RoundTrips) {
+    const std::string utf8 = "资产购买登记单";
+    const std::string gbk = Utf8ToCp936(utf8);
+    EXPECT_EQ(gbk.size(), 14u);
+    EXPECT_EQ(static_cast<unsigned char>(gbk[0]), 0xD7);  // 资 = D7 CA
+    EXPECT_EQ(static_cast<unsigned char>(gbk[1]), 0xCA);
+    EXPECT_EQ(Cp936ToUtf8(gbk), utf8);
+    EXPECT_EQ(Utf8ToCp936("a\xF0\x9F\x98\x80" "b"), "a?b");  // not in the code page
+    EXPECT_THROW(Cp936ToUtf8("\xD7"), ECodePageError);         // truncated double byte
+    EXPECT_THROW(Utf8ToCp936("\xC3"), ECodePageError);
+
+    EXPECT_EQ(Utf8ToUtf16("品牌_NKY"), u"品牌_NKY");
+    EXPECT_EQ(Utf16Length("品牌_NKY"), 6u);
+    EXPECT_EQ(Utf16Length("\xF0\x9F\x98\x80"), 2u);
+    EXPECT_EQ(Utf16ToUtf8(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+    EXPECT_THROW(Utf16ToUtf8(u"\xD83D"), ECodePageError);
+    EXPECT_THROW(Utf8ToUtf16("\xED\xA0\x80"), ECodePageError);  // encoded surrogate
+    EXPECT_THROW(Utf8ToUtf16("\xC0\xAF"), ECodePageError);      // overlong
+    EXPECT_TRUE(IsAscii("plain"));
+    EXPECT_FALSE(IsAscii("资"));
+}
+
+TEST(Guid, Forms) {
+    const std::string text = "{6AC38416-F835-4A6A-87F1-549EB036D318}";
+    const TGuid g = StringToGuid(text);
+    EXPECT_EQ(g.D1, 0x6AC38416u);
+    EXPECT_EQ(GuidToString(g), text);
+    EXPECT_EQ(GuidToString(StringToGuid("{6ac38416-f835-4a6a-87f1-549eb036d318}")), text);
+    const GuidBytes b = GuidToBytes(g);
+    const GuidBytes want = {0x16, 0x84, 0xC3, 0x6A, 0x35, 0xF8, 0x6A, 0x4A,
+                            0x87, 0xF1, 0x54, 0x9E, 0xB0, 0x36, 0xD3, 0x18};
+    EXPECT_EQ(b, want);
+    EXPECT_EQ(GuidFromBytes(b), g);
+    EXPECT_EQ(GuidToHex(g), "1684C36A35F86A4A87F1549EB036D318");
+    EXPECT_EQ(HexToGuid("1684c36a35f86a4a87f1549eb036d318"), g);
+    EXPECT_FALSE(HexToGuid("1684c36a35f86a4a87f1549eb036d3"));
+    for (const char* bad : {"", "6AC38416-F835-4A6A-87F1-549EB036D318", "{6AC38416-F835-4A6A-87F1-549EB036D31G}",
+                            "{6AC38416+F835-4A6A-87F1-549EB036D318}"})
+        EXPECT_FALSE(TryStringToGuid(bad)) << bad;
+    EXPECT_THROW(StringToGuid("x"), EConvertError);
+    EXPECT_EQ(GuidToString(TGuid{}), "{00000000-0000-0000-0000-000000000000}");
+    EXPECT_NE(NewGuid(), NewGuid());
+    EXPECT_EQ(GuidToString(NewGuid())[15], '4');
+}
+
+TEST(Variant, Conversions) {
+    EXPECT_TRUE(Variant().IsEmpty());
+    EXPECT_TRUE(Variant::Null().IsNull());
+    EXPECT_EQ(Variant::Null().AsString(), "");
+    EXPECT_EQ(Variant(std::int64_t{-5}).AsString(), "-5");
+    EXPECT_EQ(Variant(" 12").AsInteger(), 12);
+    EXPECT_EQ(Variant(true).AsString(), "True");
+    EXPECT_TRUE(Variant("true").AsBoolean());
+    EXPECT_EQ(Variant(0.1).AsString(), "0.1");
+    EXPECT_DOUBLE_EQ(Variant::FromDecimal("12.345").AsDouble(), 12.345);
+    EXPECT_EQ(Variant::FromDecimal("12.345").AsString(), "12.345");
+    EXPECT_THROW(Variant("abc").AsInteger(), EConvertError);
+    EXPECT_THROW(Variant(Bytes{1, 2}).AsDouble(), EConvertError);
+    EXPECT_THROW(Variant(1).AsBytes(), EConvertError);
+    EXPECT_EQ(Variant(Bytes{1, 2}).AsBytes().size(), 2u);
+    EXPECT_THROW(Variant(std::int64_t{1} << 40).AsInteger(), EConvertError);
+}
+
+TEST(Variant, DateTimes) {
+    EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 30, 0, 0, 0), 0.0);
+    EXPECT_DOUBLE_EQ(EncodeDateTime(2026, 12, 10, 12, 0, 0), 46366.5);
+    EXPECT_EQ(DateTimeToText(46366.5), "2026-12-10 12:00:00");
+    EXPECT_EQ(DateTimeToText(46366.0), "2026-12-10");
+    double d = 0;
+    ASSERT_TRUE(TryTextToDateTime("2026-12-10 09:13:04", d));
+    EXPECT_EQ(DateTimeToText(d), "2026-12-10 09:13:04");
+    EXPECT_FALSE(TryTextToDateTime("2026-13-01", d));
+    EXPECT_FALSE(TryTextToDateTime("yesterday", d));
+    EXPECT_EQ(Variant::FromDateTime(46366.5).AsString(), "2026-12-10 12:00:00");
+}
