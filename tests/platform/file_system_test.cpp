@@ -1,0 +1,122 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace kestrane::platform;
+
+namespace {
+
+class FileSystemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kestrane-fs-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern + "/";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::string dir_;
+};
+
+TEST(FilePaths, Pieces) {
+    struct Case {
+        std::string path, name, folder, ext;
+    };
+    const Case cases[] = {
+        {"/opt/app/Setup.BAT", "Setup.BAT", "/opt/app/", ".BAT"},
+        {"plain", "plain", "", ""},
+        {"/opt/app/", "", "/opt/app/", ""},
+        {"/opt/a.b/noext", "noext", "/opt/a.b/", ""},
+        {"/x/archive.tar.gz", "archive.tar.gz", "/x/", ".gz"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ExtractFileName(c.path), c.name) << c.path;
+        EXPECT_EQ(ExtractFilePath(c.path), c.folder) << c.path;
+        EXPECT_EQ(ExtractFileExt(c.path), c.ext) << c.path;
+    }
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter(""), "/");
+    EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
+    EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+}
+
+TEST_F(FileSystemTest, ForceDirectoriesCreatesEveryMissingParent) {
+    const std::string deep = dir_ + "a/b/c/";
+    ForceDirectories(deep);
+    EXPECT_TRUE(DirectoryExists(deep));
+    ForceDirectories(deep);  // existing: no failure
+    EXPECT_FALSE(FileExists(deep));
+}
+
+TEST_F(FileSystemTest, ForceDirectoriesFailures) {
+    try {
+        ForceDirectories("");
+        FAIL() << "empty path accepted";
+    } catch (const EFileSystemError& e) {
+        EXPECT_STREQ(e.what(), "Unable to create directory");
+    }
+    std::ofstream(dir_ + "blocker") << "x";
+    try {
+        ForceDirectories(dir_ + "blocker/sub/deeper");
+        FAIL() << "folder created below a file";
+    } catch (const EFileSystemError& e) {
+        EXPECT_NE(std::string(e.what()).find("blocker/sub"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(FileSystemTest, WriteFileReplacingLeavesOnlyTheTarget) {
+    const std::string target = dir_ + "data.bin";
+    std::ofstream(target) << "old content that is longer";
+    const std::vector<std::uint8_t> bytes{0, 1, 2, 0xFF};
+    WriteFileReplacing(target, bytes);
+    EXPECT_EQ(ReadFileBytes(target), bytes);
+    EXPECT_EQ(GetFileAttributes(target)->mode, DefaultFileMode());
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++entries;
+    EXPECT_EQ(entries, 1u);
+}
+
+TEST_F(FileSystemTest, WriteFileReplacingKeepsGivenModeAndReplacesReadOnlyFile) {
+    const std::string target = dir_ + "ro.txt";
+    std::ofstream(target) << "old";
+    SetReadOnly(target, true);
+    const auto before = GetFileAttributes(target);
+    ASSERT_TRUE(before && before->ReadOnly());
+    WriteFileReplacing(target, std::string_view("new"), before->mode);
+    EXPECT_EQ(Slurp(target), "new");
+    EXPECT_EQ(GetFileAttributes(target), before);
+}
+
+TEST_F(FileSystemTest, WriteFileReplacingIntoMissingFolderFails) {
+    EXPECT_THROW(WriteFileReplacing(dir_ + "missing/x.txt", std::string_view("x")), EFileSystemError);
+    EXPECT_FALSE(DirectoryExists(dir_ + "missing"));
+}
+
+TEST_F(FileSystemTest, ReadFileBytesOfMissingFileFails) {
+    EXPECT_THROW(ReadFileBytes(dir_ + "absent"), EFileSystemError);
+    EXPECT_EQ(GetFileAttributes(dir_ + "absent"), std::nullopt);
+    EXPECT_THROW(SetReadOnly(dir_ + "absent", true), EFileSystemError);
+}
+
+TEST_F(FileSystemTest, AttributesRoundTrip) {
+    const std::string file = dir_ + "f";
+    std::ofstream(file) << "x";
+    SetFileAttributes(file, FileAttributes{0640});
+    EXPECT_EQ(GetFileAttributes(file)->mode, 0640u);
+    SetReadOnly(file, true);
+    EXPECT_EQ(GetFileAttributes(file)->mode, 0440u);
+    EXPECT_TRUE(GetFileAttributes(file)->ReadOnly());
+    SetReadOnly(file, false);
+    EXPECT_EQ(GetFileAttributes(file)->mode, 0640u);
+}
+
+}  // namespace
