@@ -1,0 +1,41 @@
+// The component stream: "TPF0" and one object record, children nested, written and read generically
+// from the class descriptions of the registered patch classes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string_view>
+
+#include "patch/res_base.h"
+#include "support/variant.h"
+
+namespace kestrane::patch {
+
+// A stream that cannot be read; the message is the user-facing text ("Invalid stream format",
+// "Invalid property value", "Property %s does not exist", "Class %s not found", "Stream read error",
+// "Error").
+class EStreamError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The signature and the root's record, its children recursively.
+support::Bytes WriteObjectStream(const TResBase& root);
+
+// Reads a stream into an existing root: properties present are assigned, absent ones keep their
+// values, child records create new objects owned by their parent. Throws EStreamError; what was read
+// before a failure stays.
+void ReadObjectStream(std::span<const std::uint8_t> bytes, TResBase& root);
+
+// Reads a stream whose root is created from its class name through the registry.
+std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes);
+
+// Fill and empty the registry of the eighteen classes that child records may name.
+void RegisterStreamClasses();
+void UnregisterStreamClasses();
+// The registered class of that name (letter case ignored), or nullptr.
+const TClassInfo* FindStreamClass(std::string_view name);
+
+}  // namespace kestrane::patch
