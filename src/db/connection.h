@@ -80,6 +80,10 @@ inline constexpr const char* kTablesSchemaFields[] = {"TABLE_CATALOG", "TABLE_SC
 
 // Name, type code and defined size of one field of a record set.
 struct FieldInfo {
+    FieldInfo() = default;
+    FieldInfo(std::string name, int type, std::int64_t definedSize = 0, int precision = 0, int scale = 0)
+        : Name(std::move(name)), Type(type), DefinedSize(definedSize), Precision(precision), Scale(scale) {}
+
     std::string Name;
     int Type = adEmpty;
     std::int64_t DefinedSize = 0;
@@ -114,6 +118,9 @@ public:
 
 // A positional input parameter: empty name, direction input, size -1.
 struct Parameter {
+    Parameter() = default;
+    Parameter(int type, Variant value, std::int64_t size = -1) : Type(type), Value(std::move(value)), Size(size) {}
+
     int Type = adEmpty;
     Variant Value;
     std::int64_t Size = -1;
@@ -237,8 +244,11 @@ private:
     std::unique_ptr<Recordset> rows_;
 };
 
+// An ordinary file keeps SQLite's safe defaults; a scratch file (the transfer file of a patch) is
+// marked so that every later connection writes it without syncing and with its journal in memory.
+enum class JetFileKind { Ordinary, Scratch };
 // Creates an empty Jet-kind database file (an SQLite 3 file on this platform) from a Jet connection
-// string; raises EDatabaseError when the file cannot be made.
-void CreateJetDatabase(const std::string& connectionString);
+// string; raises EDatabaseError when the file exists already or cannot be made.
+void CreateJetDatabase(const std::string& connectionString, JetFileKind kind = JetFileKind::Ordinary);
 
 }  // namespace kestrane::db

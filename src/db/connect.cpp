@@ -1,0 +1,63 @@
+#include "db/connect.h"
+
+#include <filesystem>
+
+#include "db/connection.h"
+#include "db/oracle_net.h"
+#include "db/texts.h"
+#include "support/format.h"
+
+namespace kestrane::db {
+
+using support::Format;
+
+std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName) {
+    switch (dbInfo.DBType) {
+        case support::dbtMsSql: {
+            std::string s = dbInfo.Integrated ? Format(kFmtMsSqlIntegrated, dbInfo.Server)
+                                              : Format(kFmtMsSqlLogin, dbInfo.Server, dbInfo.User, dbInfo.Password);
+            if (!dbName.empty()) s += Format(kFmtInitialCatalog, dbName);
+            return s;
+        }
+        case support::dbtOracle: {
+            const std::string alias = OracleAlias(dbInfo.Server, dbInfo.SID, dbInfo.Port);
+            return Format(kFmtOracle, alias, dbName.empty() ? dbInfo.User : dbName, dbInfo.Password);
+        }
+        case support::dbAccess: break;
+    }
+    std::string file = dbName;
+    if (!dbInfo.Server.empty()) {
+        std::filesystem::path p = std::filesystem::path(dbInfo.Server);
+        if (!dbName.empty()) {
+            std::filesystem::path name(dbName);
+            if (!name.has_extension()) name += ".mdb";
+            p /= name;
+        }
+        file = p.string();
+    }
+    return Format(kFmtJet, file) + kTxtJetTail;
+}
+
+bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText) {
+    errorText.clear();
+    try {
+        Connection c(BuildConnectionString(dbInfo, ""));
+        c.Open();
+        if (!c.IsOpen()) return false;
+        c.Close();
+        return true;
+    } catch (const std::exception& e) {
+        errorText = e.what();
+        return false;
+    } catch (...) {
+        errorText = "Unknown error";
+        return false;
+    }
+}
+
+std::string OracleAlias(const std::string& host, const std::string& sid, std::int32_t port) {
+    RegisterTnsAlias(host, sid, port);
+    return Format(kFmtOracleAlias, sid, host);
+}
+
+}  // namespace kestrane::db

@@ -1,0 +1,18 @@
+// Naming and reaching a database: connection strings of the three kinds and the connection test.
+#pragma once
+
+#include <string>
+
+#include "support/kv_types.h"
+
+namespace kestrane::db {
+
+// For an Oracle server the net service alias is registered first. An embedded server (dbAccess with a
+// non-empty Server folder) joins the folder and the name, adding ".mdb" to a name without extension.
+std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName);
+// Opens and closes a connection to the server without naming a database; never raises.
+bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText);
+// Registers the alias of an Oracle server in the live Oracle homes and returns it ("orcl_db1").
+std::string OracleAlias(const std::string& host, const std::string& sid, std::int32_t port);
+
+}  // namespace kestrane::db

@@ -1,0 +1,81 @@
+// Temporary folders and small SQLite fixtures for the database tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/recording_driver.h"
+
+namespace kestrane::db::testing {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "kestrane-db-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
+        path_ = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string JetString(const std::string& file) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0;data source=" + file + ";Persist Security Info=False";
+}
+
+// A new Jet-kind file with the given statements run in it.
+inline std::string MakeJetFile(const std::string& file, const std::vector<std::string>& statements) {
+    CreateJetDatabase(JetString(file));
+    Connection c(JetString(file));
+    c.Open();
+    for (const auto& s : statements) c.Execute(s);
+    return JetString(file);
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// All rows of a query, each row's values as text joined by "|", nulls as "<null>".
+inline std::vector<std::string> Rows(Connection& c, const std::string& sql) {
+    std::vector<std::string> out;
+    auto rs = c.Execute(sql);
+    for (; rs && !rs->Eof(); rs->MoveNext()) {
+        std::string row;
+        for (int i = 0; i < rs->FieldCount(); ++i) {
+            if (i) row += "|";
+            row += rs->Value(i).IsNull() ? "<null>" : rs->Value(i).AsString();
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+// Recording drivers in place of the SQL Server and Oracle clients for one test.
+struct RecordingServers {
+    std::shared_ptr<RecordingDatabase> db = std::make_shared<RecordingDatabase>();
+    ScopedDriverOverride mssql{"SQLOLEDB", RecordingDriverFactory(db)};
+    ScopedDriverOverride oracle{"OraOLEDB", RecordingDriverFactory(db)};
+};
+
+}  // namespace kestrane::db::testing
