@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "patch/progress.h"
 #include "patch/res_base.h"
+#include "patch/upgrade_log.h"
 #include "support/variant.h"
 
 namespace kestrane::patch {
@@ -32,6 +34,13 @@ class TResItem : public TResBase {
     bool Waiting = false;
     std::int32_t DelayTime = 0;  // milliseconds
     support::Bytes MemStream;    // the file's content; streamed as "FILEDATA"
+
+    // Takes content and name of an existing file; ".bat" (any case) gives otExecute, else otCopy.
+    // A missing file changes nothing.
+    void LoadFromFile(const std::string& path);
+    // Writes (and starts) the file under installDir. A target folder that cannot be created throws;
+    // every later failure gives False with its message in errorText.
+    bool InstallItem(const std::string& installDir, std::string& errorText);
 };
 
 class TResCollection : public TResBase {
@@ -52,6 +61,19 @@ class TResCollection : public TResBase {
     TResItem& Item(std::size_t i) const;
     // Clears Description and destroys all items.
     void ClearItems();
+
+    // Replaces a same-named item (letter case ignored) by a new last item loaded from the file.
+    TResItem& AddFile(const std::string& path);
+    TResItem* FindByName(std::string_view name) const;
+    TResItem* FindByOptType(TKVOperateType type) const;
+    void MoveItem(std::size_t from, std::size_t to);
+    // True when every item is otProgram or otVersion (also when there is none).
+    bool HasNoUserFiles() const;
+    // Installs every item but otVersion in list order: success lines go to `log`, failure lines to
+    // `log` and `errors`, each followed by a progress report. False when an item failed; a target
+    // folder that cannot be created ends the run with that exception.
+    bool InstallAll(const std::string& installDir, const TLogEvent& log, const TLogEvent& errors);
+    bool InstallAll(const std::string& installDir, std::vector<std::string>& log, std::vector<std::string>& errors);
 
     std::size_t ChildCount() const override { return items_.size(); }
     const TResBase& Child(std::size_t i) const override { return Item(i); }
