@@ -50,7 +50,6 @@ std::string ReadText(const Recordset& rs, const char* name) { return rs.Value(st
 std::string ReadNullable(const Recordset& rs, const char* ifNull) {
     const Variant& v = rs.Value(std::string_view("IS_NULLABLE"));
     if (v.IsNullOrEmpty()) return ifNull;
-    if (v.Type() == support::VarType::Boolean) return v.AsBoolean() ? "true" : "false";
     return v.AsString();
 }
 
