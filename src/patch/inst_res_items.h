@@ -123,6 +123,12 @@ class TInstBillResItem : public TInstResItem {
     TInstBillResItem();
     static const TClassInfo& StaticClassInfo();
     const TClassInfo& ClassInfo() const override;
+
+    // The bill formats, their child and model formats; " and BillType in (...) " of the numbering
+    // rules; the option rows " and StdCode in ('GD_BillCfgMsg<tag>',...) ". Empty without nodes.
+    std::string BuildFilter() const override;
+    std::string BillTypeFilter() const;
+    std::string BillOptionFilter() const;
 };
 
 class TInstQueryResItem : public TInstResItem {
@@ -144,6 +150,10 @@ class TInstBaseDataResItem : public TInstResItem {
     TInstBaseDataResItem();
     static const TClassInfo& StaticClassInfo();
     const TClassInfo& ClassInfo() const override;
+
+    // " and CategoryID in (...) " and " and TableID in (...) " over the tags; empty without nodes.
+    std::string BuildFilter() const override;
+    std::string CodeSetFilter() const;
 };
 
 class TInstDeskFlowResItem : public TInstResItem {
@@ -183,6 +193,10 @@ class TInstReCstResItem : public TInstScriptBaseResItem {
     TInstReCstResItem();
     static const TClassInfo& StaticClassInfo();
     const TClassInfo& ClassInfo() const override;
+
+    // The element rows of the patch: " and SvcID <> -268304361 " and the first node's condition
+    // written for `kind` (Text for SQLType, Text2 for SQLType2), if any.
+    std::string ReCstFilter(support::TKVDataBaseType kind) const;
 };
 
 class TInstScriptResItem : public TInstScriptBaseResItem {
