@@ -60,7 +60,8 @@ void Inflate(const ByteSource& source, const ZipEntry& entry, ResourceBytes& out
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(entry.compressedSize, 1u << 16)));
     std::uint64_t offset = entry.dataOffset;
     std::uint64_t left = entry.compressedSize;
-    zs.next_out = out.data();
+    std::uint8_t none = 0;  // zlib refuses a null output pointer, even for an empty entry
+    zs.next_out = out.empty() ? &none : out.data();
     zs.avail_out = static_cast<uInt>(out.size());
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
@@ -147,7 +148,7 @@ std::optional<ZipArchive> ZipArchive::Find(const ByteSource& source, std::string
     // Entries must not share bytes: each record ends where the next begins at the latest.
     std::vector<std::size_t> order(archive.entries_.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return archive.entries_[a].localOffset < archive.entries_[b].localOffset;
     });
     archive.start_ = centralStart;
