@@ -1,0 +1,482 @@
+#include "patch/component_stream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "patch/inst_res_items.h"
+#include "patch/param_info.h"
+#include "patch/res_items.h"
+#include "patch/texts.h"
+#include "support/codepage.h"
+#include "support/format.h"
+#include "support/text.h"
+
+namespace kestrane::patch {
+namespace {
+
+constexpr std::uint8_t kSignature[4] = {'T', 'P', 'F', '0'};
+constexpr std::string_view kFileData = "FILEDATA";
+
+enum Tag : std::uint8_t {
+    vaNull = 0,
+    vaInt8 = 2,
+    vaInt16 = 3,
+    vaInt32 = 4,
+    vaString = 6,
+    vaIdent = 7,
+    vaFalse = 8,
+    vaTrue = 9,
+    vaLString = 0x0C,
+    vaWString = 0x12,
+    vaUTF8String = 0x14,
+};
+
+// The patch model nests three levels; anything much deeper is not a stream of this system and would
+// only exhaust the stack.
+constexpr int kMaxDepth = 32;
+
+// zlib counts in uInt; larger buffers go through in pieces of this size.
+constexpr std::size_t kZChunk = 1u << 30;
+
+std::vector<const TClassInfo*>& Registry() {
+    static std::vector<const TClassInfo*> classes;
+    return classes;
+}
+
+// Names from a stream are meant to be ASCII; anything else is shown as '?' so that messages stay text.
+std::string Printable(std::string_view name) {
+    std::string r(name);
+    for (auto& c : r)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80) c = '?';
+    return r;
+}
+
+[[noreturn]] void Fail(const char* message) {
+    throw EStreamError(message);
+}
+
+// ---- writing ----
+
+class Writer {
+  public:
+    explicit Writer(support::Bytes& out) : out_(out) {}
+
+    void Object(const TResBase& object) {
+        const TClassInfo& info = object.ClassInfo();
+        ShortString(info.Name());
+        ShortString(object.ObjectName());
+        for (const PropInfo& p : info.Properties()) Property(object, p);
+        if (info.HasFileData()) FileData(info.FileData().get(object));
+        Byte(vaNull);
+        for (std::size_t i = 0; i < object.ChildCount(); ++i) Object(object.Child(i));
+        Byte(vaNull);
+    }
+
+  private:
+    void Byte(std::uint8_t b) { out_.push_back(b); }
+    void Raw(const void* data, std::size_t n) {
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        out_.insert(out_.end(), p, p + n);
+    }
+    void U16(std::uint16_t v) {
+        Byte(static_cast<std::uint8_t>(v));
+        Byte(static_cast<std::uint8_t>(v >> 8));
+    }
+    void U32(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) Byte(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
+    void ShortString(std::string_view s) {
+        if (s.size() > 255) throw EStreamError(texts::kStreamWriteError);
+        Byte(static_cast<std::uint8_t>(s.size()));
+        Raw(s.data(), s.size());
+    }
+
+    void Property(const TResBase& object, const PropInfo& p) {
+        if (!p.stored) return;
+        if (p.kind == PropKind::Text) {
+            if (!p.getText || !p.setText) return;
+            const std::string& value = p.getText(object);
+            if (value.empty()) return;
+            ShortString(p.name);
+            Text(value);
+            return;
+        }
+        if (!p.getOrdinal || !p.setOrdinal) return;
+        const std::int32_t value = p.getOrdinal(object);
+        if (p.hasDefault && value == p.defaultValue) return;
+        ShortString(p.name);
+        switch (p.kind) {
+            case PropKind::Integer:
+                Integer(value);
+                break;
+            case PropKind::Boolean:
+                Byte(value ? vaTrue : vaFalse);
+                break;
+            case PropKind::Enumeration:
+                if (value < 0 || static_cast<std::size_t>(value) >= p.enumType->names.size())
+                    Fail(texts::kInvalidPropertyValue);
+                Byte(vaIdent);
+                ShortString(p.enumType->names[static_cast<std::size_t>(value)]);
+                break;
+            case PropKind::Text:
+                break;
+        }
+    }
+
+    void Integer(std::int32_t v) {
+        if (v >= -128 && v <= 127) {
+            Byte(vaInt8);
+            Byte(static_cast<std::uint8_t>(v));
+        } else if (v >= -32768 && v <= 32767) {
+            Byte(vaInt16);
+            U16(static_cast<std::uint16_t>(v));
+        } else {
+            Byte(vaInt32);
+            U32(static_cast<std::uint32_t>(v));
+        }
+    }
+
+    // ASCII as a short or long string; else UTF-8 when it is shorter than UTF-16, else UTF-16.
+    void Text(const std::string& s) {
+        if (support::IsAscii(s)) {
+            if (s.size() <= 255) {
+                Byte(vaString);
+                Byte(static_cast<std::uint8_t>(s.size()));
+            } else {
+                if (s.size() > std::numeric_limits<std::uint32_t>::max()) Fail(texts::kStreamWriteError);
+                Byte(vaLString);
+                U32(static_cast<std::uint32_t>(s.size()));
+            }
+            Raw(s.data(), s.size());
+            return;
+        }
+        const std::u16string utf16 = support::Utf8ToUtf16(s);
+        if (s.size() > std::numeric_limits<std::uint32_t>::max()) Fail(texts::kStreamWriteError);
+        if (s.size() < 2 * utf16.size()) {
+            Byte(vaUTF8String);
+            U32(static_cast<std::uint32_t>(s.size()));
+            Raw(s.data(), s.size());
+        } else {
+            Byte(vaWString);
+            U32(static_cast<std::uint32_t>(utf16.size()));
+            for (char16_t c : utf16) U16(static_cast<std::uint16_t>(c));
+        }
+    }
+
+    // The length precedes the data, so the content is compressed in one piece straight into the
+    // output, and the length is filled in afterwards.
+    void FileData(const support::Bytes& content) {
+        ShortString(kFileData);
+        const std::size_t lengthAt = out_.size();
+        const uLong bound = compressBound(static_cast<uLong>(content.size()));
+        out_.resize(lengthAt + 4 + bound);
+        uLongf written = bound;
+        const int rc = compress2(out_.data() + lengthAt + 4, &written, content.data(),
+                                 static_cast<uLong>(content.size()), Z_BEST_COMPRESSION);
+        if (rc != Z_OK) Fail(texts::kZlibError);
+        if (written > static_cast<uLongf>(std::numeric_limits<std::int32_t>::max())) {
+            out_.resize(lengthAt);
+            Fail(texts::kStreamWriteError);
+        }
+        out_.resize(lengthAt + 4 + written);
+        const auto n = static_cast<std::uint32_t>(written);
+        for (int i = 0; i < 4; ++i)
+            out_[lengthAt + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
+    }
+
+    support::Bytes& out_;
+};
+
+// ---- reading ----
+
+class Reader {
+  public:
+    explicit Reader(std::span<const std::uint8_t> in) : in_(in) {}
+
+    void Signature() {
+        if (in_.size() < sizeof kSignature || std::memcmp(in_.data(), kSignature, sizeof kSignature) != 0)
+            Fail(texts::kInvalidStreamFormat);
+        pos_ = sizeof kSignature;
+    }
+
+    // The class name of the root record, the read position left unchanged.
+    std::string PeekRootClass() {
+        const std::size_t saved = pos_;
+        Prefix();
+        std::string name(ShortString());
+        pos_ = saved;
+        return name;
+    }
+
+    void Root(TResBase& root) {
+        Prefix();
+        ShortString();  // the root keeps its own class
+        Body(root, 0);
+    }
+
+  private:
+    std::size_t Left() const { return in_.size() - pos_; }
+    void Need(std::uint64_t n) const {
+        if (n > Left()) Fail(texts::kStreamReadError);
+    }
+    std::uint8_t Byte() {
+        Need(1);
+        return in_[pos_++];
+    }
+    std::uint8_t Peek() const {
+        Need(1);
+        return in_[pos_];
+    }
+    std::span<const std::uint8_t> Take(std::size_t n) {
+        Need(n);
+        auto r = in_.subspan(pos_, n);
+        pos_ += n;
+        return r;
+    }
+    std::uint32_t U32() {
+        const auto b = Take(4);
+        return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+               static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    }
+    std::string_view Chars(std::size_t n) {
+        const auto b = Take(n);
+        return {reinterpret_cast<const char*>(b.data()), b.size()};
+    }
+    std::string_view ShortString() { return Chars(Byte()); }
+
+    // F0..FF before a class name: flags, and with flag 2 a child position, both of no use here.
+    void Prefix() {
+        if ((Peek() & 0xF0) != 0xF0) return;
+        const std::uint8_t flags = Byte() & 0x0F;
+        if (flags & 2) Integer();
+    }
+
+    std::int32_t Integer() {
+        switch (Byte()) {
+            case vaInt8:
+                return static_cast<std::int8_t>(Byte());
+            case vaInt16: {
+                const auto b = Take(2);
+                return static_cast<std::int16_t>(static_cast<std::uint16_t>(b[0] | b[1] << 8));
+            }
+            case vaInt32:
+                return static_cast<std::int32_t>(U32());
+            default:
+                Fail(texts::kInvalidPropertyValue);
+        }
+    }
+
+    std::string Ident() {
+        switch (Byte()) {
+            case vaIdent:
+                return std::string(ShortString());
+            case vaFalse:
+                return "False";
+            case vaTrue:
+                return "True";
+            default:
+                Fail(texts::kInvalidPropertyValue);
+        }
+    }
+
+    std::string Text() {
+        try {
+            switch (Byte()) {
+                case vaString:
+                    return Ansi(ShortString());
+                case vaLString:
+                    return Ansi(Chars(U32()));
+                case vaWString: {
+                    const std::uint32_t units = U32();
+                    const auto b = Take(std::size_t{2} * units);
+                    std::u16string utf16(units, u'\0');
+                    for (std::size_t i = 0; i < units; ++i)
+                        utf16[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
+                    return support::Utf16ToUtf8(utf16);
+                }
+                case vaUTF8String: {
+                    std::string_view s = Chars(U32());
+                    if (!support::IsValidUtf8(s)) Fail(texts::kInvalidPropertyValue);
+                    return std::string(s);
+                }
+                default:
+                    Fail(texts::kInvalidPropertyValue);
+            }
+        } catch (const support::ECodePageError&) {
+            Fail(texts::kInvalidPropertyValue);
+        }
+    }
+
+    static std::string Ansi(std::string_view s) {
+        return support::IsAscii(s) ? std::string(s) : support::Cp936ToUtf8(s);
+    }
+
+    void Value(TResBase& object, const PropInfo& p) {
+        switch (p.kind) {
+            case PropKind::Integer:
+                p.setOrdinal(object, Integer());
+                return;
+            case PropKind::Boolean: {
+                const std::string name = Ident();
+                if (support::SameText(name, "False"))
+                    p.setOrdinal(object, 0);
+                else if (support::SameText(name, "True"))
+                    p.setOrdinal(object, 1);
+                else
+                    Fail(texts::kInvalidPropertyValue);
+                return;
+            }
+            case PropKind::Enumeration: {
+                const std::string name = Ident();
+                const auto& names = p.enumType->names;
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    if (support::SameText(names[i], name)) {
+                        p.setOrdinal(object, static_cast<std::int32_t>(i));
+                        return;
+                    }
+                }
+                Fail(texts::kInvalidPropertyValue);
+            }
+            case PropKind::Text:
+                p.setText(object, Text());
+                return;
+        }
+    }
+
+    void Body(TResBase& object, int depth) {
+        if (depth > kMaxDepth) Fail(texts::kInvalidStreamFormat);
+        object.SetObjectName(Printable(ShortString()));
+        const TClassInfo& info = object.ClassInfo();
+        while (Peek() != vaNull) {
+            const std::string_view name = ShortString();
+            if (const PropInfo* p = info.FindProperty(name); p && (p->setOrdinal || p->setText))
+                Value(object, *p);
+            else if (info.HasFileData() && support::SameText(name, kFileData))
+                FileData(info.FileData().edit(object));
+            else
+                throw EStreamError(support::Format(texts::kPropertyDoesNotExist, Printable(name)));
+        }
+        ++pos_;
+        while (Peek() != vaNull) Child(object, depth + 1);
+        ++pos_;
+    }
+
+    void Child(TResBase& parent, int depth) {
+        Prefix();
+        const std::string_view name = ShortString();
+        const TClassInfo* info = FindStreamClass(name);
+        if (!info || !info->CanCreate())
+            throw EStreamError(support::Format(texts::kClassNotFound, Printable(name)));
+        TResBase& child = parent.Insert(info->Create());
+        Body(child, depth);
+    }
+
+    void FileData(support::Bytes& content) {
+        const auto n = static_cast<std::int32_t>(U32());
+        content.clear();
+        if (n <= 0) return;
+        Inflate(Take(static_cast<std::size_t>(n)), content);
+    }
+
+    // Inflates into `out`, sized from the compressed length and re-estimated from the ratio so far, so
+    // that the content is held about once and not copied at its full size.
+    static void Inflate(std::span<const std::uint8_t> in, support::Bytes& out) {
+        z_stream z{};
+        if (inflateInit(&z) != Z_OK) Fail(texts::kZlibError);
+        struct End {
+            z_stream& z;
+            ~End() { inflateEnd(&z); }
+        } end{z};
+        // Deflate cannot expand more than about 1032 times: no estimate needs to go past this.
+        const std::size_t limit = in.size() * 1032 + 1024;
+        out.resize(std::max<std::size_t>(in.size(), 4096));
+        std::size_t inPos = 0;
+        std::size_t outPos = 0;
+        for (;;) {
+            if (outPos == out.size()) {
+                const double ratio =
+                    static_cast<double>(outPos) / static_cast<double>(std::max<std::size_t>(inPos, 1));
+                auto estimate =
+                    static_cast<std::size_t>(ratio * static_cast<double>(in.size()) * 1.03) + 65536;
+                estimate = std::max(estimate, outPos + outPos / 8 + 65536);
+                if (outPos >= limit) Fail(texts::kZlibError);
+                out.resize(std::min(estimate, limit));
+            }
+            const std::size_t inChunk = std::min(in.size() - inPos, kZChunk);
+            const std::size_t outChunk = std::min(out.size() - outPos, kZChunk);
+            z.next_in = const_cast<Bytef*>(in.data() + inPos);
+            z.avail_in = static_cast<uInt>(inChunk);
+            z.next_out = out.data() + outPos;
+            z.avail_out = static_cast<uInt>(outChunk);
+            const int rc = inflate(&z, Z_NO_FLUSH);
+            inPos += inChunk - z.avail_in;
+            outPos += outChunk - z.avail_out;
+            if (rc == Z_STREAM_END) break;
+            // Out of input before the end of the zlib stream, or bad data.
+            if (rc != Z_OK && !(rc == Z_BUF_ERROR && outPos == out.size())) Fail(texts::kZlibError);
+            if (rc == Z_OK && inPos == in.size() && z.avail_out > 0) Fail(texts::kZlibError);
+        }
+        out.resize(outPos);
+    }
+
+    std::span<const std::uint8_t> in_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+support::Bytes WriteObjectStream(const TResBase& root) {
+    support::Bytes out(std::begin(kSignature), std::end(kSignature));
+    Writer(out).Object(root);
+    return out;
+}
+
+void ReadObjectStream(std::span<const std::uint8_t> bytes, TResBase& root) {
+    Reader reader(bytes);
+    reader.Signature();
+    reader.Root(root);
+}
+
+std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) {
+    Reader reader(bytes);
+    reader.Signature();
+    const std::string name = reader.PeekRootClass();
+    const TClassInfo* info = FindStreamClass(name);
+    if (!info || !info->CanCreate())
+        throw EStreamError(support::Format(texts::kClassNotFound, Printable(name)));
+    auto root = info->Create();
+    reader.Root(*root);
+    return root;
+}
+
+void RegisterStreamClasses() {
+    Registry() = {
+        &TBaseParamInfo::StaticClassInfo(),       &TResItem::StaticClassInfo(),
+        &TResCollection::StaticClassInfo(),       &TNodeItem::StaticClassInfo(),
+        &TNodeScriptItem::StaticClassInfo(),      &TNodeTableItem::StaticClassInfo(),
+        &TInstResItem::StaticClassInfo(),         &TInstInitScriptResItem::StaticClassInfo(),
+        &TInstReCstResItem::StaticClassInfo(),    &TInstBillResItem::StaticClassInfo(),
+        &TInstQueryResItem::StaticClassInfo(),    &TInstAnalyseResItem::StaticClassInfo(),
+        &TInstBaseDataResItem::StaticClassInfo(), &TInstDeskFlowResItem::StaticClassInfo(),
+        &TInstScriptResItem::StaticClassInfo(),   &TInstViewResItem::StaticClassInfo(),
+        &TInstTableResItem::StaticClassInfo(),    &TInstResCollection::StaticClassInfo(),
+    };
+}
+
+void UnregisterStreamClasses() {
+    Registry().clear();
+}
+
+const TClassInfo* FindStreamClass(std::string_view name) {
+    for (const TClassInfo* c : Registry())
+        if (support::SameText(c->Name(), name)) return c;
+    return nullptr;
+}
+
+}  // namespace kestrane::patch
