@@ -112,9 +112,9 @@ private:
         if (!visited_.insert(offset).second) Damaged(texts::kPeLoop);
         const std::uint64_t at = MapDirectory(base_ + offset, 16);
         const std::uint32_t count = std::uint32_t{source_.U16(at + 12)} + source_.U16(at + 14);
+        const std::uint64_t first = MapDirectory(base_ + offset + 16, std::uint64_t{count} * 8);
         if (count > entriesLeft_) Damaged(texts::kPeOverlap);
         entriesLeft_ -= count;
-        const std::uint64_t first = MapDirectory(base_ + offset + 16, std::uint64_t{count} * 8);
         std::vector<std::uint8_t> raw(std::size_t{count} * 8);
         source_.ReadAt(first, raw.data(), raw.size());
         std::vector<TableEntry> entries(count);
