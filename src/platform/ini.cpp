@@ -1,5 +1,8 @@
 #include "platform/ini.h"
 
+#include <iconv.h>
+
+#include <cerrno>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -14,37 +17,34 @@ using support::SameText;
 using support::Trim;
 
 std::string DecodeCp936Lenient(std::string_view bytes) {
-    try {
-        return support::Cp936ToUtf8(bytes);
-    } catch (const support::ECodePageError&) {
-    }
-    // Slow path for damaged files: decode character by character, keeping what is readable.
-    std::string result;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            result += static_cast<char>(b);
-            ++i;
+    if (support::IsAscii(bytes)) return std::string(bytes);
+    // One conversion over the whole text: a damaged file must not cost a conversion per byte.
+    iconv_t cd = ::iconv_open("UTF-8", "GBK");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return support::Cp936ToUtf8(bytes);
+    std::string out(bytes.size() * 2 + 4, '\0');
+    char* src = const_cast<char*>(bytes.data());
+    std::size_t srcLeft = bytes.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    while (srcLeft > 0) {
+        if (::iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) continue;
+        if (errno == E2BIG || dstLeft < 1) {
+            const auto used = static_cast<std::size_t>(dst - out.data());
+            out.resize(out.size() * 2);
+            dst = out.data() + used;
+            dstLeft = out.size() - used;
             continue;
         }
-        bool done = false;
-        for (std::size_t len : {std::size_t{2}, std::size_t{1}}) {
-            if (i + len > bytes.size()) continue;
-            try {
-                result += support::Cp936ToUtf8(bytes.substr(i, len));
-                i += len;
-                done = true;
-                break;
-            } catch (const support::ECodePageError&) {
-            }
-        }
-        if (!done) {
-            result += '?';
-            ++i;
-        }
+        // An invalid or cut-off character: one "?" for its first byte, then on with the next.
+        *dst++ = '?';
+        --dstLeft;
+        ++src;
+        --srcLeft;
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    return result;
+    ::iconv_close(cd);
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+    return out;
 }
 
 namespace {

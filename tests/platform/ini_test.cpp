@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "platform/file_system.h"
 #include "support/codepage.h"
@@ -188,6 +189,29 @@ TEST_F(IniTest, MemIniFileRoundTripsThroughCodePage936) {
     ini.UpdateFile();
     EXPECT_EQ(Slurp(path), "[SETUP]\r\nNETVER=no\r\n\xC3\xFB\xB3\xC6=\xC9\xFD\xBC\xB6\r\n\r\n");
     EXPECT_EQ(MemIniFile(dir_ + "absent").GetStrings(), std::vector<std::string>{});
+}
+
+// Any bytes read as some INI file: the whole-file form is stable once normalised, and writing a key
+// into any file makes it readable.
+TEST_F(IniTest, ArbitraryBytes) {
+    std::mt19937 random(20261210);
+    const std::string alphabet = "[]=; \t\r\nab\"'\xD6\xD0\x81\xFF\x80";
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(random() % 400, '\0');
+        for (char& c : bytes) c = alphabet[random() % alphabet.size()];
+        const std::string path = Put("any.ini", bytes);
+        const MemIniFile once(path);
+        MemIniFile twice;
+        twice.SetText(once.GetText());
+        EXPECT_EQ(twice.GetText(), once.GetText()) << round;
+
+        IniFile ini(path);
+        for (const auto& section : ini.ReadSections())
+            if (!section.empty() && section.find(']') == std::string::npos) ini.ReadSection(section);
+        ini.WriteString("Probe", "key", "value");
+        EXPECT_EQ(ini.ReadString("probe", "KEY", ""), "value") << round;
+    }
+    EXPECT_EQ(DecodeCp936Lenient(std::string(1 << 16, '\xFF')), std::string(1 << 16, '?'));
 }
 
 }  // namespace
