@@ -463,9 +463,13 @@ TEST_F(ResInstallTest, StreamedPatchInstallsAndIsLogged) {
     made.AddFile(Put(root_ + "src/version.xml", "<v/>")).OptType = otVersion;
     Put(install_ + "user.cfg", "local");
 
+    // Through a patch executable's resource, as the installer gets it.
+    const std::string patchFile = Put(root_ + "Patch.exe", "program bytes");
+    platform::UpdateRcData(patchFile, {{"FILEDATA", WriteObjectStream(made)}});
     TResCollection loaded;
-    ReadObjectStream(WriteObjectStream(made), loaded);
+    ReadObjectStream(platform::ResourceFile::Open(patchFile)->ReadRcData("FILEDATA"), loaded);
     ASSERT_EQ(loaded.Count(), 5u);
+    EXPECT_EQ(loaded.PatchType, ptProgram);
     std::vector<std::string> fullLog, detailLog;
     ASSERT_TRUE(loaded.InstallAll(install_, fullLog, detailLog));
     EXPECT_EQ(Slurp(install_ + "bin/lib.dll"), "library");
