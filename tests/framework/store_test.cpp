@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "framework/bin_data_store.h"
+#include "framework/blob_codec.h"
+#include "framework/product_config.h"
+
+namespace kestrane::framework {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StoreFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("kestrane-store-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Dir() const { return dir_.string() + "/"; }
+    void Put(const std::string& name, const support::Bytes& bytes) const {
+        std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                          static_cast<std::streamsize>(bytes.size()));
+    }
+    support::Bytes Get(const std::string& name) const { return ReadFileBytes((dir_ / name).string()).value(); }
+    fs::path dir_;
+};
+
+const support::Bytes kAbcStream{0x78, 0x01, 0x4B, 0x4C, 0x4A, 0x06, 0x00, 0x02, 0x4D, 0x01, 0x27};
+
+TEST_F(StoreFolder, EncodedAbcIsTheComplementedStreamAndTrailer3) {
+    const support::Bytes abc{'a', 'b', 'c'};
+    support::Bytes encoded = CompressBlob(abc, clFastest);
+    EXPECT_EQ(encoded, kAbcStream);
+    InvertBytes(encoded);
+    auto store = TQELIntfPtr<TQELSBDFProvider>::Make(Dir(), "");
+    EXPECT_TRUE(store->WriteValue(encoded, 1, 14, 3));
+    support::Bytes expected = kAbcStream;
+    for (auto& b : expected) b = static_cast<std::uint8_t>(~b);
+    expected.insert(expected.end(), {3, 0, 0, 0});
+    EXPECT_EQ(Get("lumo_bd_1_14.lmb"), expected);
+
+    const TQELStoredValue v = store->ReadValue(1, 14);
+    ASSERT_TRUE(v.Found);
+    EXPECT_EQ(v.Trailer, 3);
+    support::Bytes back = v.Bytes;
+    InvertBytes(back);
+    EXPECT_EQ(DecompressBlob(back, v.Trailer), abc);
+}
+
+TEST_F(StoreFolder, EmptyShortAndMissingValues) {
+    auto store = TQELIntfPtr<TQELSBDFProvider>::Make(Dir(), "");
+    Put("lumo_bd_2_15.lmb", {0, 0, 0, 0});
+    TQELStoredValue v = store->ReadValue(2, 15);
+    EXPECT_TRUE(v.Found);
+    EXPECT_TRUE(v.Bytes.empty());
+    EXPECT_EQ(v.Trailer, 0);
+
+    Put("lumo_bd_3_15.lmb", {9, 9});
+    v = store->ReadValue(3, 15);
+    EXPECT_TRUE(v.Found);
+    EXPECT_TRUE(v.Bytes.empty());
+
+    v = store->ReadValue(4, 15);
+    EXPECT_FALSE(v.Found);
+    EXPECT_TRUE(v.Bytes.empty());
+}
+
+TEST_F(StoreFolder, RewritingLeavesNoOldBytesAndNoTemporaryFiles) {
+    auto store = TQELIntfPtr<TQELSBDFProvider>::Make(Dir(), "_X");
+    EXPECT_EQ(store->FileName(1, 14), Dir() + "lumo_bd_1_14_X.lmb");
+    EXPECT_TRUE(store->WriteValue(support::Bytes(100, 7), 1, 14, 100));
+    EXPECT_FALSE(store->WriteValue({1, 2}, 1, 14, 2));
+    EXPECT_EQ(Get("lumo_bd_1_14_X.lmb"), (support::Bytes{1, 2, 2, 0, 0, 0}));
+    store->ClearValue(1, 14);
+    EXPECT_EQ(Get("lumo_bd_1_14_X.lmb"), (support::Bytes{0, 0, 0, 0}));
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir_)) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(StoreFolder, DiskFullRaises1024AndMissingFolder1030) {
+    auto store = TQELIntfPtr<TQELSBDFProvider>::Make(Dir(), "");
+    const int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    try {
+        const char byte = 1;
+        store->WriteToDisk(full, &byte, 1);
+        ADD_FAILURE();
+    } catch (const EQELException& e) {
+        EXPECT_EQ(e.ErrorCode, 1024);
+        EXPECT_EQ(e.Description, "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"");
+    }
+    ::close(full);
+    auto nowhere = TQELIntfPtr<TQELSBDFProvider>::Make(Dir() + "missing/", "");
+    try {
+        nowhere->WriteValue({1}, 1, 14, 1);
+        ADD_FAILURE();
+    } catch (const EQELException& e) {
+        EXPECT_EQ(e.ErrorCode, 1030);
+        EXPECT_EQ(e.Description, "系统调用错误，错误码:[2]");
+        EXPECT_FALSE(e.Detail.empty());
+    }
+}
+
+TEST(StoreNames, PostfixAndApplicationIdentifier) {
+    EXPECT_EQ(ServerAppIdFromText(""), DefaultAppId);
+    const auto g = ServerAppIdFromText("01234567-89ab-CDEF-0123-456789ABCDEFtrailing");
+    EXPECT_EQ(support::GuidToString(g), "{01234567-89AB-CDEF-0123-456789ABCDEF}");
+    const auto derived = ServerAppIdFromText("my server");
+    EXPECT_EQ(derived, ServerAppIdFromText("my server"));
+    EXPECT_NE(derived, DefaultAppId);
+
+    EXPECT_EQ(StorePostfix("_Test", g), "_Test");
+    EXPECT_EQ(StorePostfix("", DefaultAppId), "");
+    EXPECT_EQ(StorePostfix("", g), "_0123456789ABCDEF0123456789ABCDEF");
+    // The test environment sets neither variable.
+    auto store = TQELIntfPtr<TQELSBDFProvider>::Make("/d/");
+    EXPECT_EQ(store->FileName(2, 15), "/d/lumo_bd_2_15.lmb");
+}
+
+TEST(Codec, InvertTwiceGivesTheInputForAnyLength) {
+    for (std::size_t n : {0u, 1u, 3u, 4u, 7u, 257u}) {
+        support::Bytes b(n);
+        for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 37);
+        support::Bytes c = b;
+        InvertBytes(c);
+        if (n) {
+            EXPECT_NE(c, b);
+        }
+        InvertBytes(c);
+        EXPECT_EQ(c, b);
+    }
+}
+
+TEST(Codec, DecompressGrowsPastItsHintAndRefusesBrokenStreams) {
+    support::Bytes big(100000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i % 251);
+    const auto stream = CompressBlob(big, clMax);
+    for (std::int32_t hint : {0, -3, 10, 100000, 0x7FFFFFFF}) EXPECT_EQ(DecompressBlob(stream, hint), big) << hint;
+    EXPECT_NE(CompressBlob(big, clNone).size(), stream.size());
+
+    struct Case {
+        support::Bytes input;
+        std::string description;
+    } cases[] = {
+        {{1, 2, 3, 4}, "不支持此调用:\".DecompressBlob(incorrect header check)\""},
+        {support::Bytes(kAbcStream.begin(), kAbcStream.begin() + 6), "不支持此调用:\".DecompressBlob(buffer error)\""},
+        {{}, "不支持此调用:\".DecompressBlob(buffer error)\""},
+    };
+    for (const auto& k : cases) {
+        try {
+            DecompressBlob(k.input, 0);
+            ADD_FAILURE();
+        } catch (const EQELException& e) {
+            EXPECT_EQ(e.ErrorCode, 1024);
+            EXPECT_EQ(e.Description, k.description);
+            EXPECT_EQ(std::string(e.what()), k.description);
+        }
+    }
+}
+
+TEST_F(StoreFolder, ProductConfigAndOverlayFiles) {
+    auto compressed = [](const std::string& text) {
+        return CompressBlob(support::Bytes(text.begin(), text.end()), clFastest);
+    };
+    // Nothing at all.
+    EXPECT_TRUE(ReadProductConfig(Dir(), "").ConfigText.empty());
+    // Plain ini without overlay.
+    Put("lumo.ini", {'[', 'a', ']'});
+    EXPECT_EQ(ReadProductConfig(Dir(), "").ConfigText, "[a]");
+    // A compressed configuration that cannot be decoded falls back to the ini.
+    Put("lumo.lumocf", {1, 2, 3});
+    EXPECT_EQ(ReadProductConfig(Dir(), "").ConfigText, "[a]");
+    Put("lumo.lumocf", compressed("[\xD6\xF7]"));
+    Put("lumo.lumomv", compressed("plain"));
+    Put("lumo_P.lumomv", compressed("postfixed"));
+    TQELProductConfig c = ReadProductConfig(Dir(), "_P");
+    EXPECT_EQ(c.ConfigText, "[主]");
+    EXPECT_EQ(c.OverlayText, "postfixed");
+    EXPECT_EQ(ReadProductConfig(Dir(), "_Q").OverlayText, "plain");
+    Put("lumo.lumomv", {9});
+    EXPECT_EQ(ReadProductConfig(Dir(), "").OverlayText, "");
+}
+
+}  // namespace
+}  // namespace kestrane::framework
