@@ -533,3 +533,20 @@ TEST(ServerTexts, TableExistsAndScripts) {
     EXPECT_EQ(ex.TargetConnection(), nullptr);
     EXPECT_THROW(ex.TransferTableWithScripts("T", "", "", ""), EDatabaseError);
 }
+
+TEST(ServerTexts, TestConnectionOpensWithoutDatabase) {
+    RecordingServers servers;
+    kestrane::support::TDBInfoRec srv;
+    srv.Server = "SRV";
+    srv.Integrated = true;
+    std::string err = "old";
+    EXPECT_TRUE(TestConnection(srv, err));
+    EXPECT_EQ(err, "");
+    ASSERT_EQ(servers.db->Log().size(), 2u);
+    EXPECT_EQ(servers.db->Log()[0].text,
+              "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=SRV");
+    EXPECT_EQ(servers.db->Log()[1].kind, RecordedStatement::Close);
+    servers.db->FailOpen("Login failed for user 'sa'.");
+    EXPECT_FALSE(TestConnection(srv, err));
+    EXPECT_EQ(err, "Login failed for user 'sa'.");
+}

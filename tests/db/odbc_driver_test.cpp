@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "db/connect.h"
+#include "db/data_export.h"
+#include "db/odbc_driver.h"
+#include "db_test_util.h"
+
+using namespace kestrane::db;
+using namespace kestrane::db::testing;
+using kestrane::support::Bytes;
+using kestrane::support::EncodeDateTime;
+using kestrane::support::VarType;
+
+namespace {
+
+const char* kSqliteOdbc = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class OdbcSqlite : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string file = dir.File("odbc.db");
+    std::string cs;
+    Connection c;
+    void SetUp() override {
+        if (!std::filesystem::exists(kSqliteOdbc)) GTEST_SKIP() << "SQLite ODBC driver not installed";
+        MakeJetFile(file, {"create table T (ID integer not null, Name varchar(50), Amount decimal(18,2), Rate double, "
+                           "Flag bit, Made timestamp, Data blob)"});
+        cs = std::string("Provider=MSDASQL.1;Driver=") + kSqliteOdbc + ";Database=" + file + ";";
+        c.SetConnectionString(cs);
+        c.Open();
+    }
+};
+
+}  // namespace
+
+TEST(OdbcTranslate, ConnectionStrings) {
+    ScopedEnv ms(kEnvOdbcMsSqlDriver, "ODBC Driver 18 for SQL Server");
+    ScopedEnv ora(kEnvOdbcOracleDriver, "/opt/oracle/libsqora.so");
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=p;w;Persist Security Info=True",
+         "Driver={ODBC Driver 18 for SQL Server};Server=SRV\\MSDE;UID=sa;PWD=p;TrustServerCertificate=Yes;"},
+        {"Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=a=b;Persist Security Info=True;Initial Catalog=L01",
+         "Driver={ODBC Driver 18 for SQL Server};Server=S;Database=L01;UID=sa;PWD={a=b};TrustServerCertificate=Yes;"},
+        {"Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=S;Initial Catalog=L",
+         "Driver={ODBC Driver 18 for SQL Server};Server=S;Database=L;Trusted_Connection=Yes;"
+         "TrustServerCertificate=Yes;"},
+        {"Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;Password=p}x;Persist Security Info=True",
+         "Driver=/opt/oracle/libsqora.so;DBQ=orcl_db1;UID=LUMO01;PWD={p}}x};"},
+        {"Provider=MSDASQL.1;DSN=lumo;UID=u", "DSN=lumo;UID=u;"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TranslateToOdbc(c.in), c.out) << c.in;
+}
+
+TEST(OdbcTranslate, DriverDetection) {
+    ScopedEnv ms(kEnvOdbcMsSqlDriver, nullptr);
+    ScopedEnv ora(kEnvOdbcOracleDriver, nullptr);
+    const auto installed = InstalledOdbcDrivers();
+    bool sqlServer = false, oracle = false;
+    for (const auto& d : installed) {
+        sqlServer = sqlServer || d.find("SQL Server") != std::string::npos || d == "FreeTDS";
+        oracle = oracle || d.rfind("Oracle", 0) == 0;
+    }
+    if (std::filesystem::exists("/etc/odbcinst.ini") &&
+        ReadFile("/etc/odbcinst.ini").find("[SQLite3]") != std::string::npos) {
+        EXPECT_NE(std::find(installed.begin(), installed.end(), "SQLite3"), installed.end());
+    }
+    if (!oracle) {
+        EXPECT_EQ(OdbcDriverFor("OraOLEDB.Oracle.1"), "");
+        Connection c("Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=u;Password=p");
+        try {
+            c.Open();
+            FAIL();
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(std::string(e.what()), "No ODBC driver for OraOLEDB.Oracle.1 is installed; set "
+                                             "KESTRANE_ODBC_ORACLE_DRIVER to the driver's name or library path.");
+        }
+    }
+    if (!sqlServer) {
+        EXPECT_EQ(OdbcDriverFor("SQLOLEDB.1"), "");
+    }
+}
+
+TEST_F(OdbcSqlite, CommandsAndValuesOfEveryKind) {
+    Command cmd(c);
+    cmd.CommandText = "insert into T(ID,Name,Amount,Rate,Flag,Made,Data)\r\nvalues(?,?,?,?,?,?,?)";
+    cmd.Prepared = true;
+    cmd.Parameters = {{adInteger, std::int64_t{1}},
+                      {adVarChar, "中文 ünï"},
+                      {adNumeric, Variant::FromDecimal("12.50")},
+                      {adDouble, 0.25},
+                      {adSmallInt, std::int64_t{1}},
+                      {adDate, Variant::FromDateTime(EncodeDateTime(2024, 2, 29, 13, 5, 9))},
+                      {adLongVarBinary, Bytes{0, 1, 2, 255}}};
+    EXPECT_EQ(cmd.Execute(), 1);
+    cmd.Parameters = {{adInteger, std::int64_t{2}}, {adVarChar, ""}, {}, {}, {adBoolean, false}, {}, {}};
+    EXPECT_EQ(cmd.Execute(), 1);  // the same prepared text again
+    std::string big(20000, 'x');
+    Command one(c);
+    one.CommandText = "insert into T(ID, Name, Data) values (?, ?, ?)";
+    one.Parameters = {{adInteger, std::int64_t{3}}, {adVarChar, big}, {adLongVarBinary, Bytes(30000, 7)}};
+    one.Execute();
+
+    auto rs = c.Execute("select ID, Name, Amount, Rate, Flag, Made, Data from T order by ID");
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->Field(0).Type, adInteger);
+    EXPECT_EQ(rs->Field(1).Name, "Name");
+    EXPECT_TRUE(rs->Field(1).Type == adVarChar || rs->Field(1).Type == adVarWChar);
+    EXPECT_EQ(rs->Value("id").AsInt64(), 1);
+    EXPECT_EQ(rs->Value("Name").AsString(), "中文 ünï");
+    EXPECT_DOUBLE_EQ(rs->Value("Amount").AsDouble(), 12.5);
+    EXPECT_EQ(rs->Value("Rate").AsDouble(), 0.25);
+    EXPECT_TRUE(rs->Value("Flag").AsBoolean());
+    EXPECT_EQ(kestrane::support::DateTimeToText(rs->Value("Made").AsDateTime()), "2024-02-29 13:05:09");
+    EXPECT_EQ(rs->Value("Data").AsBytes(), (Bytes{0, 1, 2, 255}));
+    rs->MoveNext();
+    EXPECT_EQ(rs->Value("Name").AsString(), "");
+    EXPECT_FALSE(rs->Value("Name").IsNull());
+    EXPECT_TRUE(rs->Value("Amount").IsNull());
+    EXPECT_TRUE(rs->Value("Data").IsNull());
+    rs->MoveNext();
+    EXPECT_EQ(rs->Value("Name").AsString(), big);
+    EXPECT_EQ(rs->Value("Data").AsBytes(), Bytes(30000, 7));
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_THROW(rs->MoveNext(), EDatabaseError);
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value(0).AsInt64(), 1);
+}
+
+TEST_F(OdbcSqlite, ErrorsSchemaAndTransactions) {
+    try {
+        c.Execute("select * from Missing");
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("no such table"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(c.Execute("insert into T(ID) values (5)"), nullptr);
+    auto cols = c.OpenSchema(adSchemaColumns, {Variant::Null(), Variant::Null(), "T"});
+    std::vector<std::string> names;
+    for (; !cols->Eof(); cols->MoveNext())
+        names.push_back(cols->Value("COLUMN_NAME").AsString() + ":" + cols->Value("DATA_TYPE").AsString() + "#" +
+                        cols->Value("ORDINAL_POSITION").AsString());
+    ASSERT_EQ(names.size(), 7u);
+    EXPECT_EQ(names[0], "ID:3#1");
+    EXPECT_EQ(names[4].substr(0, 5), "Flag:");
+    auto tables = c.OpenSchema(adSchemaTables, {});
+    EXPECT_EQ(tables->Value("TABLE_NAME").AsString(), "T");
+
+    c.BeginTrans();
+    c.Execute("insert into T(ID) values (6)");
+    c.RollbackTrans();
+    EXPECT_EQ(Rows(c, "select count(*) from T"), std::vector<std::string>{"1"});
+
+    Connection bad(std::string("Provider=MSDASQL.1;Driver=/nonexistent/lib.so;Database=x"));
+    EXPECT_THROW(bad.Open(), EDatabaseError);
+    EXPECT_FALSE(bad.IsOpen());
+}
+
+TEST_F(OdbcSqlite, EngineStringsThroughTheDriverManager) {
+    ScopedEnv ms(kEnvOdbcMsSqlDriver, kSqliteOdbc);
+    c.Execute("insert into T(ID, Name) values (1, 'a')");
+    c.Execute("insert into T(ID, Name) values (2, 'b')");
+    kestrane::support::TDBInfoRec srv;
+    srv.Server = "localhost";
+    srv.User = "sa";
+    srv.Password = "pw";
+
+    // Copy from the "SQL Server" account set into a Jet transfer file and check the rows.
+    TDataExport ex;
+    ex.SourceConnection().SetConnectionString(BuildConnectionString(srv, file));
+    ex.SourceType = kestrane::support::dbtMsSql;
+    ASSERT_TRUE(TDataExport::CreateAccessDB(dir.File("Update.mdb")));
+    ex.TargetConnection()->SetConnectionString(JetString(dir.File("Update.mdb")));
+    ex.TargetType = kestrane::support::dbAccess;
+    ex.TransferTable("T", " and ID > 1");
+    EXPECT_EQ(Rows(*ex.TargetConnection(), "select ID, Name from T"), std::vector<std::string>{"2|b"});
+    EXPECT_EQ(Rows(*ex.TargetConnection(), "select COLUMN_NAME from DSColumnDefine order by ORDINAL_POSITION").size(),
+              7u);
+}
