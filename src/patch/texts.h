@@ -14,6 +14,11 @@ inline constexpr char kResourceNotFound[] = "Resource %s not found";
 // Writing a value the format cannot hold (a compressed file of 2 GB or more).
 inline constexpr char kStreamWriteError[] = "Stream write error";
 
+// The three RCDATA resources of a patch executable.
+inline constexpr char kResParamData[] = "PARAMDATA";
+inline constexpr char kResFileData[] = "FILEDATA";
+inline constexpr char kResInstData[] = "INSTDATA";
+
 // Loading the resources of a patch fails with this text followed by the failure's message.
 inline constexpr char kPatchLoadFailed[] = "文件内容不正确，无法打开\r\n详细错误信息：";
 
