@@ -126,7 +126,9 @@ void WriteWithRcData(const ByteSource& source, std::string_view origin, const Rc
                      std::uint32_t dosTime) {
     // One entry per name, ignoring case: the first position, the last bytes.
     std::vector<std::pair<std::string, const ResourceBytes*>> wanted;
-    for (const auto& [name, bytes] : resources) {
+    for (const auto& resource : resources) {
+        const std::string& name = resource.first;
+        const ResourceBytes& bytes = resource.second;
         CheckName(name);
         auto it = std::find_if(wanted.begin(), wanted.end(),
                                [&](const auto& w) { return support::SameText(w.first, name); });
