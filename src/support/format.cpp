@@ -32,11 +32,11 @@ std::string Digits(std::uint64_t v, int base, int minDigits) {
 }
 
 std::string Float(char type, double v, int prec) {
-    char spec[8];
+    char directive[8];
     int p = prec >= 0 ? prec : (type == 'e' || type == 'g' ? 15 : 2);
-    std::snprintf(spec, sizeof spec, "%%.%d%c", p > 99 ? 99 : p, type == 'n' ? 'f' : (type == 'e' ? 'E' : type));
+    std::snprintf(directive, sizeof directive, "%%.%d%c", p > 99 ? 99 : p, type == 'n' ? 'f' : (type == 'e' ? 'E' : type));
     char buf[512];
-    std::snprintf(buf, sizeof buf, spec, v);
+    std::snprintf(buf, sizeof buf, directive, v);
     std::string s = buf;
     if (type == 'n') {  // thousands separators in the integer part
         std::size_t end = s.find('.');
