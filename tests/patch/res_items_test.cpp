@@ -10,6 +10,8 @@
 #include <optional>
 #include <thread>
 
+#include "common/env_guard.h"
+#include "common/temp_folder.h"
 #include "patch/component_stream.h"
 #include "patch/inst_res_items.h"
 #include "patch/res_install.h"
@@ -24,44 +26,17 @@ namespace platform = kestrane::platform;
 
 namespace {
 
-class EnvGuard {
-  public:
-    EnvGuard(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvGuard() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
+using kestrane::testing::EnvGuard;
 
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-class TempFolder : public ::testing::Test {
+// A temporary folder with an installation folder "Lumo/" in it.
+class TempFolder : public kestrane::testing::TempFolderTest {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-res-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern + "/";
-        install_ = root_ + "Lumo/";
+        TempFolderTest::SetUp();
+        install_ = dir_ + "Lumo/";
         fs::create_directory(install_);
     }
-    void TearDown() override { fs::remove_all(root_); }
 
-    std::string Put(const std::string& path, const std::string& content) {
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     // Waits for a file that a process started without waiting writes.
     static std::string Await(const std::string& path, const std::string& want) {
         for (int i = 0; i < 200 && Slurp(path) != want; ++i)
@@ -79,11 +54,11 @@ class TempFolder : public ::testing::Test {
     }
     std::vector<std::string> EntriesOfRoot() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(root_)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
         return names;
     }
 
-    std::string root_, install_;
+    std::string install_;
 };
 
 // ---- filling the list ----
@@ -92,9 +67,9 @@ class ResCollectionTest : public TempFolder {};
 
 TEST_F(ResCollectionTest, AddFileReplacesSameNameAndAppends) {
     TResCollection c;
-    const std::string first = Put(root_ + "a/Setup.BAT", "echo one");
-    const std::string other = Put(root_ + "a/readme.txt", "text");
-    const std::string second = Put(root_ + "b/setup.bat", "echo two");
+    const std::string first = Put(dir_ + "a/Setup.BAT", "echo one");
+    const std::string other = Put(dir_ + "a/readme.txt", "text");
+    const std::string second = Put(dir_ + "b/setup.bat", "echo two");
 
     TResItem& setup = c.AddFile(first);
     EXPECT_EQ(setup.Name, "Setup.BAT");
@@ -112,8 +87,8 @@ TEST_F(ResCollectionTest, AddFileReplacesSameNameAndAppends) {
 
 TEST_F(ResCollectionTest, AddFileOfMissingFileLeavesAnEmptyItem) {
     TResCollection c;
-    c.AddFile(Put(root_ + "readme.txt", "text"));
-    TResItem& empty = c.AddFile(root_ + "gone/readme.txt");
+    c.AddFile(Put(dir_ + "readme.txt", "text"));
+    TResItem& empty = c.AddFile(dir_ + "gone/readme.txt");
     ASSERT_EQ(c.Count(), 1u);  // the same-named item went first
     EXPECT_EQ(empty.Name, "");
     EXPECT_EQ(empty.OptType, otNone);
@@ -293,7 +268,7 @@ TEST_F(ResInstallTest, RefusedItemsFailAndTheOthersGoOn) {
     std::vector<std::string> log, errors;
     EXPECT_FALSE(c.InstallAll(install_, log, errors));
     EXPECT_EQ(EntriesOfRoot(), std::vector<std::string>{"Lumo"});
-    EXPECT_FALSE(fs::exists(fs::path(root_).parent_path().parent_path() / "pwned"));
+    EXPECT_FALSE(fs::exists(fs::path(dir_).parent_path().parent_path() / "pwned"));
     EXPECT_EQ(Slurp(install_ + "good.txt"), "ok");
     const std::vector<std::string> failures{
         "程序文件“../evil.sh”升级【失败】，详细信息如下：“文件名“../evil.sh”不是有效的文件名”",
@@ -397,11 +372,11 @@ TEST_F(ResInstallTest, VbsRunsThroughWscriptOnlyWhenPresent) {
     vbs.Waiting = true;
     std::string error;
     {
-        EnvGuard path("PATH", root_ + "empty-bin");
+        EnvGuard path("PATH", dir_ + "empty-bin");
         EXPECT_FALSE(vbs.InstallItem(install_, error));
         EXPECT_EQ(error, "执行失败：wscript \"" + install_ + "job.vbs /q %PATH%\"");
     }
-    const std::string bin = root_ + "bin/";
+    const std::string bin = dir_ + "bin/";
     Put(bin + "wscript", "#!/bin/sh\nprintf '%s|' \"$@\" > wscript.txt\n");
     fs::permissions(bin + "wscript", fs::perms::owner_all);
     EnvGuard path("PATH", bin + ":/usr/bin:/bin");
@@ -410,7 +385,7 @@ TEST_F(ResInstallTest, VbsRunsThroughWscriptOnlyWhenPresent) {
 }
 
 TEST_F(ResInstallTest, UpdateClientIsRegisteredForLogon) {
-    EnvGuard config("XDG_CONFIG_HOME", root_ + "config");
+    EnvGuard config("XDG_CONFIG_HOME", dir_ + "config");
     TResCollection c;
     Add(c, "fenwupd.EXE", otCopy, "client", "\\Update");
     Add(c, "other.exe", otCopy, "x");
@@ -453,18 +428,18 @@ TEST_F(ResInstallTest, StreamedPatchInstallsAndIsLogged) {
     RegisterStreamClasses();
     TResCollection made;
     made.PatchType = ptProgram;
-    TResItem& copy = made.AddFile(Put(root_ + "src/lib.dll", "library"));
+    TResItem& copy = made.AddFile(Put(dir_ + "src/lib.dll", "library"));
     copy.RelPath = "\\bin";
-    TResItem& run = made.AddFile(Put(root_ + "src/setup.bat", "echo \"$1\" > setup-ran.txt\n"));
+    TResItem& run = made.AddFile(Put(dir_ + "src/setup.bat", "echo \"$1\" > setup-ran.txt\n"));
     run.Param = "%PATH%";
     run.Waiting = true;
-    made.AddFile(Put(root_ + "src/user.cfg", "shipped")).OptType = otNone;
-    made.AddFile(Put(root_ + "src/Update.mdb", "db")).OptType = otProgram;
-    made.AddFile(Put(root_ + "src/version.xml", "<v/>")).OptType = otVersion;
+    made.AddFile(Put(dir_ + "src/user.cfg", "shipped")).OptType = otNone;
+    made.AddFile(Put(dir_ + "src/Update.mdb", "db")).OptType = otProgram;
+    made.AddFile(Put(dir_ + "src/version.xml", "<v/>")).OptType = otVersion;
     Put(install_ + "user.cfg", "local");
 
     // Through a patch executable's resource, as the installer gets it.
-    const std::string patchFile = Put(root_ + "Patch.exe", "program bytes");
+    const std::string patchFile = Put(dir_ + "Patch.exe", "program bytes");
     platform::UpdateRcData(patchFile, {{"FILEDATA", WriteObjectStream(made)}});
     TResCollection loaded;
     ReadObjectStream(platform::ResourceFile::Open(patchFile)->ReadRcData("FILEDATA"), loaded);

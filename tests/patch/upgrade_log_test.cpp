@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/temp_folder.h"
 #include "support/codepage.h"
 
 namespace fs = std::filesystem;
@@ -17,18 +18,16 @@ namespace {
 
 constexpr std::time_t kStamp = 1796893984;  // 2026-12-10 09:13:04 UTC
 
-class UpgradeLogTest : public ::testing::Test {
+class UpgradeLogTest : public kestrane::testing::TempFolderTest {
   protected:
     void SetUp() override {
         if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
         ::setenv("TZ", "UTC", 1);
         ::tzset();
-        std::string pattern = (fs::temp_directory_path() / "kestrane-log-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern + "/";
+        TempFolderTest::SetUp();
     }
     void TearDown() override {
-        fs::remove_all(dir_);
+        TempFolderTest::TearDown();
         if (oldTz_.empty())
             ::unsetenv("TZ");
         else
@@ -45,7 +44,6 @@ class UpgradeLogTest : public ::testing::Test {
         std::ifstream in(folder + "PatchLog.log", std::ios::binary);
         return Cp936ToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
     }
-    std::string dir_;
     std::string oldTz_;
 };
 

@@ -8,47 +8,17 @@
 #include <fstream>
 #include <optional>
 
+#include "common/env_guard.h"
+#include "common/temp_folder.h"
+
 namespace fs = std::filesystem;
 using namespace kestrane::platform;
 
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
-class EnvGuard {
-  public:
-    EnvGuard(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvGuard() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
+using kestrane::testing::EnvGuard;
 
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-class AutostartTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-auto-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern + "/";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::string dir_;
-};
+class AutostartTest : public kestrane::testing::TempFolderTest {};
 
 TEST_F(AutostartTest, EntryIsWrittenAndReplaced) {
     EnvGuard config("XDG_CONFIG_HOME", dir_ + "cfg");

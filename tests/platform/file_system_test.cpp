@@ -6,25 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/temp_folder.h"
+
 namespace fs = std::filesystem;
 using namespace kestrane::platform;
 
 namespace {
 
-class FileSystemTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-fs-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern + "/";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::string dir_;
-};
+class FileSystemTest : public kestrane::testing::TempFolderTest {};
 
 TEST(FilePaths, Pieces) {
     struct Case {

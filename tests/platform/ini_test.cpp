@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "common/temp_folder.h"
 #include "platform/file_system.h"
 #include "support/codepage.h"
 
@@ -16,24 +17,7 @@ using kestrane::support::Utf8ToCp936;
 
 namespace {
 
-class IniTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-ini-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern + "/";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Put(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ + name, std::ios::binary) << bytes;
-        return dir_ + name;
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::string dir_;
-};
+class IniTest : public kestrane::testing::TempFolderTest {};
 
 // A file as people and older programs leave them: mixed line ends, blanks, comments, quotes.
 const std::string kProfile = Utf8ToCp936(

@@ -8,25 +8,14 @@
 #include <fstream>
 #include <thread>
 
+#include "common/temp_folder.h"
+
 namespace fs = std::filesystem;
 using namespace kestrane::platform;
 
 namespace {
 
-class ProcessTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-proc-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern + "/";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::string dir_;
-};
+class ProcessTest : public kestrane::testing::TempFolderTest {};
 
 TEST(SplitCommandLine, WindowsRuntimeRules) {
     struct Case {
