@@ -1,0 +1,244 @@
+// kestrane-cli on a patch executable written through the resource writer: listing, extracting and
+// decoding its resources, and its answers to bad files and bad usage.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "common/temp_folder.h"
+#include "patch/component_stream.h"
+#include "patch/inst_res_items.h"
+#include "patch/param_info.h"
+#include "patch/res_items.h"
+#include "platform/resources.h"
+
+namespace fs = std::filesystem;
+using namespace kestrane::patch;
+namespace platform = kestrane::platform;
+
+namespace {
+
+constexpr char kShaAbc[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+constexpr char kShaEmpty[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string r = "'";
+    for (char c : arg) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return r + "'";
+}
+
+std::string AsString(const kestrane::support::Bytes& b) {
+    return {b.begin(), b.end()};
+}
+
+class CliTest : public kestrane::testing::TempFolderTest {
+  protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        RegisterStreamClasses();
+        BuildPatch();
+    }
+
+    // Runs the tool with the given arguments (shell-quoted here) and optional standard input.
+    CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") const {
+        std::string command = Quote(KESTRANE_CLI);
+        for (const auto& a : args) command += " " + Quote(a);
+        command += " <" + Quote(Put("stdin", input)) + " 2>" + Quote(dir_ + "stderr");
+        CliRun r;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return r;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
+        const int rc = ::pclose(pipe);
+        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        r.err = Slurp(dir_ + "stderr");
+        return r;
+    }
+
+    void BuildPatch() {
+        TBaseParamInfo params;
+        params.NeedFreeDiskMB = 200;
+
+        TResCollection files;
+        files.PatchType = ptProgram;
+        files.NotUpdateVersion = true;
+        files.Description = "Lumo 'V5' 补丁\r\n第二行";
+        TResItem& program = files.Create<TResItem>();
+        program.Name = "a.exe";
+        program.RelPath = "bin\\";
+        program.OptType = otCopy;
+        program.DelayTime = 200;
+        program.MemStream = {'a', 'b', 'c'};
+        TResItem& script = files.Create<TResItem>();
+        script.Name = "../evil.sh";
+        script.OptType = otExecute;
+        script.Waiting = true;
+
+        TInstResCollection sets;
+        sets.ClearItems();
+        TInstBillResItem& bills = sets.Create<TInstBillResItem>();
+        bills.Description = "单据";
+        TNodeItem& node = bills.Create<TNodeItem>();
+        node.Tag = "1429";
+        node.Caption = "资产购买登记单";
+        node.ParamNodeType = pntBill;
+
+        paramData_ = AsString(WriteObjectStream(params));
+        fileData_ = AsString(WriteObjectStream(files));
+        instData_ = AsString(WriteObjectStream(sets));
+        patch_ = Put("Patch.exe", "#!/bin/sh\nexit 0\n");
+        platform::UpdateRcData(patch_, {{"PARAMDATA", {paramData_.begin(), paramData_.end()}},
+                                        {"FILEDATA", {fileData_.begin(), fileData_.end()}},
+                                        {"INSTDATA", {instData_.begin(), instData_.end()}}});
+    }
+
+    std::string patch_, paramData_, fileData_, instData_;
+};
+
+TEST_F(CliTest, ResourcesAreListedWithTypeNameLanguageAndSize) {
+    const CliRun text = Cli({"resources", patch_});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out,
+              "TYPE    NAME       LANG  SIZE\n"
+              "RCDATA  PARAMDATA  0     " +
+                  std::to_string(paramData_.size()) +
+                  "\n"
+                  "RCDATA  FILEDATA   0     " +
+                  std::to_string(fileData_.size()) +
+                  "\n"
+                  "RCDATA  INSTDATA   0     " +
+                  std::to_string(instData_.size()) + "\n");
+
+    const CliRun json = Cli({"resources", patch_, "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto list = nlohmann::json::parse(json.out);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[1],
+              (nlohmann::json{
+                  {"type", "RCDATA"}, {"name", "FILEDATA"}, {"language", 0}, {"size", fileData_.size()}}));
+}
+
+TEST_F(CliTest, ExtractWritesTheRawBytes) {
+    const CliRun toFile = Cli({"extract", patch_, "filedata", "-o", dir_ + "out.bin"});
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_EQ(Slurp(dir_ + "out.bin"), fileData_);
+
+    const CliRun toStdout = Cli({"extract", patch_, "INSTDATA", "-o", "-"});
+    ASSERT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.out, instData_);
+}
+
+TEST_F(CliTest, DecodeShowsNestedRecordsInTextForm) {
+    const CliRun files = Cli({"decode", Put("files.bin", fileData_)});
+    ASSERT_EQ(files.status, 0) << files.err;
+    EXPECT_EQ(files.out, std::string("object TResCollection\n"
+                                     "  PatchType = ptProgram\n"
+                                     "  NotCheckVersion = False\n"
+                                     "  NotUpdateVersion = True\n"
+                                     "  Description = 'Lumo ''V5'' 补丁'#13#10'第二行'\n"
+                                     "  object TResItem\n"
+                                     "    Name = 'a.exe'\n"
+                                     "    RelPath = 'bin\\'\n"
+                                     "    OptType = otCopy\n"
+                                     "    Waiting = False\n"
+                                     "    DelayTime = 200\n"
+                                     "    FILEDATA = {3 bytes, SHA-256 ") +
+                             kShaAbc +
+                             "}\n"
+                             "  end\n"
+                             "  object TResItem\n"
+                             "    Name = '../evil.sh'\n"
+                             "    OptType = otExecute\n"
+                             "    Waiting = True\n"
+                             "    DelayTime = 0\n"
+                             "    FILEDATA = {0 bytes, SHA-256 " +
+                             kShaEmpty +
+                             "}\n"
+                             "  end\n"
+                             "end\n");
+
+    // Read from standard input; a UTF-16 text (tag 12) and three levels of records.
+    const CliRun sets = Cli({"decode"}, instData_);
+    ASSERT_EQ(sets.status, 0) << sets.err;
+    EXPECT_EQ(sets.out,
+              "object TInstResCollection\n"
+              "  object TInstBillResItem\n"
+              "    Description = '单据'\n"
+              "    object TNodeItem\n"
+              "      Tag = '1429'\n"
+              "      Caption = '资产购买登记单'\n"
+              "      TableType = ttData\n"
+              "      SQLType = dbtMsSql\n"
+              "      ParamNodeType = pntBill\n"
+              "    end\n"
+              "  end\n"
+              "end\n");
+}
+
+TEST_F(CliTest, DecodeAsJsonAndWritingTheFilesOut) {
+    const std::string out = dir_ + "files/";
+    const CliRun r = Cli({"--json", "decode", "-", "--files", out}, fileData_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto root = nlohmann::json::parse(r.out);
+    EXPECT_EQ(root["class"], "TResCollection");
+    EXPECT_EQ(root["properties"]["PatchType"], "ptProgram");
+    EXPECT_EQ(root["properties"]["NotUpdateVersion"], true);
+    EXPECT_EQ(root["properties"]["Description"], "Lumo 'V5' 补丁\r\n第二行");
+    ASSERT_EQ(root["children"].size(), 2u);
+    const auto& first = root["children"][0]["properties"];
+    EXPECT_EQ(first["DelayTime"], 200);
+    EXPECT_EQ(
+        first["FILEDATA"],
+        (nlohmann::json{{"size", 3}, {"sha256", kShaAbc}, {"file", (fs::path(out) / "a.exe").string()}}));
+
+    // A name that would leave the folder is replaced by the item's number.
+    EXPECT_EQ(Slurp(out + "a.exe"), "abc");
+    EXPECT_TRUE(fs::exists(out + "item2"));
+    EXPECT_EQ(fs::file_size(out + "item2"), 0u);
+    EXPECT_FALSE(fs::exists(dir_ + "evil.sh"));
+}
+
+TEST_F(CliTest, BadFilesFailWithStatusOneAndBadUsageWithTwo) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string message;  // part of standard error
+    };
+    const Case cases[] = {
+        {"not a stream", {"decode", "-"}, "MZ\x90\x00", 1, "standard input: Invalid stream format"},
+        {"cut stream", {"decode"}, fileData_.substr(0, fileData_.size() - 3), 1, "Stream read error"},
+        {"unknown class", {"decode"}, std::string("TPF0\x04TFoo\x00\x00\x00", 12), 1, "Class TFoo not found"},
+        {"missing stream file", {"decode", dir_ + "none.bin"}, "", 1, "cannot open"},
+        {"missing executable", {"resources", dir_ + "none.exe"}, "", 1, "none.exe"},
+        {"file without resources", {"resources", Put("plain.txt", "text")}, "", 1, "carries no resources"},
+        {"missing resource",
+         {"extract", patch_, "OTHER", "-o", dir_ + "x"},
+         "",
+         1,
+         "Resource OTHER not found"},
+        {"no command", {}, "", 2, ""},
+        {"unknown command", {"frobnicate"}, "", 2, ""},
+        {"missing argument", {"extract", patch_}, "", 2, ""},
+        {"json to standard output", {"--json", "extract", patch_, "FILEDATA", "-o", "-"}, "", 2, ""},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args, c.input);
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+        if (c.status == 1) {
+            EXPECT_EQ(r.out, "") << c.what;
+        }
+    }
+}
+
+}  // namespace
