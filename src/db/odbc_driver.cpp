@@ -6,15 +6,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <list>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
+#include "db/cursor_recordset.h"
 #include "db/memory_recordset.h"
+#include "db/statement_cache.h"
 #include "db/texts.h"
 #include "support/codepage.h"
 #include "support/format.h"
@@ -229,7 +227,7 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
     return Variant(std::move(u8));
 }
 
-class OdbcRecordset : public Recordset {
+class OdbcRecordset : public CursorRecordset {
 public:
     OdbcRecordset(SQLHDBC dbc, std::unique_ptr<StmtHandle> stmt, std::u16string sql, int timeout)
         : dbc_(dbc), stmt_(std::move(stmt)), sql_(std::move(sql)), timeout_(timeout) {
@@ -260,47 +258,19 @@ public:
                                             static_cast<SQLSMALLINT>(tableLen / 2), 0, 255)));
             fields_.push_back(std::move(f));
         }
-        values_.resize(fields_.size());
+        FieldsKnown();
         Fetch();
     }
 
-    bool Eof() const override { return eof_; }
     void MoveFirst() override {
         // The cursor reads forward only: starting again runs the statement again.
         SQLFreeStmt(stmt_->h, SQL_CLOSE);
         Check(SQLExecDirectW(stmt_->h, W(sql_), SQL_NTS), SQL_HANDLE_STMT, stmt_->h);
         Fetch();
     }
-    void MoveNext() override {
-        if (eof_) throw EDatabaseError(kTxtEofReached);
-        Fetch();
-    }
-    std::int64_t RecordCount() override {
-        if (!count_) {
-            StmtHandle s(dbc_);
-            SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
-            Check(SQLExecDirectW(s.h, W(sql_), SQL_NTS), SQL_HANDLE_STMT, s.h);
-            std::int64_t n = 0;
-            SQLRETURN rc;
-            while (Ok(rc = SQLFetch(s.h))) ++n;
-            if (rc != SQL_NO_DATA) throw EDatabaseError(Diagnostics(SQL_HANDLE_STMT, s.h));
-            count_ = n;
-        }
-        return *count_;
-    }
-    int FieldCount() const override { return static_cast<int>(fields_.size()); }
-    const FieldInfo& Field(int index) const override {
-        if (index < 0 || index >= FieldCount()) throw EDatabaseError(Format(kTxtFieldIndex, index));
-        return fields_[static_cast<std::size_t>(index)];
-    }
-    const Variant& Value(int index) const override {
-        Field(index);
-        return values_[static_cast<std::size_t>(index)];
-    }
-    using Recordset::Value;
 
 private:
-    void Fetch() {
+    void Fetch() override {
         const SQLRETURN rc = SQLFetch(stmt_->h);
         if (rc == SQL_NO_DATA) {
             eof_ = true;
@@ -312,15 +282,21 @@ private:
         for (std::size_t i = 0; i < fields_.size(); ++i)
             values_[i] = ReadColumn(stmt_->h, static_cast<SQLUSMALLINT>(i + 1), fields_[i].Type);
     }
+    std::int64_t CountRows() override {
+        StmtHandle s(dbc_);
+        SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+        Check(SQLExecDirectW(s.h, W(sql_), SQL_NTS), SQL_HANDLE_STMT, s.h);
+        std::int64_t n = 0;
+        SQLRETURN rc;
+        while (Ok(rc = SQLFetch(s.h))) ++n;
+        if (rc != SQL_NO_DATA) throw EDatabaseError(Diagnostics(SQL_HANDLE_STMT, s.h));
+        return n;
+    }
 
     SQLHDBC dbc_;
     std::unique_ptr<StmtHandle> stmt_;
     std::u16string sql_;
     int timeout_;
-    std::vector<FieldInfo> fields_;
-    std::vector<Variant> values_;
-    bool eof_ = true;
-    std::optional<std::int64_t> count_;
 };
 
 // Buffers of one bound parameter; they must live until the statement has run.
@@ -428,8 +404,7 @@ public:
     }
 
     void Close() override {
-        cache_.clear();
-        order_.clear();
+        cache_.Clear();
         dbc_.reset();
     }
     bool IsOpen() const override { return dbc_ != nullptr; }
@@ -454,10 +429,7 @@ public:
     std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params, bool prepared) override {
         std::unique_ptr<StmtHandle> own;
         StmtHandle* s = nullptr;
-        if (prepared) {
-            auto it = cache_.find(sql);
-            if (it != cache_.end()) s = it->second.get();
-        }
+        if (prepared) s = cache_.Find(sql);
         if (!s) {
             own = NewStatement();
             std::u16string w = Wide(sql);
@@ -479,7 +451,7 @@ public:
         Check(rc, SQL_HANDLE_STMT, s->h);
         SQLLEN rows = 0;
         if (rc != SQL_NO_DATA) SQLRowCount(s->h, &rows);
-        if (own && prepared) Keep(sql, std::move(own));
+        if (own && prepared) cache_.Keep(sql, std::move(own));
         return rows;
     }
 
@@ -558,20 +530,9 @@ private:
         SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
         return s;
     }
-    void Keep(const std::string& sql, std::unique_ptr<StmtHandle> s) {
-        if (cache_.size() >= kCacheSize) {
-            cache_.erase(order_.front());
-            order_.pop_front();
-        }
-        order_.push_back(sql);
-        cache_.emplace(sql, std::move(s));
-    }
-
-    static constexpr std::size_t kCacheSize = 64;
     std::unique_ptr<DbcHandle> dbc_;
     int timeout_ = 30;
-    std::map<std::string, std::unique_ptr<StmtHandle>> cache_;
-    std::list<std::string> order_;
+    StatementCache<std::unique_ptr<StmtHandle>> cache_;
 };
 
 // "{value}" when the value would break the key=value;... form.

@@ -6,14 +6,14 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <list>
-#include <map>
 #include <memory>
 #include <optional>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
+#include "db/cursor_recordset.h"
 #include "db/memory_recordset.h"
+#include "db/statement_cache.h"
 #include "db/texts.h"
 #include "support/format.h"
 #include "support/guid.h"
@@ -314,14 +314,13 @@ void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p) {
 }
 
 // Rows of one statement, stepped forward; MoveFirst resets it, RecordCount counts on a second copy.
-class SqliteRecordset : public Recordset {
+class SqliteRecordset : public CursorRecordset {
 public:
     SqliteRecordset(std::shared_ptr<DbHandle> h, StmtPtr stmt, int firstStep)
         : h_(std::move(h)), stmt_(std::move(stmt)) {
         sqlite3_stmt* s = stmt_.get();
         const int n = sqlite3_column_count(s);
         fields_.resize(static_cast<std::size_t>(n));
-        values_.resize(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             FieldInfo& f = fields_[static_cast<std::size_t>(i)];
             const char* name = sqlite3_column_name(s, i);
@@ -343,42 +342,26 @@ public:
                 }
             }
         }
+        FieldsKnown();
         Arrive(firstStep);
     }
 
-    bool Eof() const override { return eof_; }
     void MoveFirst() override {
         sqlite3_reset(stmt_.get());
         Arrive(Step(stmt_.get()));
     }
-    void MoveNext() override {
-        if (eof_) throw EDatabaseError(kTxtEofReached);
-        Arrive(Step(stmt_.get()));
-    }
-    std::int64_t RecordCount() override {
-        if (!count_) {
-            sqlite3_stmt* raw = nullptr;
-            const int rc = sqlite3_prepare_v2(h_->db, sqlite3_sql(stmt_.get()), -1, &raw, nullptr);
-            if (rc != SQLITE_OK) Fail(h_->db, rc);
-            StmtPtr copy(raw);
-            std::int64_t n = 0;
-            while (Step(copy.get()) == SQLITE_ROW) ++n;
-            count_ = n;
-        }
-        return *count_;
-    }
-    int FieldCount() const override { return static_cast<int>(fields_.size()); }
-    const FieldInfo& Field(int index) const override {
-        if (index < 0 || index >= FieldCount()) throw EDatabaseError(Format(kTxtFieldIndex, index));
-        return fields_[static_cast<std::size_t>(index)];
-    }
-    const Variant& Value(int index) const override {
-        Field(index);
-        return values_[static_cast<std::size_t>(index)];
-    }
-    using Recordset::Value;
 
 private:
+    void Fetch() override { Arrive(Step(stmt_.get())); }
+    std::int64_t CountRows() override {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(h_->db, sqlite3_sql(stmt_.get()), -1, &raw, nullptr);
+        if (rc != SQLITE_OK) Fail(h_->db, rc);
+        StmtPtr copy(raw);
+        std::int64_t n = 0;
+        while (Step(copy.get()) == SQLITE_ROW) ++n;
+        return n;
+    }
     int Step(sqlite3_stmt* s) {
         const int rc = sqlite3_step(s);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
@@ -395,10 +378,6 @@ private:
 
     std::shared_ptr<DbHandle> h_;
     StmtPtr stmt_;
-    std::vector<FieldInfo> fields_;
-    std::vector<Variant> values_;
-    bool eof_ = true;
-    std::optional<std::int64_t> count_;
 };
 
 int ProgressHandler(void* p) {
@@ -434,8 +413,7 @@ public:
     }
 
     void Close() override {
-        cache_.clear();
-        order_.clear();
+        cache_.Clear();
         h_.reset();
     }
     bool IsOpen() const override { return h_ != nullptr; }
@@ -466,7 +444,7 @@ public:
     std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params, bool prepared) override {
         StartStatement();
         StmtPtr own;
-        sqlite3_stmt* s = prepared ? Cached(sql) : nullptr;
+        sqlite3_stmt* s = prepared ? cache_.Find(sql) : nullptr;
         if (!s) {
             sqlite3_stmt* raw = nullptr;
             const std::string text = GiveMemoTextAffinity(sql);
@@ -487,7 +465,7 @@ public:
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE) Fail(h_->db, rc);
-        if (prepared && own) Keep(sql, std::move(own));
+        if (prepared && own) cache_.Keep(sql, std::move(own));
         return sqlite3_changes(h_->db);
     }
 
@@ -559,25 +537,9 @@ private:
         else
             h_->deadline.reset();
     }
-    sqlite3_stmt* Cached(const std::string& sql) {
-        auto it = cache_.find(sql);
-        return it == cache_.end() ? nullptr : it->second.get();
-    }
-    void Keep(const std::string& sql, StmtPtr stmt) {
-        // A row's insert text varies with its nulls; a small set of texts covers a table's rows.
-        if (cache_.size() >= kCacheSize) {
-            cache_.erase(order_.front());
-            order_.pop_front();
-        }
-        order_.push_back(sql);
-        cache_.emplace(sql, std::move(stmt));
-    }
-
-    static constexpr std::size_t kCacheSize = 64;
     std::shared_ptr<DbHandle> h_;
     int commandTimeout_ = 30;
-    std::map<std::string, StmtPtr> cache_;
-    std::list<std::string> order_;
+    StatementCache<StmtPtr> cache_;
 };
 
 }  // namespace
