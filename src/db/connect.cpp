@@ -3,9 +3,11 @@
 #include <filesystem>
 
 #include "db/connection.h"
+#include "db/connection_string.h"
 #include "db/oracle_net.h"
 #include "db/texts.h"
 #include "support/format.h"
+#include "support/text.h"
 
 namespace kestrane::db {
 
@@ -41,7 +43,20 @@ std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::
 bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText) {
     errorText.clear();
     try {
-        Connection c(BuildConnectionString(dbInfo, ""));
+        return TestConnectionString(BuildConnectionString(dbInfo, ""), errorText);
+    } catch (const std::exception& e) {
+        errorText = e.what();
+        return false;
+    } catch (...) {
+        errorText = "Unknown error";
+        return false;
+    }
+}
+
+bool TestConnectionString(const std::string& connectionString, std::string& errorText) {
+    errorText.clear();
+    try {
+        Connection c(connectionString);
         c.Open();
         if (!c.IsOpen()) return false;
         c.Close();
@@ -53,6 +68,13 @@ bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText) {
         errorText = "Unknown error";
         return false;
     }
+}
+
+support::TKVDataBaseType DatabaseKindOf(const std::string& connectionString) {
+    const std::string provider = ConnectionStringValueTrimmed(connectionString, "Provider");
+    if (support::StartsText("OraOLEDB", provider)) return support::dbtOracle;
+    if (support::StartsText("Microsoft.Jet.OLEDB", provider)) return support::dbAccess;
+    return support::dbtMsSql;
 }
 
 std::string OracleAlias(const std::string& host, const std::string& sid, std::int32_t port) {

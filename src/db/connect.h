@@ -12,6 +12,11 @@ namespace kestrane::db {
 std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName);
 // Opens and closes a connection to the server without naming a database; never raises.
 bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText);
+// The same test for a connection string as it is; errorText gets the client's message.
+bool TestConnectionString(const std::string& connectionString, std::string& errorText);
+// The kind of database a connection string reaches, from its Provider: "OraOLEDB" Oracle,
+// "Microsoft.Jet.OLEDB" Jet, anything else SQL Server.
+support::TKVDataBaseType DatabaseKindOf(const std::string& connectionString);
 // Registers the alias of an Oracle server in the live Oracle homes and returns it ("orcl_db1").
 std::string OracleAlias(const std::string& host, const std::string& sid, std::int32_t port);
 

@@ -491,9 +491,11 @@ public:
             row[2] = rs.Value(2);
             row[3] = rs.Value(3);
             row[6] = rs.FieldCount() > 16 ? rs.Value(16) : Variant::Null();
+            // The word NULL stands for a column whose default is null, which is no default at all.
             const Variant& dflt = rs.Value(12);
-            row[7] = !dflt.IsNullOrEmpty();
-            if (!dflt.IsNullOrEmpty()) row[8] = dflt.AsString();
+            const bool hasDefault = !dflt.IsNullOrEmpty() && !support::SameText(support::Trim(dflt.AsString()), "NULL");
+            row[7] = hasDefault;
+            if (hasDefault) row[8] = dflt.AsString();
             row[10] = rs.Value(10).AsInt64() != SQL_NO_NULLS;
             row[11] = static_cast<std::int64_t>(ado);
             const bool binary = ado == adBinary || ado == adVarBinary || ado == adLongVarBinary;

@@ -24,6 +24,8 @@ inline constexpr const char* kFmtTnsEntry =
     "(PORT = %2:d))\r\n    )\r\n    (CONNECT_DATA =\r\n      (SID = %1:s)\r\n      (SERVER = DEDICATED)\r\n"
     "    )\r\n  )";
 
+inline constexpr const char* kTxtTestConnectionOk = "数据库测试连接成功";
+
 // Messages of the client layer itself.
 inline constexpr const char* kTxtEofReached =
     "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "

@@ -165,3 +165,15 @@ TEST(ConnectionStrings, ValuesAndSchema) {
     EXPECT_EQ(schema, "");
     EXPECT_EQ(catalog, "");
 }
+
+TEST(ConnectionStrings, KindFromProvider) {
+    const std::pair<const char*, kestrane::support::TKVDataBaseType> cases[] = {
+        {"Provider=SQLOLEDB.1;Data Source=S", dbtMsSql},
+        {"Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1", dbtOracle},
+        {" provider = oraoledb.oracle.1 ;Data Source=x", dbtOracle},
+        {"Provider=Microsoft.Jet.OLEDB.4.0;data source=/p/Update.mdb", dbAccess},
+        {"Provider=MSDASQL.1;Driver=x;Database=y", dbtMsSql},
+        {"Data Source=nothing", dbtMsSql},
+    };
+    for (const auto& [cs, kind] : cases) EXPECT_EQ(DatabaseKindOf(cs), kind) << cs;
+}

@@ -168,9 +168,11 @@ TEST_F(OdbcSqlite, ErrorsSchemaAndTransactions) {
     std::vector<std::string> names;
     for (; !cols->Eof(); cols->MoveNext())
         names.push_back(cols->Value("COLUMN_NAME").AsString() + ":" + cols->Value("DATA_TYPE").AsString() + "#" +
-                        cols->Value("ORDINAL_POSITION").AsString());
+                        cols->Value("ORDINAL_POSITION").AsString() + "=" +
+                        cols->Value("COLUMN_HASDEFAULT").AsString() + cols->Value("COLUMN_DEFAULT").AsString());
     ASSERT_EQ(names.size(), 7u);
-    EXPECT_EQ(names[0], "ID:3#1");
+    // A column without a default is reported by the driver with the word NULL: no default.
+    EXPECT_EQ(names[0], "ID:3#1=False");
     EXPECT_EQ(names[4].substr(0, 5), "Flag:");
     auto tables = c.OpenSchema(adSchemaTables, {});
     EXPECT_EQ(tables->Value("TABLE_NAME").AsString(), "T");
