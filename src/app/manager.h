@@ -1,0 +1,122 @@
+// The wizard manager: owner of every object of a run, the page list of the run mode and patch type,
+// moving between pages, and the maker's build.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/base_frame.h"
+#include "app/interaction.h"
+#include "app/page_registry.h"
+#include "app/patch_loader.h"
+#include "app/seams.h"
+#include "patch/inst_res_items.h"
+#include "patch/param_info.h"
+#include "patch/res_items.h"
+
+namespace kestrane::app {
+
+enum TWizardStage : std::uint8_t { wsFirst = 0, wsStep = 1, wsAction = 2, wsFinish = 3 };
+
+// Bits of the `parts` argument of LoadPatchResources.
+enum TPatchParts : int {
+    ppFileData = kPatchPartFileData,
+    ppInstData = kPatchPartInstData,
+    ppParamData = kPatchPartParamData
+};
+
+// The window that shows the pages.
+class TPageHost {
+  public:
+    virtual ~TPageHost() = default;
+    // Puts the page into the client area behind every other page and makes it the active control.
+    virtual void PlacePage(TBaseFrame& page) = 0;
+    // Only the front page is visible.
+    virtual void BringToFront(TBaseFrame& page) = 0;
+};
+
+class TManager {
+  public:
+    // `exePath` is the running executable; its file name decides the run mode. Throws when the
+    // installer's start-up checks fail (the main window reports it).
+    explicit TManager(TInteraction& interaction, std::string exePath = {});
+    ~TManager();
+    TManager(const TManager&) = delete;
+    TManager& operator=(const TManager&) = delete;
+
+    const std::vector<std::string>& PageNames() const { return pageNames_; }
+    std::int32_t PageCount() const { return static_cast<std::int32_t>(pageNames_.size()); }
+    std::int32_t PageIndex() const { return pageIndex_; }
+    std::function<void(TManager& manager, TWizardStage stage)> OnStageChange;
+
+    patch::TBaseParamInfo& ParamInfo() { return *paramInfo_; }
+    patch::TResCollection& ResItems() { return *resItems_; }
+    patch::TInstResCollection& InstResItems() { return *instResItems_; }
+    TBaseFrame* CurrentPage() const { return currentPage_; }
+    TPatchVersion& PatchVersion() { return *patchVersion_; }
+    std::vector<std::string>& FullLog() { return fullLog_; }
+    std::vector<std::string>& DetailLog() { return detailLog_; }
+    TFileMng& FileMng() { return *fileMng_; }
+    TInteraction& Interaction() { return interaction_; }
+    const std::string& ExePath() const { return exePath_; }
+    // The pages created so far, in creation order.
+    const std::vector<std::unique_ptr<TBaseFrame>>& Pages() const { return pageOwner_; }
+
+    void SetPageHost(TPageHost* host) { host_ = host; }
+
+    // True unless the executable's file name is exactly "Kestrane.exe".
+    bool IsInstaller() const;
+    void Start() { ShowPage(0); }
+    void NextPage() { ShowPage(pageIndex_ + 1); }
+    void PrevPage() { ShowPage(pageIndex_ - 1); }
+    void Quit() { interaction_.Quit(); }
+    void ShowPage(std::int32_t index);
+    TBaseFrame* FindPage(const TPageClass& pageClass) const;
+    void BuildPageList(const patch::TBaseParamInfo& ParamInfo);
+    bool IsOnPatchTypePage() const;
+    TWizardStage Stage() const;
+    void NotifyStage();
+
+    // `parts`: TPatchParts bits. From `sourceFile` when it names an existing file (which then becomes
+    // the patch file name), else from the running executable.
+    bool LoadPatchResources(const std::string& sourceFile, int parts, bool showErrors);
+    void ReportProgress(const std::string& message, int position, int maximum);
+    // Appends to FullLog, then to DetailLog.
+    void Log(const void* sender, const std::string& message);
+    void ChangeInstallPath(const std::string& directory);
+
+    bool Build();
+    bool WritePatchExecutable();
+    bool WritePatchResources();
+
+    // Operations of later modules (see seams.h).
+    bool CheckVersion(int kind, const std::string& version);
+    bool Install();
+    bool CloseRunningPrograms();
+    bool CheckFreeMemory(int megabytes, bool showMessage);
+    bool GatherAccountSetData();
+
+  private:
+    TBaseFrame& PageOf(const TPageClass& pageClass);
+
+    TInteraction& interaction_;
+    std::string exePath_;
+    TPageHost* host_ = nullptr;
+
+    std::vector<std::string> pageNames_;
+    std::int32_t pageIndex_ = -1;
+    std::unique_ptr<patch::TBaseParamInfo> paramInfo_;
+    std::unique_ptr<patch::TResCollection> resItems_;
+    std::unique_ptr<patch::TInstResCollection> instResItems_;
+    std::vector<std::unique_ptr<TBaseFrame>> pageOwner_;
+    TBaseFrame* currentPage_ = nullptr;
+    std::unique_ptr<TPatchVersion> patchVersion_;
+    std::vector<std::string> fullLog_;
+    std::vector<std::string> detailLog_;
+    std::unique_ptr<TFileMng> fileMng_;
+};
+
+}  // namespace kestrane::app

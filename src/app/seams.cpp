@@ -1,0 +1,18 @@
+#include "app/seams.h"
+
+#include <stdexcept>
+
+#include "app/texts.h"
+#include "support/format.h"
+
+namespace kestrane::app {
+
+std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath) {
+    return std::make_unique<TFileMng>(installPath);
+}
+
+void RepairDatabase(const std::string&, const support::TDBInfoRec&) {
+    throw std::runtime_error(support::Format(texts::kNotAvailable, "RepairDatabase"));
+}
+
+}  // namespace kestrane::app

@@ -1,0 +1,24 @@
+// The fixed user texts of the wizard manager and its runs.
+#pragma once
+
+namespace kestrane::app::texts {
+
+inline constexpr char kCaptionNotice[] = "提示信息";
+inline constexpr char kCaptionConfirm[] = "确认信息";
+
+inline constexpr char kMakerExeName[] = "Kestrane.exe";
+inline constexpr char kDefaultPatchFile[] = "Patch.exe";
+
+inline constexpr char kPatchExists[] = "已经存在相同名称的补丁，确定覆盖吗？";
+inline constexpr char kWritePatchFailed[] = "生成补丁程序出错：";
+inline constexpr char kWriteParamFailed[] = "更新参数配置信息[%0:s]出错";
+inline constexpr char kWriteResourceFailed[] = "更新资源文件[%0:s]出错";
+inline constexpr char kCommitResourcesFailed[] = "保存资源文件出错";
+inline constexpr char kPackingFiles[] = "正在将升级文件压缩生成补丁……";
+inline constexpr char kPackingAccountSets[] = "正在将账套设置信息生成补丁……";
+inline constexpr char kPackingDone[] = "已完成文件与信息压缩";
+
+// Operations whose own module has not been built yet say so instead of pretending to have run.
+inline constexpr char kNotAvailable[] = "%0:s: not available in this build";
+
+}  // namespace kestrane::app::texts
