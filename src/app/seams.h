@@ -1,6 +1,8 @@
 // Stand-ins for the modules the wizard calls that are not built yet: account-set discovery, the patch
 // version descriptor and the database repair. Each does the least that keeps the wizard running and
-// none claims a result it did not produce; they go when their modules arrive.
+// none claims a result it did not produce; they go when their modules arrive. seams.cpp also holds
+// the manager operations that wait for theirs: CheckVersion (through TPatchVersion below), Install,
+// CloseRunningPrograms, CheckFreeMemory and GatherAccountSetData.
 #pragma once
 
 #include <functional>

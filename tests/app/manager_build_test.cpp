@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ class ManagerBuildTest : public ManagerFixture {
     // A maker with a patch of both kinds: three files, one bill node.
     void FreshMaker() {
         progress_.clear();
+        onProgress_ = nullptr;
         maker_ = std::make_unique<TManager>(ui_, MakeExe("Kestrane.exe"));
         auto& params = maker_->ParamInfo();
         params.PatchType = patch::ptBoth;
@@ -116,9 +118,15 @@ TEST_F(ManagerBuildTest, FailuresNameTheStepAndKeepWhatWasStored) {
         std::string name;
         std::function<void(TManager&)> spoil;
         std::string message;
-        Names stored;  // resources in the patch file afterwards; empty: no patch file
+        Names stored;  // resources in the patch file afterwards; empty: no patch was made
         std::size_t reports;
     } cases[] = {
+        // Copying the program onto itself would destroy it.
+        {"patch is the program",
+         [](TManager& m) { m.ParamInfo().PatchFileName = m.ExePath(); },
+         "生成补丁程序出错：" + Path("Kestrane.exe"),
+         {},
+         0},
         {"folder missing",
          [&](TManager& m) { m.ParamInfo().PatchFileName = Path("nowhere/Patch.exe"); },
          "生成补丁程序出错：" + Path("nowhere/Patch.exe"),
@@ -137,6 +145,15 @@ TEST_F(ManagerBuildTest, FailuresNameTheStepAndKeepWhatWasStored) {
          "更新资源文件[INSTDATA]出错",
          {"PARAMDATA", "FILEDATA"},
          2},
+        {"progress display",
+         [this](TManager&) {
+             onProgress_ = [this] {
+                 if (progress_.size() == 2) throw std::runtime_error("display gone");
+             };
+         },
+         "display gone",
+         {"PARAMDATA", "FILEDATA"},
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,9 +168,11 @@ TEST_F(ManagerBuildTest, FailuresNameTheStepAndKeepWhatWasStored) {
         }
         EXPECT_EQ(progress_.size(), c.reports);
         if (c.stored.empty())
-            EXPECT_FALSE(fs::exists(maker_->ParamInfo().PatchFileName));
+            EXPECT_FALSE(fs::exists(patchFile));
         else
             EXPECT_EQ(ResourcesOf(patchFile), c.stored);
+        EXPECT_TRUE(ResourcesOf(maker_->ExePath()).empty());
+        EXPECT_EQ(platform::ReadFileBytes(maker_->ExePath()).size(), 20u);
     }
 }
 
