@@ -40,15 +40,25 @@ void TQELMSSqlConnection::AppendConnectionTail(std::string& s, const TQELADOConn
     if (!catalog.CtlgName.empty()) s += "Initial Catalog=" + catalog.CtlgName + ";";
 }
 
+std::string TQELJetConnection::CatalogDataSource(const TQELADOConnectionData& conn,
+                                                 const TQELDBCtlgInfoRec& catalog) const {
+    if (catalog.CtlgName.empty()) return conn.DataSource;
+    std::string path = conn.DataSource;
+    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
+    return path + catalog.CtlgName + ".mdb";
+}
+
 const TQELDBConnection& ConnectionClassFor(const std::string& provider) {
     static const TQELDBConnection plain;
     static const TQELMSSqlConnection mssql;
     static const TQELOracleSqlConnection oracle;
     static const TQELOracleODBCSqlConnection oracleOdbc;
+    static const TQELJetConnection jet;
     const std::string upper = support::UpperCase(provider);
     if (upper.starts_with("ORAOLEDB.ORACLE")) return oracle;
     if (upper.starts_with("SQLOLEDB")) return mssql;
     if (upper.starts_with("MSDASQL")) return oracleOdbc;
+    if (upper.starts_with("MICROSOFT.JET.OLEDB")) return jet;
     return plain;
 }
 
@@ -81,7 +91,8 @@ std::string CatalogConnectionString(const TQELDBConnFactory& factory, const TQEL
     const std::string& password = (catalog.CtlgFlags & cfUseCtlgPassword) && !catalog.CtlgPassword.empty()
                                       ? catalog.CtlgPassword
                                       : conn.ConnPassword;
-    s += "User ID=" + user + ";Password=" + password + ";Data Source=" + conn.DataSource + ";";
+    s += "User ID=" + user + ";Password=" + password + ";Data Source=" +
+         factory.ConnectionClass().CatalogDataSource(conn, catalog) + ";";
     factory.ConnectionClass().AppendConnectionTail(s, conn, catalog);
     return s;
 }

@@ -57,6 +57,10 @@ public:
     virtual ~TQELDBConnection() = default;
     virtual const char* ClassName() const { return "TQELDBConnection"; }
     virtual int ServerKind() const { return 0; }
+    // The "Data Source" of the catalogue's connection text.
+    virtual std::string CatalogDataSource(const TQELADOConnectionData& conn, const TQELDBCtlgInfoRec& catalog) const {
+        return conn.DataSource;
+    }
     virtual void AppendConnectionTail(std::string& s, const TQELADOConnectionData& conn,
                                       const TQELDBCtlgInfoRec& catalog) const {}
 };
@@ -78,6 +82,17 @@ public:
 class TQELOracleODBCSqlConnection : public TQELOracleSqlConnection {
 public:
     const char* ClassName() const override { return "TQELOracleODBCSqlConnection"; }
+};
+
+// An embedded server: DataSource is a folder and each catalogue the database file
+// "<DataSource>/<CtlgName>.mdb" in it.
+inline constexpr int kServerKindEmbedded = 3;
+
+class TQELJetConnection : public TQELDBConnection {
+public:
+    const char* ClassName() const override { return "TQELJetConnection"; }
+    int ServerKind() const override { return kServerKindEmbedded; }
+    std::string CatalogDataSource(const TQELADOConnectionData& conn, const TQELDBCtlgInfoRec& catalog) const override;
 };
 
 // By the upper-cased prefix of the provider.

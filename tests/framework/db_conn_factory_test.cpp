@@ -75,7 +75,8 @@ TEST(Factories, NewFactoryDefaultsAndServerKinds) {
                  {"sqloledb.1", 2, "TQELMSSqlConnection"},
                  {"OraOLEDB.Oracle.1", 1, "TQELOracleSqlConnection"},
                  {"msdasql", 1, "TQELOracleODBCSqlConnection"},
-                 {"Microsoft.Jet.OLEDB.4.0", 0, "TQELDBConnection"},
+                 {"microsoft.jet.oledb.4.0", 3, "TQELJetConnection"},
+                 {"Microsoft.ACE.OLEDB.12.0", 0, "TQELDBConnection"},
                  {"", 0, "TQELDBConnection"}};
     for (const auto& k : cases) {
         TQELDBConnFactory x;
@@ -114,12 +115,22 @@ TEST(Factories, CatalogConnectionString) {
         // A catalogue user without its flag bit is not used.
         {"SQLOLEDB", "", "sa", "x", {"D", "other", "op", "", 1024, 0, 0},
          "Provider=SQLOLEDB;User ID=sa;Password=x;Data Source=SRV;Initial Catalog=D;"},
+        // Embedded: the catalogue is a file in the DataSource folder.
+        {"Microsoft.Jet.OLEDB.4.0", "", "", "", Named("帐套1"),
+         "Provider=Microsoft.Jet.OLEDB.4.0;User ID=;Password=;Data Source=SRV/帐套1.mdb;"},
+        {"Microsoft.Jet.OLEDB.4.0", "", "", "", Named(""),
+         "Provider=Microsoft.Jet.OLEDB.4.0;User ID=;Password=;Data Source=SRV;"},
     };
     for (const auto& k : cases) {
         TQELDBConnFactory f;
         f.Data.ConnData = {k.provider, "SRV", k.user, k.password, k.connString, "", 300, 5};
         EXPECT_EQ(CatalogConnectionString(f, k.catalog), k.expected);
     }
+    // A folder already ending in a delimiter gets none added.
+    TQELDBConnFactory jet;
+    jet.Data.ConnData = {"Microsoft.Jet.OLEDB.4.0", "/data/sets/", "", "", "", "", 300, 5};
+    EXPECT_EQ(CatalogConnectionString(jet, Named("NXCentre")),
+              "Provider=Microsoft.Jet.OLEDB.4.0;User ID=;Password=;Data Source=/data/sets/NXCentre.mdb;");
 }
 
 class FactoryLookup : public ::testing::Test {

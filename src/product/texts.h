@@ -1,0 +1,27 @@
+// Fixed texts of product integration: file, section and key names of an installation, the statements
+// discovery sends and the messages it reports.
+#pragma once
+
+namespace kestrane::product::texts {
+
+// Installation facts.
+inline constexpr const char* kConfigFile = "lumo.lumocf";
+inline constexpr const char* kSetupFile = "lumosetup.dat";
+inline constexpr const char* kMainSection = "主配置";
+inline constexpr const char* kNetKey = "net";
+inline constexpr const char* kSetupSection = "SETUP";
+inline constexpr const char* kNetVerKey = "NETVER";
+inline constexpr const char* kNetVerDefault = "TRUE";
+
+// Discovery.
+inline constexpr const char* kCentralCatalog = "NXCentre";
+inline constexpr const char* kLoadFailedOpen = "错误：【";
+inline constexpr const char* kLoadFailedClose = "】帐套加载失败，失败原因如下：";
+inline constexpr const char* kSelectAccount = "select AccountName, InstanceID from Sys_Accounts";
+inline constexpr const char* kSelectVersion = "select ZTVersion from Sys_Accounts";
+inline constexpr const char* kSelectInstElement =
+    "select ElmntData from QEL_InstElmnt where Enabled=1 and SvcID=-268304361 and ElmntType=80 and ElmntID=0";
+inline constexpr const char* kUpdateInstElement =
+    "update QEL_InstElmnt set ElmntData=? where Enabled=1 and SvcID=-268304361 and ElmntType=80 and ElmntID=0";
+
+}  // namespace kestrane::product::texts
