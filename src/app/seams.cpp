@@ -11,7 +11,7 @@
 namespace kestrane::app {
 
 std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath) {
-    return std::make_unique<TFileMng>(installPath);
+    return std::make_unique<product::TLmbFileMng>(installPath);
 }
 
 void RepairDatabase(const std::string&, const support::TDBInfoRec&) {

@@ -1,5 +1,5 @@
-// Stand-ins for the modules the wizard calls that are not built yet: account-set discovery, the patch
-// version descriptor and the database repair. Each does the least that keeps the wizard running and
+// Stand-ins for the modules the wizard calls that are not built yet: the patch version descriptor and
+// the database repair. Each does the least that keeps the wizard running and
 // none claims a result it did not produce; they go when their modules arrive. seams.cpp also holds
 // the manager operations that wait for theirs: CheckVersion (through TPatchVersion below), Install,
 // CloseRunningPrograms, CheckFreeMemory and GatherAccountSetData.
@@ -9,31 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "product/lmb_file_mng.h"
 #include "support/kv_types.h"
 #include "support/variant.h"
 
 namespace kestrane::app {
 
-// What the manager uses of the discovery of the product's servers and account sets (TLmbFileMng).
-// This stand-in finds nothing.
-class TFileMng {
-  public:
-    explicit TFileMng(std::string installPath) : installPath_(std::move(installPath)) {}
-    virtual ~TFileMng() = default;
-
-    // Lists the servers and account sets of the installation in that folder.
-    virtual void LoadInstallation(const std::string& installPath) { installPath_ = installPath; }
-    const support::TDBInfoArray& Servers() const { return servers_; }
-    const support::TInstArray& AccountSets() const { return accountSets_; }
-    const std::string& InstallPath() const { return installPath_; }
-
-    std::function<void(const void* sender, const std::string& message)> OnMessage;
-
-  protected:
-    std::string installPath_;
-    support::TDBInfoArray servers_;
-    support::TInstArray accountSets_;
-};
+// The discovery of the product's servers and account sets.
+using TFileMng = product::TLmbFileMng;
 
 std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath);
 

@@ -110,6 +110,7 @@ protected:
         return plain;
     }
 
+public:
     // An embedded account set: "<folder>/<name>.mdb" with Sys_Accounts holding one row.
     static void MakeAccountSet(const std::string& folder, const std::string& name, const std::string& account,
                                const std::string& instanceId, const char* version = "8.1") {
@@ -131,6 +132,7 @@ protected:
         c.Execute(sql);
     }
 
+protected:
     fs::path root_;
 };
 
