@@ -286,9 +286,10 @@ void TDataExport::TransferTable(const std::string& tableName, const std::string&
             CreateTableFromCatalogue(target, TargetType, *columns, tableName);
         }
         if (!rows->Eof()) {
+            const std::vector<std::string> names = InsertColumnNames(TargetType, *rows);
             for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
                 if (TargetType == dbtOracle) ExecSQL(target, kTxtFlushSharedPool);
-                InsertRow(TargetType, tableName, *rows);
+                InsertRow(TargetType, tableName, *rows, names);
             }
         }
         if (atomic) target.CommitTrans();
@@ -344,18 +345,34 @@ Parameter InsertParameter(const FieldInfo& field, const Variant& value, TKVDataB
     return {t, value};
 }
 
+std::vector<std::string> TDataExport::InsertColumnNames(TKVDataBaseType targetKind, const Recordset& recordset) {
+    std::vector<std::string> names;
+    const int n = recordset.FieldCount();
+    names.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const std::string upper = UpperCase(recordset.Field(i).Name);
+        names.push_back(targetKind == dbtOracle ? ",\"" + upper + "\"" : ",[" + upper + "]");
+    }
+    return names;
+}
+
 void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset) {
+    InsertRow(targetKind, tableName, recordset, InsertColumnNames(targetKind, recordset));
+}
+
+void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
+                            const std::vector<std::string>& columnNames) {
     Connection& target = Target();
     if (!target.IsOpen()) target.Open();
     Command cmd(target);
     std::string columns, markers;
     const int n = recordset.FieldCount();
+    cmd.Parameters.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const Variant& v = recordset.Value(i);
         if (v.IsNullOrEmpty()) continue;
-        const FieldInfo& f = recordset.Field(i);
-        columns += Format(targetKind == dbtOracle ? ",\"%0:s\"" : ",[%0:s]", UpperCase(f.Name));
-        cmd.Parameters.push_back(InsertParameter(f, v, targetKind));
+        columns += columnNames[static_cast<std::size_t>(i)];
+        cmd.Parameters.push_back(InsertParameter(recordset.Field(i), v, targetKind));
         markers += ",?";
     }
     if (columns.empty() && markers.empty()) return;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/connection.h"
 #include "support/guid.h"
@@ -66,6 +67,10 @@ public:
     static void ClearVerControl(const std::string& directory);
 
 private:
+    // ",[NAME]" (",\"NAME\"" for Oracle) of every field, upper-cased, in field order.
+    static std::vector<std::string> InsertColumnNames(TKVDataBaseType targetKind, const Recordset& recordset);
+    void InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
+                   const std::vector<std::string>& columnNames);
     Connection& Target();
     void Log(const std::string& msg);
 

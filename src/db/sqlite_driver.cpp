@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cmath>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -218,6 +219,71 @@ std::string NumberText(sqlite3_stmt* s, int i) {
     return Variant(sqlite3_column_double(s, i)).AsString();
 }
 
+// "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" (also with a "T" between, as SQLite's own functions may write
+// it), read without the general parser; anything else is left to it.
+bool ReadPlainDate(const char* p, int n, double& days) {
+    auto num = [&](int at, int len, int& out) {
+        out = 0;
+        for (int k = at; k < at + len; ++k) {
+            if (p[k] < '0' || p[k] > '9') return false;
+            out = out * 10 + (p[k] - '0');
+        }
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, sec = 0;
+    if (n != 10 && n != 19) return false;
+    if (!num(0, 4, y) || p[4] != '-' || !num(5, 2, mo) || p[7] != '-' || !num(8, 2, d)) return false;
+    if (n == 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) || p[16] != ':' ||
+                    !num(17, 2, sec)))
+        return false;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59) return false;
+    days = support::EncodeDateTime(y, mo, d, h, mi, sec);
+    return true;
+}
+
+}  // namespace
+
+std::string DateText(double days) {
+    const double whole = std::trunc(days);
+    std::int64_t ms = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * 86400000.0));
+    std::int64_t z = static_cast<std::int64_t>(whole);
+    if (ms >= 86400000) {
+        ms -= 86400000;
+        z += days >= 0 ? 1 : -1;
+    }
+    // Civil date of a day count from 1899-12-30 (days from 0000-03-01 first).
+    z += 719468 - 25569;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    if (y < 1 || y > 9999) return support::DateTimeToText(days);
+    char out[19];
+    auto put = [&](int at, std::int64_t v, int width) {
+        for (int k = at + width - 1; k >= at; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
+    };
+    put(0, y, 4);
+    out[4] = '-';
+    put(5, m, 2);
+    out[7] = '-';
+    put(8, d, 2);
+    const std::int64_t secs = ms / 1000;
+    if (secs == 0) return std::string(out, 10);
+    out[10] = ' ';
+    put(11, secs / 3600, 2);
+    out[13] = ':';
+    put(14, secs / 60 % 60, 2);
+    out[16] = ':';
+    put(17, secs % 60, 2);
+    return std::string(out, 19);
+}
+
+namespace {
+
 // The value of column i, converted to what its ADO type says.
 Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
     const int storage = sqlite3_column_type(s, i);
@@ -238,6 +304,8 @@ Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
                 return Variant::FromDateTime(sqlite3_column_double(s, i));
             if (storage == SQLITE_TEXT) {
                 double days = 0;
+                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+                if (p && ReadPlainDate(p, sqlite3_column_bytes(s, i), days)) return Variant::FromDateTime(days);
                 const std::string t = ColumnText(s, i);
                 if (support::TryTextToDateTime(t, days)) return Variant::FromDateTime(days);
                 return Variant(t);
@@ -275,8 +343,15 @@ Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
     }
 }
 
-void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p) {
+// Binds without copying: the texts made here are kept in `texts`, which the caller keeps, with the
+// parameters, until the statement has run and its bindings are cleared.
+void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p, std::vector<std::string>& texts) {
     const Variant& v = p.Value;
+    auto bindText = [&](std::string t) {
+        texts.push_back(std::move(t));
+        const std::string& kept = texts.back();
+        return sqlite3_bind_text(s, pos, kept.data(), static_cast<int>(kept.size()), SQLITE_STATIC);
+    };
     int rc = SQLITE_OK;
     switch (v.Type()) {
         case support::VarType::Empty:
@@ -284,28 +359,19 @@ void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p) {
         case support::VarType::Integer: rc = sqlite3_bind_int64(s, pos, v.AsInt64()); break;
         case support::VarType::Double: rc = sqlite3_bind_double(s, pos, v.AsDouble()); break;
         case support::VarType::Boolean: rc = sqlite3_bind_int(s, pos, v.AsBoolean() ? 1 : 0); break;
-        case support::VarType::DateTime: {
-            const std::string t = support::DateTimeToText(v.AsDateTime());
-            rc = sqlite3_bind_text(s, pos, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-            break;
-        }
+        case support::VarType::DateTime: rc = bindText(DateText(v.AsDateTime())); break;
         case support::VarType::Decimal:
-        case support::VarType::Text: {
-            const std::string t = v.AsString();
-            rc = sqlite3_bind_text(s, pos, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-            break;
-        }
+        case support::VarType::Text: rc = bindText(v.AsString()); break;
         case support::VarType::Bytes: {
             const support::Bytes& b = v.AsBytes();
             if (p.Type == adGUID) {
                 if (b.size() != 16) throw EDatabaseError(Format(kTxtNotGuid, static_cast<int>(b.size())));
                 support::GuidBytes g;
                 std::copy(b.begin(), b.end(), g.begin());
-                const std::string t = support::GuidToString(support::GuidFromBytes(g));
-                rc = sqlite3_bind_text(s, pos, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+                rc = bindText(support::GuidToString(support::GuidFromBytes(g)));
             } else {
                 rc = sqlite3_bind_blob(s, pos, b.empty() ? "" : static_cast<const void*>(b.data()),
-                                       static_cast<int>(b.size()), SQLITE_TRANSIENT);
+                                       static_cast<int>(b.size()), SQLITE_STATIC);
             }
             break;
         }
@@ -409,6 +475,8 @@ public:
         if (id && !id->Eof() && id->Value(0).AsInt64() == kScratchApplicationId) {
             Exec("pragma journal_mode=MEMORY");
             Exec("pragma synchronous=OFF");
+            // A table is copied in one transaction; a larger cache keeps its pages from spilling early.
+            Exec("pragma cache_size=-16384");
         }
     }
 
@@ -453,6 +521,8 @@ public:
             own.reset(raw);
             s = raw;
         }
+        std::vector<std::string> texts;
+        texts.reserve(params.size());  // bound in place: no reallocation may move them
         struct Reset {
             sqlite3_stmt* s;
             ~Reset() {
@@ -460,7 +530,7 @@ public:
                 sqlite3_clear_bindings(s);
             }
         } reset{s};
-        for (std::size_t i = 0; i < params.size(); ++i) Bind(h_->db, s, static_cast<int>(i + 1), params[i]);
+        for (std::size_t i = 0; i < params.size(); ++i) Bind(h_->db, s, static_cast<int>(i + 1), params[i], texts);
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         }

@@ -22,6 +22,10 @@ struct DeclaredType {
 };
 DeclaredType MapDeclaredType(std::string_view declared);
 
+// The text a date is stored as, the same as support::DateTimeToText gives, made without formatting
+// machinery since every date of every copied row passes through it.
+std::string DateText(double days);
+
 // The application id that marks a scratch file.
 inline constexpr std::int32_t kScratchApplicationId = 0x4B535452;
 

@@ -43,6 +43,14 @@ TEST(SqliteTypes, DeclaredNamesMapToAdoCodes) {
     }
 }
 
+TEST(SqliteTypes, DateTextMatchesTheGeneralFormatter) {
+    // Whole days, times, the last millisecond before midnight, negative days, the range ends.
+    std::vector<double> days = {0, 1, -1, 0.5, -0.5, 45351.5451, 45351.99999999, 2.0 / 86400000.0,
+                                -693593, 2958465.99998843, -700000, 3000000, 36526.000005787};
+    for (int i = 0; i < 2000; ++i) days.push_back(-40000 + i * 97.123456789);
+    for (double d : days) EXPECT_EQ(DateText(d), kestrane::support::DateTimeToText(d)) << d;
+}
+
 TEST(SqliteTypes, MemoColumnsGetTextAffinity) {
     struct Case {
         const char* in;
@@ -128,6 +136,30 @@ TEST_F(SqliteFile, ValuesOfEveryKindRoundTrip) {
     EXPECT_THROW(rs->Value("Nope"), EDatabaseError);
     EXPECT_THROW(rs->Value(9), EDatabaseError);
     EXPECT_EQ(rs->FieldIndex("nope"), -1);
+}
+
+TEST_F(SqliteFile, DateTextsOfEveryFormRead) {
+    // Stored text -> the value read back: a date, or the text itself when it is no date.
+    const std::pair<const char*, const char*> cases[] = {
+        {"2024-02-29 13:05:09", "2024-02-29 13:05:09"}, {"2024-02-29", "2024-02-29"},
+        {"2024-02-29 00:00:00", "2024-02-29"},          {" 2024-2-9 1:05 ", "2024-02-09 01:05:00"},
+        {"2024/02/29", "2024-02-29"},                   {"2024-13-01 00:00:00", "text:2024-13-01 00:00:00"},
+        {"2024-02-29 24:00:00", "text:2024-02-29 24:00:00"}, {"soon", "text:soon"},
+        {"2024-02-29T13:05:09", "2024-02-29 13:05:09"},
+    };
+    int id = 0;
+    for (const auto& [stored, want] : cases) {
+        Command cmd(c);
+        cmd.CommandText = "insert into T(ID, Made) values (?, ?)";
+        cmd.Parameters = {{adInteger, std::int64_t{++id}}, {adVarChar, stored}};
+        cmd.Execute();
+        auto rs = c.Execute("select Made from T where ID = " + std::to_string(id));
+        const Variant& v = rs->Value(0);
+        const std::string got = v.Type() == VarType::DateTime
+                                    ? kestrane::support::DateTimeToText(v.AsDateTime())
+                                    : "text:" + v.AsString();
+        EXPECT_EQ(got, want) << stored;
+    }
 }
 
 TEST_F(SqliteFile, SixteenByteValueForGuidColumnBecomesText) {
