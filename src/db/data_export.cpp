@@ -286,10 +286,10 @@ void TDataExport::TransferTable(const std::string& tableName, const std::string&
             CreateTableFromCatalogue(target, TargetType, *columns, tableName);
         }
         if (!rows->Eof()) {
-            const std::vector<std::string> names = InsertColumnNames(TargetType, *rows);
+            InsertTexts texts(InsertColumnNames(TargetType, *rows));
             for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
                 if (TargetType == dbtOracle) ExecSQL(target, kTxtFlushSharedPool);
-                InsertRow(TargetType, tableName, *rows, names);
+                InsertRow(TargetType, tableName, *rows, texts);
             }
         }
         if (atomic) target.CommitTrans();
@@ -357,26 +357,38 @@ std::vector<std::string> TDataExport::InsertColumnNames(TKVDataBaseType targetKi
 }
 
 void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset) {
-    InsertRow(targetKind, tableName, recordset, InsertColumnNames(targetKind, recordset));
+    InsertTexts texts(InsertColumnNames(targetKind, recordset));
+    InsertRow(targetKind, tableName, recordset, texts);
 }
 
 void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
-                            const std::vector<std::string>& columnNames) {
+                            InsertTexts& texts) {
     Connection& target = Target();
     if (!target.IsOpen()) target.Open();
     Command cmd(target);
-    std::string columns, markers;
     const int n = recordset.FieldCount();
     cmd.Parameters.reserve(static_cast<std::size_t>(n));
+    std::vector<bool> present(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const Variant& v = recordset.Value(i);
         if (v.IsNullOrEmpty()) continue;
-        columns += columnNames[static_cast<std::size_t>(i)];
+        present[static_cast<std::size_t>(i)] = true;
         cmd.Parameters.push_back(InsertParameter(recordset.Field(i), v, targetKind));
-        markers += ",?";
     }
-    if (columns.empty() && markers.empty()) return;
-    cmd.CommandText = Format(kFmtInsertRow, tableName, columns.substr(1), markers.substr(1));
+    if (cmd.Parameters.empty()) return;
+    // The text depends only on which values are present; a table's rows share a few of them.
+    auto it = texts.byPresent.find(present);
+    if (it == texts.byPresent.end()) {
+        std::string columns, markers;
+        for (int i = 0; i < n; ++i)
+            if (present[static_cast<std::size_t>(i)]) {
+                columns += texts.columnNames[static_cast<std::size_t>(i)];
+                markers += ",?";
+            }
+        it = texts.byPresent.emplace(present, Format(kFmtInsertRow, tableName, columns.substr(1), markers.substr(1)))
+                 .first;
+    }
+    cmd.CommandText = it->second;
     cmd.Prepared = true;
     cmd.Execute();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,8 +70,14 @@ public:
 private:
     // ",[NAME]" (",\"NAME\"" for Oracle) of every field, upper-cased, in field order.
     static std::vector<std::string> InsertColumnNames(TKVDataBaseType targetKind, const Recordset& recordset);
+    // The insert texts of one table's rows, by the fields whose values are present.
+    struct InsertTexts {
+        explicit InsertTexts(std::vector<std::string> names) : columnNames(std::move(names)) {}
+        std::vector<std::string> columnNames;
+        std::map<std::vector<bool>, std::string> byPresent;
+    };
     void InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
-                   const std::vector<std::string>& columnNames);
+                   InsertTexts& texts);
     Connection& Target();
     void Log(const std::string& msg);
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <climits>
@@ -216,7 +217,7 @@ std::string ColumnText(sqlite3_stmt* s, int i) {
 
 std::string NumberText(sqlite3_stmt* s, int i) {
     if (sqlite3_column_type(s, i) == SQLITE_INTEGER) return std::to_string(sqlite3_column_int64(s, i));
-    return Variant(sqlite3_column_double(s, i)).AsString();
+    return DecimalText(sqlite3_column_double(s, i));
 }
 
 // "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" (also with a "T" between, as SQLite's own functions may write
@@ -242,6 +243,17 @@ bool ReadPlainDate(const char* p, int n, double& days) {
 }
 
 }  // namespace
+
+std::string DecimalText(double d) {
+    char buf[64];
+    for (int precision = 15; precision <= 17; ++precision) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, precision);
+        double back = 0;
+        const auto p = std::from_chars(buf, r.ptr, back);
+        if (precision == 17 || (p.ec == std::errc() && p.ptr == r.ptr && back == d)) return std::string(buf, r.ptr);
+    }
+    return {};
+}
 
 std::string DateText(double days) {
     const double whole = std::trunc(days);

@@ -26,6 +26,9 @@ DeclaredType MapDeclaredType(std::string_view declared);
 // machinery since every date of every copied row passes through it.
 std::string DateText(double days);
 
+// The text of a decimal stored as a floating-point number, the same as the Variant's own text of it.
+std::string DecimalText(double d);
+
 // The application id that marks a scratch file.
 inline constexpr std::int32_t kScratchApplicationId = 0x4B535452;
 

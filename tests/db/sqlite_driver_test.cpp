@@ -51,6 +51,13 @@ TEST(SqliteTypes, DateTextMatchesTheGeneralFormatter) {
     for (double d : days) EXPECT_EQ(DateText(d), kestrane::support::DateTimeToText(d)) << d;
 }
 
+TEST(SqliteTypes, DecimalTextMatchesTheVariantsText) {
+    std::vector<double> values = {0, -0.0, 12.5, 0.1, 0.1 + 0.2, 1.0 / 3, 100000, 1e15, 1e16, 123456789012345678.0,
+                                  1e-5, 1e-4, 9.999999999999999e-5, 5e-324, 1.7976931348623157e308, -2.5e-7};
+    for (int i = 0; i < 3000; ++i) values.push_back((i - 1500) * 0.01 * (1 + i % 7) * (i % 5 ? 1.0 : 1e9 / 3));
+    for (double d : values) EXPECT_EQ(DecimalText(d), Variant(d).AsString()) << d;
+}
+
 TEST(SqliteTypes, MemoColumnsGetTextAffinity) {
     struct Case {
         const char* in;
