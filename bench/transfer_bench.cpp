@@ -1,8 +1,9 @@
 // Table transfer between embedded account sets and the Jet transfer file, measured against SQLite's own
 // INSERT INTO ... SELECT through ATTACH on the same rows, and the memory and time of a large copy.
 //
-//   transfer_bench [--rows=N] [--large=N] [benchmark flags]
+//   transfer_bench [--rows=N] [--large=N] [--keep] [benchmark flags]
 //
+// --keep leaves the files of the run (account sets, Update.mdb) in place for a look with sqlite3.
 // After the benchmarks a summary gives rows/s of each path, their ratio, the peak resident memory of
 // the large copy and how far its time is from linear.
 #include <benchmark/benchmark.h>
@@ -130,6 +131,7 @@ long PeakRssKb() {
 void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 long long gRows = 100000;
+bool gKeep = false;
 long long gLargeRows = 1000000;
 std::map<std::string, double> gSeconds;  // best time of each measured copy
 long gLargePeakKb = -1;
@@ -258,6 +260,8 @@ int main(int argc, char** argv) {
             gRows = std::atoll(a.c_str() + 7);
         else if (a.rfind("--large=", 0) == 0)
             gLargeRows = std::atoll(a.c_str() + 8);
+        else if (a == "--keep")
+            gKeep = true;
         else
             argv[kept++] = argv[i];
     }
@@ -267,7 +271,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     Summary();
-    std::error_code ec;
-    fs::remove_all(WorkDir(), ec);
+    if (gKeep) {
+        std::printf("  files kept in %s\n", WorkDir().c_str());
+    } else {
+        std::error_code ec;
+        fs::remove_all(WorkDir(), ec);
+    }
     return 0;
 }

@@ -368,11 +368,11 @@ void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& table
     Command cmd(target);
     const int n = recordset.FieldCount();
     cmd.Parameters.reserve(static_cast<std::size_t>(n));
-    std::vector<bool> present(static_cast<std::size_t>(n));
+    std::string present(static_cast<std::size_t>(n), '\0');  // one byte a field: 1 when its value goes in
     for (int i = 0; i < n; ++i) {
         const Variant& v = recordset.Value(i);
         if (v.IsNullOrEmpty()) continue;
-        present[static_cast<std::size_t>(i)] = true;
+        present[static_cast<std::size_t>(i)] = 1;
         cmd.Parameters.push_back(InsertParameter(recordset.Field(i), v, targetKind));
     }
     if (cmd.Parameters.empty()) return;
@@ -381,7 +381,7 @@ void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& table
     if (it == texts.byPresent.end()) {
         std::string columns, markers;
         for (int i = 0; i < n; ++i)
-            if (present[static_cast<std::size_t>(i)]) {
+            if (present[static_cast<std::size_t>(i)] != 0) {
                 columns += texts.columnNames[static_cast<std::size_t>(i)];
                 markers += ",?";
             }

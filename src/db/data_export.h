@@ -74,7 +74,7 @@ private:
     struct InsertTexts {
         explicit InsertTexts(std::vector<std::string> names) : columnNames(std::move(names)) {}
         std::vector<std::string> columnNames;
-        std::map<std::vector<bool>, std::string> byPresent;
+        std::map<std::string, std::string> byPresent;
     };
     void InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
                    InsertTexts& texts);
