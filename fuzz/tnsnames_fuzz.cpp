@@ -64,17 +64,21 @@ bool HomesStayInside(const std::string& xml) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string tmpl = (fs::temp_directory_path() / "kestrane-tns-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    gRoot = tmpl;
+    // libFuzzer ends without running exit handlers, so each run's folder is named by its process and
+    // the folders of runs that are gone are removed here.
+    const std::string prefix = "kestrane-tns-fuzz-";
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && !fs::exists("/proc/" + name.substr(prefix.size()), ec))
+            fs::remove_all(e.path(), ec);
+    }
+    gRoot = fs::temp_directory_path() / (prefix + std::to_string(getpid()));
+    fs::create_directories(gRoot);
     // Relative home locations of the inventory resolve inside this folder.
     fs::current_path(gRoot);
     Write(gRoot / "oraInst.loc", "inventory_loc=" + (gRoot / "inv").string() + "\n");
     setenv("KESTRANE_ORAINST_LOC", (gRoot / "oraInst.loc").c_str(), 1);
-    std::atexit([] {
-        std::error_code ec;
-        fs::remove_all(gRoot, ec);
-    });
     return 0;
 }
 
