@@ -146,6 +146,16 @@ TEST_F(Discovery, UndecodableValuesAreEmptyMalformedContentRaises) {
     } catch (const framework::EQELException& e) {
         EXPECT_EQ(e.ErrorCode, 1360);
     }
+    // The instance list is read by its record type: another check byte is malformed data.
+    PutValue(1, 14, StoredFactories({}));
+    PutValue(2, 14, {24, 0x55, 0, 0, 0, 0});
+    try {
+        TLmbFileMng mng(Dir());
+        ADD_FAILURE();
+    } catch (const framework::EQELException& e) {
+        EXPECT_EQ(e.ErrorCode, 1360);
+    }
+    fs::remove(root_ / "lumo_bd_2_14.lmb");
     // A duplicate catalogue that is in use cannot be removed.
     StoredFactory f = EmbeddedFactory(1, Sub("a"), {"X", "X"});
     f.catalogs[1].useCount = 1;
