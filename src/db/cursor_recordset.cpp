@@ -5,8 +5,15 @@
 
 namespace kestrane::db {
 
+void CursorRecordset::MoveFirst() {
+    if (atFirst_) return;
+    Restart();
+    atFirst_ = true;
+}
+
 void CursorRecordset::MoveNext() {
     if (eof_) throw EDatabaseError(kTxtEofReached);
+    atFirst_ = false;
     Fetch();
 }
 

@@ -262,14 +262,13 @@ public:
         Fetch();
     }
 
-    void MoveFirst() override {
+private:
+    void Restart() override {
         // The cursor reads forward only: starting again runs the statement again.
         SQLFreeStmt(stmt_->h, SQL_CLOSE);
         Check(SQLExecDirectW(stmt_->h, W(sql_), SQL_NTS), SQL_HANDLE_STMT, stmt_->h);
         Fetch();
     }
-
-private:
     void Fetch() override {
         const SQLRETURN rc = SQLFetch(stmt_->h);
         if (rc == SQL_NO_DATA) {

@@ -424,12 +424,11 @@ public:
         Arrive(firstStep);
     }
 
-    void MoveFirst() override {
+private:
+    void Restart() override {
         sqlite3_reset(stmt_.get());
         Arrive(Step(stmt_.get()));
     }
-
-private:
     void Fetch() override { Arrive(Step(stmt_.get())); }
     std::int64_t CountRows() override {
         sqlite3_stmt* raw = nullptr;
