@@ -1,0 +1,28 @@
+#include "gui/base_frame.h"
+
+#include <QtGlobal>
+#include <stdexcept>
+
+#include "app/manager.h"
+#include "gui/qt_text.h"
+
+namespace kestrane::gui {
+
+TBaseFrame::TBaseFrame(QWidget* parent) : QWidget(parent) {
+    resize(kWidth, kHeight);
+    setFont(WizardFont(12));
+}
+
+app::TInteraction& TBaseFrame::Interaction() const {
+    if (!Manager) throw std::logic_error("page used before the manager activated it");
+    return Manager->Interaction();
+}
+
+void TBaseFrame::ShowEscaped(const std::exception& error) const {
+    if (Manager)
+        Manager->Interaction().ShowError(error);
+    else
+        qWarning("%s", error.what());
+}
+
+}  // namespace kestrane::gui

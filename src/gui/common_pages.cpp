@@ -1,0 +1,15 @@
+#include "gui/common_pages.h"
+
+#include "app/page_registry.h"
+#include "gui/finish_frm.h"
+#include "gui/main_frm.h"
+#include "gui/progress_frm.h"
+
+namespace kestrane::gui {
+
+void RegisterCommonPages(bool add) {
+    for (const app::TPageClass* pageClass : {&TMainFrm::PageClass(), &TProgressFrm::PageClass(), &TFinishFrm::PageClass()})
+        app::RegisterPage(*pageClass, add);
+}
+
+}  // namespace kestrane::gui

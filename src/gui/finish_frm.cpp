@@ -1,0 +1,128 @@
+#include "gui/finish_frm.h"
+
+#include "app/manager.h"
+#include "app/seams.h"
+#include "gui/log_msg_form.h"
+#include "gui/pictures.h"
+#include "gui/qt_text.h"
+#include "gui/texts.h"
+#include "patch/param_info.h"
+#include "support/format.h"
+
+namespace kestrane::gui {
+
+namespace {
+constexpr std::uint8_t kFlagSucceeded = 2;
+constexpr std::uint8_t kFlagFailed = 4;
+}  // namespace
+
+TFinishFrm::TFinishFrm(QWidget* parent) : TBaseFrame(parent), RepairDatabase(&app::RepairDatabase) {
+    panelClient = new QWidget(this);
+    panelClient->setObjectName(QStringLiteral("panelClient"));
+    imgBackground = new QLabel(panelClient);
+    imgBackground->setObjectName(QStringLiteral("imgBackground"));
+    imgBackground->setPixmap(WelcomePicture());
+    imgBackground->setGeometry(0, 0, 501, 314);
+
+    lbTitle = new QLabel(panelClient);
+    lbTitle->setObjectName(QStringLiteral("lbTitle"));
+    lbTitle->setFont(WizardFont(24, true));
+    lbTitle->move(168, 32);
+    lbText = new QLabel(panelClient);
+    lbText->setObjectName(QStringLiteral("lbText"));
+    lbText->setGeometry(168, 88, 297, 177);
+    lbText->setWordWrap(true);
+    lbText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QLabel* label : {lbTitle, lbText}) MakePlainLabel(label);
+
+    btnDetail = new QPushButton(ToQt(texts::kBtnDetail), panelClient);
+    btnDetail->setObjectName(QStringLiteral("btnDetail"));
+    btnDetail->setGeometry(168, 272, 75, 23);
+    btnDetail->hide();
+    btnRepairDB = new QPushButton(ToQt(texts::kBtnRepairDB), panelClient);
+    btnRepairDB->setObjectName(QStringLiteral("btnRepairDB"));
+    btnRepairDB->setGeometry(248, 271, 75, 23);
+    btnRepairDB->hide();
+    ProgressBar1 = new QProgressBar(panelClient);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(168, 104, 297, 17);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+
+    connect(btnDetail, &QPushButton::clicked, this, [this] { Guarded([this] { btnDetailClick(); }); });
+    connect(btnRepairDB, &QPushButton::clicked, this, [this] { Guarded([this] { btnRepairDBClick(); }); });
+    resizeEvent(nullptr);
+}
+
+const app::TPageClass& TFinishFrm::PageClass() {
+    static const app::TPageClass pageClass{"TFinishFrm", &CreatePage<TFinishFrm>};
+    return pageClass;
+}
+
+void TFinishFrm::resizeEvent(QResizeEvent*) { panelClient->setGeometry(rect()); }
+
+bool TFinishFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
+    if (ParamInfo.RunMode == 0) {
+        SetLabelText(lbTitle, texts::kFinishMakerTitle);
+        SetLabelText(lbText, support::Format(texts::kFinishMakerText, ParamInfo.PatchFileName));
+        return true;
+    }
+    const bool failed = (ParamInfo.ResultFlags & kFlagFailed) != 0;
+    if (ParamInfo.ResultFlags & kFlagSucceeded) {
+        SetLabelText(lbTitle, texts::kFinishSuccessTitle);
+        SetLabelText(lbText, texts::kFinishSuccessText);
+    } else if (failed) {
+        SetLabelText(lbTitle, texts::kFinishFailureTitle);
+        SetLabelText(lbText, texts::kFinishFailureText);
+    }
+    btnDetail->setVisible(failed);
+    btnRepairDB->setVisible(failed && ParamInfo.SelectedDBSQLTypes().Contains(support::dbtMsSql));
+    return true;
+}
+
+void TFinishFrm::btnDetailClick() {
+    std::string text;
+    for (const std::string& line : Manager->DetailLog()) text += line + "\r\n";
+    TLogMsgForm form(this);
+    form.SetLogText(text);
+    form.exec();
+}
+
+void TFinishFrm::Advance(int steps, int waitMs) {
+    ProgressBar1->setValue(ProgressBar1->value() + steps);
+    ProgressBar1->repaint();
+    if (waitMs > 0) Interaction().Sleep(waitMs);
+}
+
+void TFinishFrm::btnRepairDBClick() {
+    app::TInteraction& interaction = Interaction();
+    if (!interaction.AskConfirm(texts::kRepairConfirm, app::TBoxOwner::None)) return;
+    const support::TInstArray instances = Manager->ParamInfo().Instances;
+    const QString savedText = lbText->text();
+
+    struct Restore {
+        TFinishFrm* page;
+        QString text;
+        ~Restore() {
+            page->ProgressBar1->hide();
+            page->lbText->setText(text);
+        }
+    } restore{this, savedText};
+
+    SetLabelText(lbText, texts::kRepairRunning);
+    lbText->repaint();
+    ProgressBar1->setRange(0, 10);
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    Advance(1, 1000);
+    Advance(1, 300);
+    Advance(3, 500);
+    Advance(3, 0);
+    for (const support::TInstanceRec& instance : instances)
+        if (instance.Selected && instance.DBInfo.DBType == support::dbtMsSql)
+            RepairDatabase(instance.DBName, instance.DBInfo);
+    ProgressBar1->setValue(10);
+    interaction.ShowNotice(texts::kRepairDone, app::TBoxOwner::None);
+}
+
+}  // namespace kestrane::gui

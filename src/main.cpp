@@ -1,0 +1,63 @@
+// Program entry. The run mode follows from the executable's own file name: "Kestrane.exe" makes
+// patches, any other name installs the patch it carries.
+//
+// One option exists for checking a build without a user: --screenshot FILE starts the program as
+// usual, writes the window with its first page to FILE, prints the run mode and the first page's
+// class and ends. Message boxes raised on the way are answered with OK and printed.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/scripted_interaction.h"
+#include "gui/common_pages.h"
+#include "gui/main_form.h"
+#include "gui/qt_interaction.h"
+#include "gui/snapshot.h"
+#include "patch/component_stream.h"
+
+namespace {
+
+using namespace kestrane;
+
+int SelfCheck(const std::string& picture) {
+    app::TScriptedInteraction interaction;
+    gui::TMainForm form(interaction);
+    if (form.Manager) form.show();
+    for (const auto& call : interaction.Calls)
+        std::fprintf(stderr, "%s %s\n", call.caption.empty() ? "error" : call.caption.c_str(), call.text.c_str());
+    if (!form.Manager) return 1;
+    if (!gui::SaveWidgetPicture(form, picture)) {
+        std::fprintf(stderr, "cannot write %s\n", picture.c_str());
+        return 1;
+    }
+    std::printf("%s %s\n", form.Manager->IsInstaller() ? "installer" : "maker", gui::FrontPageName(form).c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string picture;
+    if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0) {
+        picture = argv[2];
+        // Without a display the picture is drawn offscreen.
+        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+
+    gui::RegisterCommonPages();
+    patch::RegisterStreamClasses();
+    QApplication application(argc, argv);
+    // The last window closed is the end of the program, as is Quit.
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    if (!picture.empty()) return SelfCheck(picture);
+
+    gui::TQtInteraction interaction;
+    gui::TMainForm form(interaction);
+    if (!form.Manager || interaction.QuitRequested()) return 0;
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,60 @@
+// The built program decides its run mode from its own file name: copies of it under several names.
+#include <QImage>
+#include <QProcess>
+#include <filesystem>
+
+#include "wizard_fixture.h"
+
+namespace kestrane::gui::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StartupTest : public WizardTest {
+protected:
+    // Runs the copy with the self-check option; its standard output, or a failure.
+    std::string Run(const fs::path& exe, const fs::path& picture, std::string* errors = nullptr) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("KESTRANE_REGISTRY", QString::fromStdString((dir_ / "none.reg").string()));
+        process.setProcessEnvironment(env);
+        process.start(QString::fromStdString(exe.string()),
+                      {QStringLiteral("--screenshot"), QString::fromStdString(picture.string())});
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << exe << " did not end";
+            return {};
+        }
+        if (errors) *errors = process.readAllStandardError().toStdString();
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return process.readAllStandardOutput().toStdString();
+    }
+    fs::path Copy(const std::string& name) {
+        const fs::path target = dir_ / name;
+        fs::copy_file(KESTRANE_EXE, target);
+        return target;
+    }
+};
+
+TEST_F(StartupTest, ModeFollowsTheFileName) {
+    const fs::path maker = Copy("Kestrane.exe");
+    EXPECT_EQ(Run(maker, dir_ / "maker.png"), "maker TMainFrm\n");
+    const QImage picture(QString::fromStdString((dir_ / "maker.png").string()));
+    EXPECT_EQ(picture.size(), QSize(501, 354));
+
+    // The installer reads the patch it carries.
+    const fs::path patchExe = MakePatch("Patch.exe", PatchOf(patch::ptBoth), KESTRANE_EXE);
+    std::string errors;
+    EXPECT_EQ(Run(patchExe, dir_ / "patch.png", &errors), "installer TMainFrm\n");
+    EXPECT_EQ(errors.find("FILEDATA"), std::string::npos) << errors;
+
+    // Letter case counts: this one is an installer, and it carries no patch.
+    const fs::path lower = Copy("kestrane.exe");
+    EXPECT_EQ(Run(lower, dir_ / "lower.png", &errors), "installer -\n");
+    EXPECT_NE(errors.find("FILEDATA"), std::string::npos) << errors;
+}
+
+}  // namespace
+}  // namespace kestrane::gui::testing

@@ -1,0 +1,185 @@
+#include "wizard_fixture.h"
+
+#include <stdlib.h>
+
+#include <QTimer>
+#include <array>
+#include <fstream>
+
+#include "app/page_registry.h"
+#include "gui/common_pages.h"
+#include "patch/component_stream.h"
+#include "patch/param_info.h"
+#include "platform/resources.h"
+
+// The font library keeps caches for the life of the process that the leak checker cannot see as kept.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace kestrane::gui::testing {
+
+namespace fs = std::filesystem;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    // Kept for the whole run: widgets of every test need it.
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+namespace {
+
+// Before any fixture exists: fixtures may hold widgets as members.
+class AppEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { App(); }
+};
+[[maybe_unused]] const auto* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+constexpr std::array<const char*, 6> kLaterPages = {"TPatchTypeSetFrm", "TDBInfoSetFrm",     "TInstSelectFrm",
+                                                    "TInstallDirSetFrm", "TPatchBuildFrm", "TInstallInitFrame"};
+
+template <std::size_t I>
+std::unique_ptr<app::TBaseFrame> CreateStandIn() {
+    return std::make_unique<TStandInPage>(kLaterPages[I]);
+}
+
+template <std::size_t... I>
+const std::array<app::TPageClass, kLaterPages.size()>& StandInClasses(std::index_sequence<I...>) {
+    static const std::array<app::TPageClass, kLaterPages.size()> classes = {
+        app::TPageClass{kLaterPages[I], &CreateStandIn<I>}...};
+    return classes;
+}
+
+const app::TPageClass* StandInClass(const std::string& name) {
+    for (const auto& c : StandInClasses(std::make_index_sequence<kLaterPages.size()>{}))
+        if (c.ClassName == name) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+std::map<std::string, TStandInPage::Behaviour>& TStandInPage::Behaviours() {
+    static std::map<std::string, Behaviour> behaviours;
+    return behaviours;
+}
+
+bool TStandInPage::EnterPage(patch::TBaseParamInfo&) {
+    ++Behaviours()[name_].entered;
+    lbTitle->setText(QString::fromStdString(name_));
+    return true;
+}
+
+bool TStandInPage::LeavePage(patch::TBaseParamInfo& ParamInfo) {
+    Behaviour& b = Behaviours()[name_];
+    ++b.left;
+    if (b.chooseType != patch::ptNone) ParamInfo.PatchType = b.chooseType;
+    return b.leave;
+}
+
+bool TStandInPage::CanShow() { return Behaviours()[name_].canShow; }
+
+void WizardTest::SetUp() {
+    App();
+    patch::RegisterStreamClasses();
+    RegisterCommonPages();
+    std::string tmpl = (fs::temp_directory_path() / "gui_test_XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    // No installation on this machine: the registry file does not exist.
+    setenv("KESTRANE_REGISTRY", (dir_ / "none.reg").c_str(), 1);
+    TStandInPage::Behaviours().clear();
+}
+
+void WizardTest::TearDown() {
+    form_.reset();
+    for (const app::TPageClass* c : standIns_) app::RegisterPage(*c, false);
+    RegisterCommonPages(false);
+    unsetenv("KESTRANE_REGISTRY");
+    fs::remove_all(dir_);
+}
+
+void WizardTest::RegisterStandIns(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const app::TPageClass* c = StandInClass(name);
+        ASSERT_NE(c, nullptr) << name;
+        app::RegisterPage(*c, true);
+        standIns_.push_back(c);
+    }
+}
+
+std::string WizardTest::MakeMaker() {
+    const std::string path = (dir_ / "Kestrane.exe").string();
+    std::ofstream(path, std::ios::binary) << "MZ stand-in program";
+    return path;
+}
+
+std::string WizardTest::MakePatch(const std::string& name, const PatchContent& content, const std::string& program) {
+    const std::string path = (dir_ / name).string();
+    if (program.empty())
+        std::ofstream(path, std::ios::binary) << "MZ stand-in program";
+    else
+        fs::copy_file(program, path, fs::copy_options::overwrite_existing);
+    patch::TBaseParamInfo params;
+    patch::TResCollection files;
+    files.PatchType = content.type;
+    files.NotCheckVersion = content.notCheckVersion;
+    files.Description = content.filesDescription;
+    files.Create<patch::TResItem>().Name = "a.exe";
+    patch::TInstResCollection items;
+    for (const auto& [kind, description] : content.kinds) {
+        for (std::size_t i = 0; i < items.Count(); ++i) {
+            patch::TInstResItem& item = items.Item(i);
+            if (item.ParamNodeType() != kind) continue;
+            item.Description = description;
+            item.Create<patch::TNodeItem>().Tag = "N1";
+        }
+    }
+    std::vector<std::pair<std::string, platform::ResourceBytes>> resources = {
+        {"PARAMDATA", patch::WriteObjectStream(params)}, {"INSTDATA", patch::WriteObjectStream(items)}};
+    if (content.withFileData) resources.emplace_back("FILEDATA", patch::WriteObjectStream(files));
+    platform::UpdateRcData(path, resources);
+    return path;
+}
+
+TMainForm& WizardTest::Open(const std::string& exePath) {
+    form_ = std::make_unique<TMainForm>(user_, exePath);
+    form_->show();
+    QApplication::processEvents();
+    return *form_;
+}
+
+std::string WizardTest::CurrentPageName() const {
+    const QWidget* front = form_->FrontPage();
+    if (!front) return "-";
+    const auto* page = dynamic_cast<const app::TBaseFrame*>(front);
+    return page && page->PageClass ? std::string(page->PageClass->ClassName) : "?";
+}
+
+std::vector<std::string> WizardTest::VisibleButtons() const {
+    std::vector<std::string> out;
+    for (const QPushButton* b : {form_->btnPre, form_->btnNext, form_->btnCancel})
+        if (!b->isHidden()) out.push_back(b->text().toStdString());
+    return out;
+}
+
+void OnNextModal(std::function<void(QWidget& modal)> check) {
+    // Polls until the modal window is up: it opens inside the call under test.
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, check, tries] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && ++*tries < 500) return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal)
+            check(*modal);
+        else
+            ADD_FAILURE() << "no modal window opened";
+    });
+    timer->start();
+}
+
+}  // namespace kestrane::gui::testing

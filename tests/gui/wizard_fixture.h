@@ -1,0 +1,93 @@
+// Real widgets on the offscreen platform, a scripted user, and patch files made in a temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/scripted_interaction.h"
+#include "gui/main_form.h"
+#include "gui/step_base_frm.h"
+#include "patch/inst_res_items.h"
+#include "patch/res_items.h"
+
+namespace kestrane::gui::testing {
+
+QApplication& App();
+
+// A page of a later step: what it does is set per test through `Behaviour`.
+class TStandInPage : public TStepBaseFrm {
+public:
+    struct Behaviour {
+        bool canShow = true;
+        bool leave = true;
+        patch::TKVPatchType chooseType = patch::ptNone;  // written into the parameters when left
+        int entered = 0;
+        int left = 0;
+    };
+    // By class name.
+    static std::map<std::string, Behaviour>& Behaviours();
+
+    explicit TStandInPage(std::string name) : name_(std::move(name)) {}
+    bool EnterPage(patch::TBaseParamInfo& ParamInfo) override;
+    bool LeavePage(patch::TBaseParamInfo& ParamInfo) override;
+    bool CanShow() override;
+
+private:
+    std::string name_;
+};
+
+// What goes into a patch file's resources.
+struct PatchContent {
+    patch::TKVPatchType type = patch::ptProgram;
+    bool withFileData = true;
+    bool notCheckVersion = true;
+    std::string filesDescription = "程序文件说明";
+    // Account-set kinds that get one node each, with their descriptions.
+    std::vector<std::pair<patch::TKVParamNodeType, std::string>> kinds;
+};
+
+inline PatchContent PatchOf(patch::TKVPatchType type, bool withFileData = true) {
+    PatchContent content;
+    content.type = type;
+    content.withFileData = withFileData;
+    return content;
+}
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A stand-in executable in the temporary folder: the maker or a patch carrying `content`.
+    std::string MakeMaker();
+    // `program`, when given, is copied as the patch's program instead of a stand-in.
+    std::string MakePatch(const std::string& name, const PatchContent& content, const std::string& program = {});
+    // Registers stand-ins for those pages of later steps.
+    void RegisterStandIns(const std::vector<std::string>& names);
+    TStandInPage::Behaviour& StandIn(const std::string& name) { return TStandInPage::Behaviours()[name]; }
+
+    // The main window for that executable, shown (so the wizard has started).
+    TMainForm& Open(const std::string& exePath);
+
+    std::string CurrentPageName() const;
+    std::vector<std::string> VisibleButtons() const;
+
+    std::filesystem::path dir_;
+    app::TScriptedInteraction user_;
+    std::unique_ptr<TMainForm> form_;
+
+private:
+    std::vector<const app::TPageClass*> standIns_;
+};
+
+// Runs `check` on the modal window that opens next, then lets `close` end it.
+void OnNextModal(std::function<void(QWidget& modal)> check);
+
+}  // namespace kestrane::gui::testing
