@@ -39,7 +39,7 @@ TLogMsgForm::TLogMsgForm(QWidget* parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(4, 4, 4, 0);
     layout->setSpacing(0);
     layout->addWidget(GroupBox1, 1);
     layout->addWidget(Panel1);

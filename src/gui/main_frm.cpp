@@ -1,5 +1,7 @@
 #include "gui/main_frm.h"
 
+#include <algorithm>
+
 #include "gui/pictures.h"
 #include "gui/qt_text.h"
 #include "gui/texts.h"
@@ -35,10 +37,15 @@ const app::TPageClass& TMainFrm::PageClass() {
 
 void TMainFrm::resizeEvent(QResizeEvent*) { panelClient->setGeometry(rect()); }
 
+// The three title lines are taller in the CJK fonts of this platform than the layout allows; the
+// text keeps its place unless the title would run into it.
+void TMainFrm::PlaceText() { lbText->move(168, std::max(88, lbTitle->geometry().bottom() + 3)); }
+
 bool TMainFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
     if (ParamInfo.RunMode == 0) {
         SetLabelText(lbTitle, texts::kWelcomeMakerTitle);
         SetLabelText(lbText, texts::kWelcomeMakerText);
+        PlaceText();
         return true;
     }
     std::string kinds;
@@ -48,6 +55,7 @@ bool TMainFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
         kinds += texts::kWelcomeKindInstance;
     SetLabelText(lbTitle, texts::kWelcomeInstallerTitle);
     SetLabelText(lbText, support::Format(texts::kWelcomeInstallerText, kinds));
+    PlaceText();
     return true;
 }
 

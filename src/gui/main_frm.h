@@ -25,6 +25,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void PlaceText();
 };
 
 }  // namespace kestrane::gui

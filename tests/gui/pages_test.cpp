@@ -75,11 +75,14 @@ TEST_F(PagesTest, WelcomeTextsByRunModeAndPatchType) {
         EXPECT_GE(page.lbText->width(), page.lbText->sizeHint().width());
         EXPECT_LE(page.lbText->geometry().bottom(), 314);
         EXPECT_LE(page.lbText->geometry().right(), 501);
+        EXPECT_LT(page.lbTitle->geometry().bottom(), page.lbText->y());
+        EXPECT_EQ(page.lbText->x(), 168);
     }
     EXPECT_EQ(page.lbTitle->font().pixelSize(), 15);
     EXPECT_TRUE(page.lbTitle->font().bold());
     EXPECT_EQ(page.lbText->font().pixelSize(), 12);
-    EXPECT_EQ(page.lbText->pos(), QPoint(168, 88));
+    EXPECT_EQ(page.lbTitle->pos(), QPoint(168, 32));
+    EXPECT_LE(page.lbText->y(), 96);
 }
 
 TEST_F(PagesTest, ProgressTreeListsWhatThePatchCarries) {
