@@ -11,11 +11,10 @@
 #include <string>
 
 #include "app/scripted_interaction.h"
-#include "gui/common_pages.h"
+#include "gui/application.h"
 #include "gui/main_form.h"
 #include "gui/qt_interaction.h"
 #include "gui/snapshot.h"
-#include "patch/component_stream.h"
 
 namespace {
 
@@ -47,17 +46,13 @@ int main(int argc, char** argv) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 
-    gui::RegisterCommonPages();
-    patch::RegisterStreamClasses();
-    QApplication application(argc, argv);
-    // The last window closed is the end of the program, as is Quit.
-    QApplication::setQuitOnLastWindowClosed(true);
-
-    if (!picture.empty()) return SelfCheck(picture);
-
-    gui::TQtInteraction interaction;
-    gui::TMainForm form(interaction);
-    if (!form.Manager || interaction.QuitRequested()) return 0;
-    form.show();
-    return QApplication::exec();
+    return gui::RunWithApplication(argc, argv, [&] {
+        if (!picture.empty()) return SelfCheck(picture);
+        gui::TQtInteraction interaction;
+        gui::TMainForm form(interaction);
+        // A failed start has been shown already; a refused one ends without a word.
+        if (!form.Manager || interaction.QuitRequested()) return 0;
+        form.show();
+        return QApplication::exec();
+    });
 }
