@@ -215,3 +215,36 @@ TEST(Factories, AcceptsOnlyFactories) {
 
 }  // namespace
 }  // namespace kestrane::framework
+
+namespace kestrane::framework {
+namespace {
+
+TEST(Factories, FactoryTrailerWithElementIdAndThePackedForm) {
+    support::Bytes stored = StoredFactories({testing::SimpleFactory("SQLOLEDB", "S")});
+    // The factory's trailer "01 02 00" sits before the collection's own.
+    const auto at = stored.end() - 4;
+    ASSERT_EQ(*at, 0);
+    *at = 4 | 8;
+    const support::Bytes id{4, 9, 0, 0, 0, 0};  // ElementId 9, then Releasing true
+    stored.insert(at + 1, id.begin(), id.end());
+    TQELDBConnFactorys factories;
+    factories.LoadFromBlob(stored);
+    ASSERT_EQ(factories.Count(), 1);
+    EXPECT_EQ(factories.Factory(0)->ElementId, 9);
+    EXPECT_EQ(factories.Factory(0)->ElementFlags, 12);
+    EXPECT_TRUE(factories.Factory(0)->Releasing);
+    EXPECT_EQ(factories.SaveToBlob(), stored);
+
+    // Opened with true: one 64-bit integer; written back in the flag-byte form.
+    support::Bytes packed = StoredFactories({testing::SimpleFactory("SQLOLEDB", "S")});
+    const support::Bytes wide{0, 5, 7, 0, 0, 0, 0, 0, 0, 0};  // ElementId 7, flags 0
+    packed.erase(packed.end() - 6, packed.end() - 3);
+    packed.insert(packed.end() - 3, wide.begin(), wide.end());
+    TQELDBConnFactorys again;
+    again.LoadFromBlob(packed);
+    EXPECT_EQ(again.Factory(0)->ElementId, 7);
+    EXPECT_EQ(again.SaveToBlob(), StoredFactories({testing::SimpleFactory("SQLOLEDB", "S")}));
+}
+
+}  // namespace
+}  // namespace kestrane::framework
