@@ -219,18 +219,67 @@ std::string DateTimeToText(double days) {
     return Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
 }
 
+namespace {
+
+// Reads 1 to `maxDigits` decimal digits at `pos`; false when there are none.
+bool ReadNumber(const std::string& t, std::size_t& pos, int maxDigits, int& value) {
+    const std::size_t start = pos;
+    value = 0;
+    while (pos < t.size() && pos - start < static_cast<std::size_t>(maxDigits) && t[pos] >= '0' && t[pos] <= '9')
+        value = value * 10 + (t[pos++] - '0');
+    return pos > start;
+}
+
+bool Expect(const std::string& t, std::size_t& pos, char c) {
+    if (pos >= t.size() || t[pos] != c) return false;
+    ++pos;
+    return true;
+}
+
+int DaysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+}  // namespace
+
+// Accepts what databases and our own DateTimeToText write: "Y-M-D" or "Y/M/D", optionally followed
+// by a blank or "T" and "H:M", "H:M:S" or "H:M:S.fff"; nothing else may follow.
 bool TryTextToDateTime(const std::string& text, double& days) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char tail = 0;
     const std::string t = Trim(text);
-    const int n = std::sscanf(t.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail);
-    if (!(n == 3 || n == 5 || n == 6)) {
-        const int m = std::sscanf(t.c_str(), "%d/%d/%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail);
-        if (!(m == 3 || m == 5 || m == 6)) return false;
+    std::size_t pos = 0;
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    if (!ReadNumber(t, pos, 4, y) || pos >= t.size()) return false;
+    const char sep = t[pos];
+    if (sep != '-' && sep != '/') return false;
+    ++pos;
+    if (!ReadNumber(t, pos, 2, mo) || !Expect(t, pos, sep) || !ReadNumber(t, pos, 2, d)) return false;
+    if (pos < t.size()) {
+        if (t[pos] == 'T' || t[pos] == 't') {
+            ++pos;
+        } else if (t[pos] == ' ') {
+            while (pos < t.size() && t[pos] == ' ') ++pos;
+        } else {
+            return false;
+        }
+        if (!ReadNumber(t, pos, 2, h) || !Expect(t, pos, ':') || !ReadNumber(t, pos, 2, mi)) return false;
+        if (pos < t.size()) {
+            if (!Expect(t, pos, ':') || !ReadNumber(t, pos, 2, s)) return false;
+            if (pos < t.size()) {
+                if (!Expect(t, pos, '.')) return false;
+                const std::size_t fracStart = pos;
+                int digits = 0;
+                if (!ReadNumber(t, pos, 9, digits)) return false;
+                // Milliseconds from the first three fraction digits, the rest dropped.
+                const std::string frac = (t.substr(fracStart, pos - fracStart) + "00").substr(0, 3);
+                ms = std::stoi(frac);
+            }
+        }
+        if (pos != t.size()) return false;
     }
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
-        return false;
-    days = EncodeDateTime(y, mo, d, h, mi, s);
+    if (mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 || s > 59) return false;
+    days = EncodeDateTime(y, mo, d, h, mi, s, ms);
     return true;
 }
 

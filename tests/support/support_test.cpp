@@ -156,5 +156,41 @@ TEST(Variant, DateTimes) {
     EXPECT_EQ(DateTimeToText(d), "2026-12-10 09:13:04");
     EXPECT_FALSE(TryTextToDateTime("2026-13-01", d));
     EXPECT_FALSE(TryTextToDateTime("yesterday", d));
+}
+
+TEST(Variant, TextToDateTimeForms) {
+    struct Case {
+        const char* text;
+        const char* want;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {"2024-02-29", "2024-02-29"},
+        {"2024-02-29T13:05:09", "2024-02-29 13:05:09"},
+        {"2024-02-29  13:05", "2024-02-29 13:05:00"},
+        {" 2024/2/9 1:02:03 ", "2024-02-09 01:02:03"},
+        {"2024-02-29 13:05:09.997", "2024-02-29 13:05:09"},
+        {"2023-02-29", nullptr},
+        {"2024-04-31", nullptr},
+        {"2024-02-29 13", nullptr},
+        {"2024-02-29 24:00:00", nullptr},
+        {"2024-02-29x", nullptr},
+        {"2024-02-29 13:05:09 junk", nullptr},
+        {"2024-02/29", nullptr},
+        {"-2024-02-29", nullptr},
+        {"2024-02-29 13:05:09.", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        double d = 0;
+        if (!c.want) {
+            EXPECT_FALSE(TryTextToDateTime(c.text, d));
+            continue;
+        }
+        ASSERT_TRUE(TryTextToDateTime(c.text, d));
+        EXPECT_EQ(DateTimeToText(d), c.want);
+    }
+    double d = 0;
+    ASSERT_TRUE(TryTextToDateTime("2026-12-10 12:00:00.500", d));
+    EXPECT_DOUBLE_EQ(d, EncodeDateTime(2026, 12, 10, 12, 0, 0, 500));
     EXPECT_EQ(Variant::FromDateTime(46366.5).AsString(), "2026-12-10 12:00:00");
 }

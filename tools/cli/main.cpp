@@ -8,8 +8,9 @@ std::vector<AddCommands>& CommandGroups() {
 }
 
 void Emit(const Options& options, const nlohmann::json& value, const std::function<void()>& text) {
+    // Database and file texts need not be valid UTF-8; bad bytes become U+FFFD instead of failing.
     if (options.json)
-        std::cout << value.dump(2) << '\n';
+        std::cout << value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     else
         text();
 }
