@@ -4,6 +4,7 @@
 #include "framework/blob_codec.h"
 #include "framework/persist.h"
 #include "framework/record.h"
+#include "platform/file_system.h"
 #include "product/command_params.h"
 #include "product/install_facts.h"
 #include "product/texts.h"
@@ -19,7 +20,9 @@ using support::TInstanceRec;
 
 TLmbFileMng::TLmbFileMng(const std::string& installPath) { LoadInstallation(installPath); }
 
-void TLmbFileMng::LoadInstallation(const std::string& path) {
+void TLmbFileMng::LoadInstallation(const std::string& folder) {
+    // A folder picked by the user may come without its delimiter; the store's file names need it.
+    const std::string path = folder.empty() ? folder : platform::IncludeTrailingPathDelimiter(folder);
     installPath_ = path;
     store_ = framework::TQELIntfPtr<framework::TQELSBDFProvider>::Make(path);
     factories_ = std::make_unique<framework::TQELDBConnFactorys>();

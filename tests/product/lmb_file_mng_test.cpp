@@ -186,7 +186,8 @@ TEST_F(Discovery, UnreadableAccountTableOrBadInstanceIdRaises) {
 }
 
 TEST_F(Discovery, StoreValueCodec) {
-    TLmbFileMng mng(Dir());
+    TLmbFileMng mng(root_.string());  // the delimiter is added
+    EXPECT_EQ(mng.InstallPath(), Dir());
     mng.WriteStoreValue(3, {'a', 'b', 'c'});
     support::Bytes expected = {0x78, 0x01, 0x4B, 0x4C, 0x4A, 0x06, 0x00, 0x02, 0x4D, 0x01, 0x27};
     for (auto& x : expected) x = static_cast<std::uint8_t>(~x);
