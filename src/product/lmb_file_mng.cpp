@@ -94,10 +94,17 @@ void TLmbFileMng::EnumerateAccountSets() {
     servers_.clear();
     accountSets_.clear();
     TDBInfoRec record;
-    for (int f = factories_->Count() - 1; f >= 0; --f) {
-        const TQELDBConnFactory& factory = *factories_->Factory(f);
-        AddServer(factory, record);
-        ScanFactory(factory, record);
+    try {
+        for (int f = factories_->Count() - 1; f >= 0; --f) {
+            const TQELDBConnFactory& factory = *factories_->Factory(f);
+            AddServer(factory, record);
+            ScanFactory(factory, record);
+        }
+    } catch (...) {
+        // Half a list would look like a complete one to the wizard.
+        servers_.clear();
+        accountSets_.clear();
+        throw;
     }
 }
 

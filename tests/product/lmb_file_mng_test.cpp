@@ -172,17 +172,24 @@ TEST_F(Discovery, UnreadableAccountTableOrBadInstanceIdRaises) {
     const std::string a = Sub("a");
     MakeAccountSet(a, "BADID", "x", "not-a-guid");
     db::CreateJetDatabase("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + a + "/EMPTY.mdb");
+    MakeAccountSet(a, "GOOD", "好", kGuidA);
     for (const char* name : {"BADID", "EMPTY"}) {
         SCOPED_TRACE(name);
-        PutValue(1, 14, StoredFactories({EmbeddedFactory(1, a, {name})}));
-        EXPECT_ANY_THROW(TLmbFileMng mng(Dir()));
+        PutValue(1, 14, StoredFactories({EmbeddedFactory(1, a, {"GOOD"})}));
+        TLmbFileMng mng(Dir());
+        ASSERT_EQ(mng.AccountSets().size(), 1u);
+        PutValue(1, 14, StoredFactories({EmbeddedFactory(1, a, {"GOOD", name})}));
+        EXPECT_ANY_THROW(mng.LoadInstallation(Dir()));
+        // No half list is left behind.
+        EXPECT_TRUE(mng.AccountSets().empty());
+        EXPECT_TRUE(mng.Servers().empty());
     }
     // An empty account table gives an account set with nothing filled but its catalogue.
     Exec(a + "/EMPTY.mdb", "create table Sys_Accounts (AccountName varchar(80), InstanceID varchar(38))");
     TLmbFileMng mng(Dir());
-    ASSERT_EQ(mng.AccountSets().size(), 1u);
-    EXPECT_EQ(mng.AccountSets()[0].DBName, "EMPTY");
-    EXPECT_EQ(mng.AccountSets()[0].AccountName, "");
+    ASSERT_EQ(mng.AccountSets().size(), 2u);
+    EXPECT_EQ(mng.AccountSets()[1].DBName, "EMPTY");
+    EXPECT_EQ(mng.AccountSets()[1].AccountName, "");
 }
 
 TEST_F(Discovery, StoreValueCodec) {
