@@ -343,10 +343,22 @@ class Reader {
                 }
                 Fail(texts::kInvalidPropertyValue);
             }
-            case PropKind::Text:
-                p.setText(object, Text());
+            case PropKind::Text: {
+                std::string text = Text();
+                // The object name set as a property must stay what a record can hold, or the object
+                // would not write out again the way it was read.
+                if (IsObjectName(p)) {
+                    text = Printable(text);
+                    if (text.size() > 255) Fail(texts::kInvalidPropertyValue);
+                }
+                p.setText(object, std::move(text));
                 return;
+            }
         }
+    }
+
+    static bool IsObjectName(const PropInfo& p) {
+        return p.setText == TResBase::StaticClassInfo().Properties().front().setText;
     }
 
     void Body(TResBase& object, int depth) {

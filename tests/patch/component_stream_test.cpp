@@ -466,7 +466,8 @@ TEST_F(StreamTest, BadStreamsFailWithTheirMessage) {
          "Stream read error"},
         {"bad UTF-8", Stream(collection + Ss("Description") + Utf8Str("\xC3(") + Z + Z),
          "Invalid property value"},
-        {"lone surrogate", Stream(collection + Ss("Description") + "\x12" + U32(1) + std::string("\x00\xD8", 2) + Z + Z),
+        {"lone surrogate",
+         Stream(collection + Ss("Description") + "\x12" + U32(1) + std::string("\x00\xD8", 2) + Z + Z),
          "Invalid property value"},
         {"bad code page 936", Stream(collection + Ss("Description") + Str("\xFF\xFF") + Z + Z),
          "Invalid property value"},
@@ -508,6 +509,23 @@ TEST_F(StreamTest, ItemsReadBeforeAFailureStay) {
     EXPECT_EQ(ReadError(bytes, files), "Property Bad does not exist");
     ASSERT_EQ(files.Count(), 2u);
     EXPECT_EQ(files.Item(1).Name, "b");
+}
+
+// The object name may also come as a "Name" property of any text tag; it is held to what a record's
+// object name can be, so that what was read writes out and reads back the same.
+TEST_F(StreamTest, ObjectNameGivenAsPropertyStaysAShortString) {
+    TResCollection files;
+    Read(Stream(Head("TResCollection") + Ss("Name") + Utf8Str("a\x01\xC3\xA9") + Z + Z), files);
+    EXPECT_EQ(files.ObjectName(), "a???");
+    const std::string written = Write(files);
+    TResCollection again;
+    Read(written, again);
+    EXPECT_EQ(Write(again), written);
+
+    TResCollection tooLong;
+    EXPECT_EQ(
+        ReadError(Stream(Head("TResCollection") + Ss("Name") + LStr(std::string(256, 'n')) + Z + Z), tooLong),
+        "Invalid property value");
 }
 
 TEST_F(StreamTest, DeepNestingIsRefused) {
