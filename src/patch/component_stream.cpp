@@ -67,6 +67,20 @@ class Writer {
   public:
     explicit Writer(support::Bytes& out) : out_(out) {}
 
+    // At least what Object() writes, so that the output is reserved once and never moved while it
+    // grows: a patch's files are hundreds of megabytes. Reserved pages that stay unwritten cost no
+    // memory.
+    static std::size_t Bound(const TResBase& object) {
+        const TClassInfo& info = object.ClassInfo();
+        std::size_t n = 2 * 256 + 2;
+        for (const PropInfo& p : info.Properties())
+            n += 256 + 5 + (p.kind == PropKind::Text && p.getText ? 2 * p.getText(object).size() : 256);
+        if (info.HasFileData())
+            n += 256 + 4 + compressBound(static_cast<uLong>(info.FileData().get(object).size()));
+        for (std::size_t i = 0; i < object.ChildCount(); ++i) n += Bound(object.Child(i));
+        return n;
+    }
+
     void Object(const TResBase& object) {
         const TClassInfo& info = object.ClassInfo();
         ShortString(info.Name());
@@ -396,47 +410,72 @@ class Reader {
         Inflate(Take(static_cast<std::size_t>(n)), content);
     }
 
-    // Inflates into `out`, sized from the compressed length and re-estimated from the ratio so far, so
-    // that the content is held about once and not copied at its full size.
-    static void Inflate(std::span<const std::uint8_t> in, support::Bytes& out) {
+    // Inflates into `out` without knowing the size beforehand and without moving the content: the
+    // first piece goes to a buffer kept for the whole read, its ratio decides the capacity reserved
+    // (address space only; pages come in as they are written), and the size grows just ahead of the
+    // output, so each byte is zeroed once and written once. Only a tail that compresses far better
+    // than the head makes the content move.
+    void Inflate(std::span<const std::uint8_t> in, support::Bytes& out) {
         z_stream z{};
         if (inflateInit(&z) != Z_OK) Fail(texts::kZlibError);
         struct End {
             z_stream& z;
             ~End() { inflateEnd(&z); }
         } end{z};
-        // Deflate cannot expand more than about 1032 times: no estimate needs to go past this.
+        // Deflate cannot expand more than about 1032 times: no buffer needs to go past this.
         const std::size_t limit = in.size() * 1032 + 1024;
-        out.resize(std::max<std::size_t>(in.size(), 4096));
+        constexpr std::size_t kFirstPiece = 256 * 1024;
+        constexpr std::size_t kStep = 1024 * 1024;
         std::size_t inPos = 0;
         std::size_t outPos = 0;
-        for (;;) {
-            if (outPos == out.size()) {
-                const double ratio =
-                    static_cast<double>(outPos) / static_cast<double>(std::max<std::size_t>(inPos, 1));
-                auto estimate =
-                    static_cast<std::size_t>(ratio * static_cast<double>(in.size()) * 1.03) + 65536;
-                estimate = std::max(estimate, outPos + outPos / 8 + 65536);
-                if (outPos >= limit) Fail(texts::kZlibError);
-                out.resize(std::min(estimate, limit));
-            }
+        // One call of inflate into [dst, dst + n); true at the end of the zlib stream.
+        const auto step = [&](std::uint8_t* dst, std::size_t n) {
             const std::size_t inChunk = std::min(in.size() - inPos, kZChunk);
-            const std::size_t outChunk = std::min(out.size() - outPos, kZChunk);
+            const std::size_t outChunk = std::min(n, kZChunk);
             z.next_in = const_cast<Bytef*>(in.data() + inPos);
             z.avail_in = static_cast<uInt>(inChunk);
-            z.next_out = out.data() + outPos;
+            z.next_out = dst;
             z.avail_out = static_cast<uInt>(outChunk);
             const int rc = inflate(&z, Z_NO_FLUSH);
             inPos += inChunk - z.avail_in;
             outPos += outChunk - z.avail_out;
-            if (rc == Z_STREAM_END) break;
+            if (rc == Z_STREAM_END) return true;
             // Out of input before the end of the zlib stream, or bad data.
-            if (rc != Z_OK && !(rc == Z_BUF_ERROR && outPos == out.size())) Fail(texts::kZlibError);
+            if (rc != Z_OK && !(rc == Z_BUF_ERROR && z.avail_out == 0)) Fail(texts::kZlibError);
             if (rc == Z_OK && inPos == in.size() && z.avail_out > 0) Fail(texts::kZlibError);
+            return false;
+        };
+        const auto estimate = [&](double margin) {
+            const double ratio =
+                static_cast<double>(outPos) / static_cast<double>(std::max<std::size_t>(inPos, 1));
+            return static_cast<std::size_t>(std::min(ratio * static_cast<double>(in.size() - inPos) * margin,
+                                                     static_cast<double>(limit)));
+        };
+
+        scratch_.resize(std::min(limit, kFirstPiece));
+        bool done = false;
+        while (!done && outPos < scratch_.size())
+            done = step(scratch_.data() + outPos, scratch_.size() - outPos);
+        out.clear();
+        if (!done) out.reserve(std::min(limit, outPos + estimate(1.25) + kStep));
+        out.assign(scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(outPos));
+        while (!done) {
+            if (outPos == out.size()) {
+                if (outPos >= limit) Fail(texts::kZlibError);
+                if (out.size() == out.capacity())
+                    out.reserve(
+                        std::min(limit, std::max(outPos + estimate(1.25), outPos + outPos / 4) + kStep));
+                // Not much past the expected end: zeroing pages that are never written costs as much
+                // as writing them.
+                const std::size_t ahead = std::min(kStep, estimate(1.02) + 65536);
+                out.resize(std::min(out.capacity(), outPos + ahead));
+            }
+            done = step(out.data() + outPos, out.size() - outPos);
         }
         out.resize(outPos);
     }
 
+    support::Bytes scratch_;  // the first piece of each FILEDATA
     std::span<const std::uint8_t> in_;
     std::size_t pos_ = 0;
 };
@@ -444,7 +483,9 @@ class Reader {
 }  // namespace
 
 support::Bytes WriteObjectStream(const TResBase& root) {
-    support::Bytes out(std::begin(kSignature), std::end(kSignature));
+    support::Bytes out;
+    out.reserve(sizeof kSignature + Writer::Bound(root));
+    out.assign(std::begin(kSignature), std::end(kSignature));
     Writer(out).Object(root);
     return out;
 }

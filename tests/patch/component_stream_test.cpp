@@ -238,12 +238,17 @@ TEST_F(StreamTest, LargeAndMixedFileContentRoundTrips) {
         x = x * 1103515245u + 12345u;
         noise.MemStream.push_back(static_cast<std::uint8_t>(x >> 24));
     }
+    // The reader sizes its buffer from the ratio of the first piece: a head that compresses far worse
+    // than the rest must still come out whole, and so must content that shrinks a thousandfold.
+    TResItem& mixed = files.Create<TResItem>();
+    mixed.MemStream = noise.MemStream;
+    mixed.MemStream.resize(12u << 20, 0);
+    files.Create<TResItem>().MemStream.assign(8u << 20, 0);
     const std::string bytes = Write(files);
     TResCollection back;
     Read(bytes, back);
-    ASSERT_EQ(back.Count(), 2u);
-    EXPECT_EQ(back.Item(0).MemStream, text.MemStream);
-    EXPECT_EQ(back.Item(1).MemStream, noise.MemStream);
+    ASSERT_EQ(back.Count(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_TRUE(back.Item(i).MemStream == files.Item(i).MemStream) << i;
     EXPECT_EQ(Write(back), bytes);
 }
 
