@@ -25,13 +25,15 @@ int SelfCheck(const std::string& picture) {
     gui::TMainForm form(interaction);
     if (form.Manager) form.show();
     for (const auto& call : interaction.Calls)
-        std::fprintf(stderr, "%s %s\n", call.caption.empty() ? "error" : call.caption.c_str(), call.text.c_str());
+        std::fprintf(stderr, "%s %s\n", call.caption.empty() ? "error" : call.caption.c_str(),
+                     call.text.c_str());
     if (!form.Manager) return 1;
     if (!gui::SaveWidgetPicture(form, picture)) {
         std::fprintf(stderr, "cannot write %s\n", picture.c_str());
         return 1;
     }
-    std::printf("%s %s\n", form.Manager->IsInstaller() ? "installer" : "maker", gui::FrontPageName(form).c_str());
+    std::printf("%s %s\n", form.Manager->IsInstaller() ? "installer" : "maker",
+                gui::FrontPageName(form).c_str());
     return 0;
 }
 

@@ -15,21 +15,21 @@ namespace kestrane::gui {
 class TBaseFrame : public QWidget, public app::TBaseFrame {
     Q_OBJECT
 
-public:
+  public:
     // Design size of a page; the main window stretches it over its client area.
     static constexpr int kWidth = 496;
     static constexpr int kHeight = 312;
 
     explicit TBaseFrame(QWidget* parent = nullptr);
 
-protected:
+  protected:
     // The interaction of the manager; pages reach the user only through it.
     app::TInteraction& Interaction() const;
     // Runs a click handler: an exception that escapes it goes to the default error display.
     template <class F>
     void Guarded(F&& handler);
 
-private:
+  private:
     void ShowEscaped(const std::exception& error) const;
 };
 

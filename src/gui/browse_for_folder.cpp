@@ -17,7 +17,8 @@ std::string WithoutTrailingDelimiter(QString path) {
 
 }  // namespace
 
-bool BrowseForFolder(const std::string& title, const std::string& root, std::string& directory, QWidget* owner) {
+bool BrowseForFolder(const std::string& title, const std::string& root, std::string& directory,
+                     QWidget* owner) {
     if (!QFileInfo(ToQt(directory)).isDir()) directory.clear();
 
     // The toolkit's own dialog: the same on every desktop, and it can preselect a folder.

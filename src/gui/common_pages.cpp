@@ -8,7 +8,8 @@
 namespace kestrane::gui {
 
 void RegisterCommonPages(bool add) {
-    for (const app::TPageClass* pageClass : {&TMainFrm::PageClass(), &TProgressFrm::PageClass(), &TFinishFrm::PageClass()})
+    for (const app::TPageClass* pageClass :
+         {&TMainFrm::PageClass(), &TProgressFrm::PageClass(), &TFinishFrm::PageClass()})
         app::RegisterPage(*pageClass, add);
 }
 

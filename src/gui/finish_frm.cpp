@@ -59,7 +59,9 @@ const app::TPageClass& TFinishFrm::PageClass() {
     return pageClass;
 }
 
-void TFinishFrm::resizeEvent(QResizeEvent*) { panelClient->setGeometry(rect()); }
+void TFinishFrm::resizeEvent(QResizeEvent*) {
+    panelClient->setGeometry(rect());
+}
 
 bool TFinishFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
     if (ParamInfo.RunMode == 0) {

@@ -17,7 +17,7 @@ namespace kestrane::gui {
 class TFinishFrm : public TBaseFrame {
     Q_OBJECT
 
-public:
+  public:
     explicit TFinishFrm(QWidget* parent = nullptr);
     static const app::TPageClass& PageClass();
 
@@ -40,10 +40,10 @@ public:
     // The repair of one SQL Server account set; replaceable so the repair can be watched.
     std::function<void(const std::string& DBName, const support::TDBInfoRec& DBInfo)> RepairDatabase;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void Advance(int steps, int waitMs);
 };
 

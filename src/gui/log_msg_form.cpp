@@ -49,6 +49,8 @@ TLogMsgForm::TLogMsgForm(QWidget* parent) : QDialog(parent) {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TLogMsgForm::SetLogText(const std::string& text) { mLogDetails->setPlainText(ToQt(text)); }
+void TLogMsgForm::SetLogText(const std::string& text) {
+    mLogDetails->setPlainText(ToQt(text));
+}
 
 }  // namespace kestrane::gui

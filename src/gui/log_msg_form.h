@@ -12,7 +12,7 @@ namespace kestrane::gui {
 class TLogMsgForm : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TLogMsgForm(QWidget* parent = nullptr);
 
     void SetLogText(const std::string& text);

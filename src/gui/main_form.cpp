@@ -87,7 +87,9 @@ TMainForm::TMainForm(app::TInteraction& interaction, const std::string& exePath)
 }
 
 // The pages are the manager's; each leaves the window as it goes.
-TMainForm::~TMainForm() { Manager.reset(); }
+TMainForm::~TMainForm() {
+    Manager.reset();
+}
 
 void TMainForm::Construct(const std::string& exePath) {
     QCoreApplication::setApplicationName(ApplicationTitle(exePath));
@@ -109,8 +111,8 @@ void TMainForm::Construct(const std::string& exePath) {
 
 bool TMainForm::InstallerChecks() {
     const auto& params = Manager->ParamInfo();
-    if ((params.PatchType == patch::ptProgram || params.PatchType == patch::ptBoth) && !params.NotCheckVersion &&
-        !Manager->CheckVersion(1, "")) {
+    if ((params.PatchType == patch::ptProgram || params.PatchType == patch::ptBoth) &&
+        !params.NotCheckVersion && !Manager->CheckVersion(1, "")) {
         if (params.PatchType == patch::ptProgram) return false;
         if (!interaction_.AskConfirm(texts::kProgramNotSuitable, app::TBoxOwner::MainWindow)) return false;
     }
@@ -150,7 +152,9 @@ void TMainForm::FormShow() {
     if (Manager) Manager->Start();
 }
 
-void TMainForm::btnPreClick() { Manager->PrevPage(); }
+void TMainForm::btnPreClick() {
+    Manager->PrevPage();
+}
 
 void TMainForm::btnNextClick() {
     if (Stage == app::wsAction) {
@@ -180,11 +184,14 @@ void TMainForm::btnNextClick() {
     Manager->NextPage();
 }
 
-void TMainForm::btnCancelClick() { ConfirmCancel(); }
+void TMainForm::btnCancelClick() {
+    ConfirmCancel();
+}
 
 void TMainForm::ConfirmCancel() {
     const bool installer = Manager->IsInstaller();
-    if (interaction_.AskConfirm(installer ? texts::kCancelInstaller : texts::kCancelMaker, app::TBoxOwner::MainWindow))
+    if (interaction_.AskConfirm(installer ? texts::kCancelInstaller : texts::kCancelMaker,
+                                app::TBoxOwner::MainWindow))
         Manager->Quit();
 }
 
@@ -199,7 +206,8 @@ void TMainForm::StageChanged(app::TManager& manager, app::TWizardStage stage) {
             btnNext->setText(ToQt(texts::kNextStep));
             break;
         case app::wsAction:
-            btnNext->setText(ToQt(manager.ParamInfo().RunMode == 0 ? texts::kNextBuild : texts::kNextInstall));
+            btnNext->setText(
+                ToQt(manager.ParamInfo().RunMode == 0 ? texts::kNextBuild : texts::kNextInstall));
             break;
         case app::wsFinish:
             btnPre->setVisible(false);
@@ -209,7 +217,9 @@ void TMainForm::StageChanged(app::TManager& manager, app::TWizardStage stage) {
     }
 }
 
-QWidget* TMainForm::FrontPage() const { return pages->currentWidget() == noPage_ ? nullptr : pages->currentWidget(); }
+QWidget* TMainForm::FrontPage() const {
+    return pages->currentWidget() == noPage_ ? nullptr : pages->currentWidget();
+}
 
 void TMainForm::PlacePage(app::TBaseFrame& page) {
     QWidget* widget = AsWidget(page);

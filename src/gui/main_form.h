@@ -15,7 +15,7 @@ namespace kestrane::gui {
 class TMainForm : public QWidget, public app::TPageHost {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kClientWidth = 501;
     static constexpr int kClientHeight = 354;
 
@@ -47,11 +47,11 @@ public:
     void PlacePage(app::TBaseFrame& page) override;
     void BringToFront(app::TBaseFrame& page) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Construct(const std::string& exePath);
     bool InstallerChecks();
     template <class F>

@@ -35,11 +35,15 @@ const app::TPageClass& TMainFrm::PageClass() {
     return pageClass;
 }
 
-void TMainFrm::resizeEvent(QResizeEvent*) { panelClient->setGeometry(rect()); }
+void TMainFrm::resizeEvent(QResizeEvent*) {
+    panelClient->setGeometry(rect());
+}
 
 // The three title lines are taller in the CJK fonts of this platform than the layout allows; the
 // text keeps its place unless the title would run into it.
-void TMainFrm::PlaceText() { lbText->move(168, std::max(88, lbTitle->geometry().bottom() + 3)); }
+void TMainFrm::PlaceText() {
+    lbText->move(168, std::max(88, lbTitle->geometry().bottom() + 3));
+}
 
 bool TMainFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
     if (ParamInfo.RunMode == 0) {

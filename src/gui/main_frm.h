@@ -12,7 +12,7 @@ namespace kestrane::gui {
 class TMainFrm : public TBaseFrame {
     Q_OBJECT
 
-public:
+  public:
     explicit TMainFrm(QWidget* parent = nullptr);
     static const app::TPageClass& PageClass();
 
@@ -23,10 +23,10 @@ public:
     QLabel* lbTitle;
     QLabel* lbText;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void PlaceText();
 };
 

@@ -97,7 +97,8 @@ void Installer(const fs::path& work) {
     params.OnProgress(&manager, patch::pntView, "正在更新账套[演示账套]的存储过程与视图……", 5, 9);
     Save(form, "installer-2-progress.png");
 
-    for (auto [name, kind] : {std::pair{"演示账套", support::dbtMsSql}, std::pair{"分公司账套", support::dbtOracle}}) {
+    for (auto [name, kind] :
+         {std::pair{"演示账套", support::dbtMsSql}, std::pair{"分公司账套", support::dbtOracle}}) {
         support::TInstanceRec rec;
         rec.AccountName = name;
         rec.DBName = name;

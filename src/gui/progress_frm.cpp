@@ -26,7 +26,7 @@ TProgressFrm::TProgressFrm(QWidget* parent) : TStepBaseFrm(parent) {
     lbProgressMsg = new QLabel(pnClient);
     lbProgressMsg->setObjectName(QStringLiteral("lbProgressMsg"));
     // Fixed width: messages vary in length and each report must not move the layout.
-    lbProgressMsg->setGeometry(48, 28, 409, 14);
+    lbProgressMsg->setGeometry(48, 28, 409, 16);
     for (QLabel* label : {lbDescrip, lbProgressMsg}) MakePlainLabel(label);
 
     pbProgress = new QProgressBar(pnClient);
@@ -78,8 +78,8 @@ bool TProgressFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
 }
 
 bool TProgressFrm::LeavePage(patch::TBaseParamInfo& ParamInfo) {
-    ParamInfo.OnProgress = [this](const void* sender, patch::TKVParamNodeType nodeType, const std::string& message,
-                                  int position, int maximum) {
+    ParamInfo.OnProgress = [this](const void* sender, patch::TKVParamNodeType nodeType,
+                                  const std::string& message, int position, int maximum) {
         ProgressChanged(sender, nodeType, message, position, maximum);
     };
     return true;
@@ -95,12 +95,14 @@ void TProgressFrm::RefreshContents() {
     tvList->clear();
     if (!Manager) return;
     const patch::TKVPatchType type = Manager->ParamInfo().PatchType;
-    if (type == patch::ptProgram || type == patch::ptBoth) AddNode(texts::kProgressProgramNode, patch::pntOther);
+    if (type == patch::ptProgram || type == patch::ptBoth)
+        AddNode(texts::kProgressProgramNode, patch::pntOther);
     if (type == patch::ptInstance || type == patch::ptBoth) {
         const patch::TInstResCollection& items = Manager->InstResItems();
         for (std::size_t i = 0; i < items.Count(); ++i) {
             const patch::TInstResItem& item = items.Item(i);
-            if (!item.IsEmpty()) AddNode(patch::ParamNodeTypeCaption(item.ParamNodeType()), item.ParamNodeType());
+            if (!item.IsEmpty())
+                AddNode(patch::ParamNodeTypeCaption(item.ParamNodeType()), item.ParamNodeType());
         }
     }
     tvList->expandAll();

@@ -19,7 +19,7 @@ namespace kestrane::gui {
 class TProgressFrm : public TStepBaseFrm {
     Q_OBJECT
 
-public:
+  public:
     explicit TProgressFrm(QWidget* parent = nullptr);
     static const app::TPageClass& PageClass();
 
@@ -46,7 +46,7 @@ public:
     // The node type of the last progress report.
     std::uint8_t CurrentNodeType = 0;
 
-private:
+  private:
     void AddNode(const std::string& caption, std::uint8_t nodeType);
 };
 

@@ -17,7 +17,8 @@ namespace kestrane::gui {
 namespace {
 
 // A box with the system's captions and buttons; OK is the default.
-bool RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const std::string& text, bool withCancel) {
+bool RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const std::string& text,
+            bool withCancel) {
     QMessageBox box(icon, caption, ToQt(text), QMessageBox::NoButton, owner);
     box.setObjectName(QStringLiteral("MessageBox"));
     box.setTextFormat(Qt::PlainText);
@@ -79,11 +80,13 @@ void TQtInteraction::ShowError(const std::exception& error) {
            error.what(), false);
 }
 
-bool TQtInteraction::ChooseOpenFile(const std::string& filter, const std::string& defaultExt, std::string& fileName) {
+bool TQtInteraction::ChooseOpenFile(const std::string& filter, const std::string& defaultExt,
+                                    std::string& fileName) {
     return ChooseFile(Owner(app::TBoxOwner::MainWindow), false, filter, defaultExt, fileName);
 }
 
-bool TQtInteraction::ChooseSaveFile(const std::string& filter, const std::string& defaultExt, std::string& fileName) {
+bool TQtInteraction::ChooseSaveFile(const std::string& filter, const std::string& defaultExt,
+                                    std::string& fileName) {
     return ChooseFile(Owner(app::TBoxOwner::MainWindow), true, filter, defaultExt, fileName);
 }
 
@@ -91,9 +94,13 @@ bool TQtInteraction::ChooseFolder(const std::string& title, const std::string& r
     return BrowseForFolder(title, root, directory, Owner(app::TBoxOwner::MainWindow));
 }
 
-void TQtInteraction::ProcessEvents() { QApplication::processEvents(); }
+void TQtInteraction::ProcessEvents() {
+    QApplication::processEvents();
+}
 
-void TQtInteraction::Sleep(int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+void TQtInteraction::Sleep(int milliseconds) {
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
 
 void TQtInteraction::Quit() {
     quitRequested_ = true;

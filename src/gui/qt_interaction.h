@@ -12,15 +12,17 @@ class QWidget;
 namespace kestrane::gui {
 
 class TQtInteraction : public app::TInteraction {
-public:
+  public:
     // The window a box is owned by; the main window sets it.
     std::function<QWidget*(app::TBoxOwner)> OwnerWindow;
 
     void ShowNotice(const std::string& text, app::TBoxOwner owner) override;
     bool AskConfirm(const std::string& text, app::TBoxOwner owner) override;
     void ShowError(const std::exception& error) override;
-    bool ChooseOpenFile(const std::string& filter, const std::string& defaultExt, std::string& fileName) override;
-    bool ChooseSaveFile(const std::string& filter, const std::string& defaultExt, std::string& fileName) override;
+    bool ChooseOpenFile(const std::string& filter, const std::string& defaultExt,
+                        std::string& fileName) override;
+    bool ChooseSaveFile(const std::string& filter, const std::string& defaultExt,
+                        std::string& fileName) override;
     bool ChooseFolder(const std::string& title, const std::string& root, std::string& directory) override;
     void ProcessEvents() override;
     void Sleep(int milliseconds) override;
@@ -29,7 +31,7 @@ public:
 
     bool QuitRequested() const { return quitRequested_; }
 
-private:
+  private:
     QWidget* Owner(app::TBoxOwner owner) const;
     bool quitRequested_ = false;
 };

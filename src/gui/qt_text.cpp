@@ -11,7 +11,9 @@ QString ToQt(const std::string& text) {
     return s;
 }
 
-std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
+std::string FromQt(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 QFont WizardFont(int pixelSize, bool bold) {
     QFont font;

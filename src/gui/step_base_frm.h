@@ -12,7 +12,7 @@ namespace kestrane::gui {
 class TStepBaseFrm : public TBaseFrame {
     Q_OBJECT
 
-public:
+  public:
     explicit TStepBaseFrm(QWidget* parent = nullptr);
 
     QWidget* pnTop;
@@ -22,7 +22,7 @@ public:
     QLabel* lbText;
     QWidget* pnClient;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 };
 

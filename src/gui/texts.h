@@ -13,7 +13,8 @@ inline constexpr char kNextFinish[] = "完成(&O)";
 
 inline constexpr char kCaptionMaker[] = "Lumo系统补丁制作工具";
 inline constexpr char kCaptionInstaller[] = "补丁安装";
-inline constexpr char kProgramNotSuitable[] = "此补丁不适合您的本地程序或您的程序已为最新版本，需要执行升级吗？";
+inline constexpr char kProgramNotSuitable[] =
+    "此补丁不适合您的本地程序或您的程序已为最新版本，需要执行升级吗？";
 inline constexpr char kStartFailed[] = "升级过程中有错误，请检查数据库是否存在或者启动，错误信息是：";
 inline constexpr char kCancelMaker[] = "升级补丁制作尚未完成，确定取消生成吗？";
 inline constexpr char kCancelInstaller[] = "正在安装升级补丁，确定取消安装吗？";
@@ -29,23 +30,28 @@ inline constexpr char kWelcomeInstallerTitle[] = "欢迎使用\r\n    Lumo系统
 inline constexpr char kWelcomeKindProgram[] = "    ※ 程序补丁\r\n";
 inline constexpr char kWelcomeKindInstance[] = "    ※ 账套补丁\r\n";
 inline constexpr char kWelcomeInstallerText[] =
-    "您可以通过该程序向导，在您机器上安装如下升级补丁：\r\n\r\n%s\r\n建议您将本机的应用程序以及服务关闭\r\n\r\n"
+    "您可以通过该程序向导，在您机器上安装如下升级补丁：\r\n\r\n%"
+    "s\r\n建议您将本机的应用程序以及服务关闭\r\n\r\n"
     "点击“继续”进入下一步，点击“取消”退出安装";
 
 inline constexpr char kProgressContent[] = "本次升级内容";
 inline constexpr char kProgressProgramNode[] = "程序";
 inline constexpr char kProgressMakerTitle[] = "生成升级补丁";
 inline constexpr char kProgressMakerText[] = "正在根据您的设置生成具体的升级补丁程序";
-inline constexpr char kProgressMakerDescrip[] = "点击“生成”将配置信息生成补丁程序，点击“返回”回退到上一步设置";
+inline constexpr char kProgressMakerDescrip[] =
+    "点击“生成”将配置信息生成补丁程序，点击“返回”回退到上一步设置";
 inline constexpr char kProgressInstallerTitle[] = "安装升级补丁";
 inline constexpr char kProgressInstallerText[] = "正在将升级补丁安装在您所配置的程序与账套中";
-inline constexpr char kProgressInstallerDescrip[] = "点击“安装”将补丁安装在您的电脑上，点击“返回”回退到上一步设置";
+inline constexpr char kProgressInstallerDescrip[] =
+    "点击“安装”将补丁安装在您的电脑上，点击“返回”回退到上一步设置";
 
 inline constexpr char kFinishMakerTitle[] = "制作完成";
 inline constexpr char kFinishMakerText[] =
-    "已经成功完成补丁程序的制作，感谢您使用工具向导\r\n\r\n补丁程序的路径为：\r\n    %s\r\n\r\n点击“完成”退出制作工具";
+    "已经成功完成补丁程序的制作，感谢您使用工具向导\r\n\r\n补丁程序的路径为：\r\n    "
+    "%s\r\n\r\n点击“完成”退出制作工具";
 inline constexpr char kFinishSuccessTitle[] = "升级成功";
-inline constexpr char kFinishSuccessText[] = "已经成功完成补丁程序的安装，感谢您使用安装向导\r\n\r\n点击“完成”结束程序升级";
+inline constexpr char kFinishSuccessText[] =
+    "已经成功完成补丁程序的安装，感谢您使用安装向导\r\n\r\n点击“完成”结束程序升级";
 inline constexpr char kFinishFailureTitle[] = "升级失败";
 inline constexpr char kFinishFailureText[] =
     "补丁升级过程中出现错误，请联系我们协助解决\r\n\r\n点击“详细信息”查看失败日志，点击“完成”结束程序升级";

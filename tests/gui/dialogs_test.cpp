@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "gui/browse_for_folder.h"
@@ -68,10 +69,12 @@ TEST(QtInteractionTest, BoxesBelongToTheWindowAskedFor) {
     App();
     TQtInteraction user;
     QWidget main, page;
-    user.OwnerWindow = [&](app::TBoxOwner owner) { return owner == app::TBoxOwner::MainWindow ? &main : &page; };
-    for (auto [owner, expected] : {std::pair{app::TBoxOwner::MainWindow, &main},
-                                   std::pair{app::TBoxOwner::CurrentPage, &page},
-                                   std::pair{app::TBoxOwner::None, static_cast<QWidget*>(nullptr)}}) {
+    user.OwnerWindow = [&](app::TBoxOwner owner) {
+        return owner == app::TBoxOwner::MainWindow ? &main : &page;
+    };
+    for (auto [owner, expected] :
+         {std::pair{app::TBoxOwner::MainWindow, &main}, std::pair{app::TBoxOwner::CurrentPage, &page},
+          std::pair{app::TBoxOwner::None, static_cast<QWidget*>(nullptr)}}) {
         QWidget* parent = &main;
         OnNextModal([&parent](QWidget& modal) {
             parent = modal.parentWidget();
@@ -97,9 +100,34 @@ TEST(QtInteractionTest, FileFiltersInQtForm) {
     EXPECT_EQ(QtFileFilter("").toStdString(), "");
 }
 
-class BrowseForFolderTest : public WizardTest {};
+class DialogsTest : public WizardTest {};
 
-TEST_F(BrowseForFolderTest, PreselectsAnExistingFolderAndReturnsTheChoice) {
+TEST_F(DialogsTest, FileChoosersProposeAndReturnTheChoice) {
+    TQtInteraction user;
+    const std::string existing = (dir_ / "旧补丁.exe").string();
+    std::ofstream(existing) << "x";
+    struct Case {
+        bool save;
+        std::string proposal, expected;
+    };
+    for (const Case& c : {Case{false, existing, existing},
+                          Case{true, (dir_ / "新补丁").string(), (dir_ / "新补丁.exe").string()}}) {
+        std::string fileName = c.proposal;
+        OnNextModal([&](QWidget& modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(&modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->nameFilters(), QStringList{"补丁程序 (*.exe)"});
+            EXPECT_EQ(dialog->acceptMode(), c.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const bool chosen = c.save ? user.ChooseSaveFile("补丁程序|*.exe", "exe", fileName)
+                                   : user.ChooseOpenFile("补丁程序|*.exe", "exe", fileName);
+        EXPECT_TRUE(chosen) << c.save;
+        EXPECT_EQ(fileName, c.expected) << c.save;
+    }
+}
+
+TEST_F(DialogsTest, PreselectsAnExistingFolderAndReturnsTheChoice) {
     const std::filesystem::path chosen = dir_ / "程序";
     std::filesystem::create_directories(chosen / "sub");
     std::string directory = chosen.string() + "/";
@@ -118,7 +146,7 @@ TEST_F(BrowseForFolderTest, PreselectsAnExistingFolderAndReturnsTheChoice) {
     EXPECT_EQ(directory, chosen.string());
 }
 
-TEST_F(BrowseForFolderTest, MissingFolderIsNotPreselectedAndCancelGivesFalse) {
+TEST_F(DialogsTest, MissingFolderIsNotPreselectedAndCancelGivesFalse) {
     std::string directory = (dir_ / "没有").string();
     OnNextModal([&](QWidget& modal) {
         auto* dialog = qobject_cast<QFileDialog*>(&modal);
@@ -130,7 +158,7 @@ TEST_F(BrowseForFolderTest, MissingFolderIsNotPreselectedAndCancelGivesFalse) {
     EXPECT_EQ(directory, "");
 }
 
-TEST_F(BrowseForFolderTest, RootIsKeptAsTheRoot) {
+TEST_F(DialogsTest, RootIsKeptAsTheRoot) {
     std::string directory = "/";
     OnNextModal([](QWidget& modal) { static_cast<QDialog&>(modal).accept(); });
     EXPECT_TRUE(BrowseForFolder("选择", "", directory));

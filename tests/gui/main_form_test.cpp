@@ -49,10 +49,10 @@ TEST_F(WizardTest, CaptionsAndTitleFromTheExecutableName) {
     struct Case {
         std::string file, title, caption;
     };
-    for (const Case& c : {Case{"Kestrane.exe", "Kestrane", "Lumo系统补丁制作工具"},
-                          Case{"Patch.EXE", "Patch", "补丁安装"},
-                          Case{"kestrane.exe", "kestrane", "补丁安装"},
-                          Case{"Fix.exe.exe", "Fix.exe", "补丁安装"}, Case{"setup", "setup", "补丁安装"}}) {
+    for (const Case& c :
+         {Case{"Kestrane.exe", "Kestrane", "Lumo系统补丁制作工具"}, Case{"Patch.EXE", "Patch", "补丁安装"},
+          Case{"kestrane.exe", "kestrane", "补丁安装"}, Case{"Fix.exe.exe", "Fix.exe", "补丁安装"},
+          Case{"setup", "setup", "补丁安装"}}) {
         const std::string path = c.file == "Kestrane.exe" ? MakeMaker() : MakePatch(c.file, {});
         TMainForm& form = Open(path);
         EXPECT_EQ(QCoreApplication::applicationName().toStdString(), c.title) << c.file;
@@ -193,7 +193,7 @@ TEST_F(WizardTest, ActionFailureIsShownAndTheButtonsComeBack) {
 
 // Answers questions and notes whether Back and Next were usable at that moment.
 class WatchingUser : public app::TScriptedInteraction {
-public:
+  public:
     TMainForm* form = nullptr;
     std::vector<bool> enabledWhileAsked;
     bool AskConfirm(const std::string& text, app::TBoxOwner owner) override {
@@ -245,7 +245,7 @@ TEST_F(WizardTest, CancelAsksAndEndsOnlyOnOk) {
 
 // Fails the first notice it is asked to show.
 class FailingUser : public app::TScriptedInteraction {
-public:
+  public:
     void ShowNotice(const std::string& text, app::TBoxOwner owner) override {
         if (!failed_) {
             failed_ = true;
@@ -254,7 +254,7 @@ public:
         TScriptedInteraction::ShowNotice(text, owner);
     }
 
-private:
+  private:
     bool failed_ = false;
 };
 
@@ -263,7 +263,8 @@ TEST_F(WizardTest, FailureWhileStartingIsShownAndEndsTheProgram) {
     // The installer's notice about the missing program files fails inside the manager's construction.
     TMainForm form(user, MakePatch("Patch.exe", PatchOf(patch::ptProgram, false)));
     EXPECT_EQ(form.Manager, nullptr);
-    EXPECT_EQ(user.Texts(Kind::Notice), (Buttons{"升级过程中有错误，请检查数据库是否存在或者启动，错误信息是：显示失败"}));
+    EXPECT_EQ(user.Texts(Kind::Notice),
+              (Buttons{"升级过程中有错误，请检查数据库是否存在或者启动，错误信息是：显示失败"}));
     EXPECT_EQ(user.Calls[0].owner, app::TBoxOwner::MainWindow);
     EXPECT_TRUE(user.QuitRequested);
     form.show();

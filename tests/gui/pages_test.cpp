@@ -17,10 +17,12 @@ namespace {
 using Kind = app::TScriptedInteraction::Kind;
 using patch::TKVPatchType;
 
-std::string Text(const QLabel* label) { return label->text().toStdString(); }
+std::string Text(const QLabel* label) {
+    return label->text().toStdString();
+}
 
 class PagesTest : public WizardTest {
-protected:
+  protected:
     void SetUp() override {
         WizardTest::SetUp();
         manager_ = std::make_unique<app::TManager>(user_, MakeMaker());
@@ -118,11 +120,10 @@ TEST_F(PagesTest, ProgressTextsByRunMode) {
         int runMode;
         std::string title, text, descrip;
     };
-    for (const Case& c :
-         {Case{0, "生成升级补丁", "正在根据您的设置生成具体的升级补丁程序",
-               "点击“生成”将配置信息生成补丁程序，点击“返回”回退到上一步设置"},
-          Case{1, "安装升级补丁", "正在将升级补丁安装在您所配置的程序与账套中",
-               "点击“安装”将补丁安装在您的电脑上，点击“返回”回退到上一步设置"}}) {
+    for (const Case& c : {Case{0, "生成升级补丁", "正在根据您的设置生成具体的升级补丁程序",
+                               "点击“生成”将配置信息生成补丁程序，点击“返回”回退到上一步设置"},
+                          Case{1, "安装升级补丁", "正在将升级补丁安装在您所配置的程序与账套中",
+                               "点击“安装”将补丁安装在您的电脑上，点击“返回”回退到上一步设置"}}) {
         Params().RunMode = static_cast<std::uint8_t>(c.runMode);
         page.lbProgressMsg->setText("旧消息");
         page.EnterPage(Params());
@@ -212,16 +213,35 @@ TEST_F(PagesTest, FinishTextsAndButtonsByOutcome) {
     using support::dbtMsSql;
     using support::dbtOracle;
     const FinishCase cases[] = {
-        {"maker", 0, 4, {{dbtMsSql, true}}, "制作完成",
-         "已经成功完成补丁程序的制作，感谢您使用工具向导\n\n补丁程序的路径为：\n    /p/Patch.exe\n\n点击“完成”退出制作工具",
-         false, false},
+        {"maker",
+         0,
+         4,
+         {{dbtMsSql, true}},
+         "制作完成",
+         "已经成功完成补丁程序的制作，感谢您使用工具向导\n\n补丁程序的路径为：\n    "
+         "/p/Patch.exe\n\n点击“完成”退出制作工具",
+         false,
+         false},
         {"success", 1, 2, {{dbtMsSql, true}}, "升级成功", kSuccessText, false, false},
         {"success with reminders", 1, 2 | 8, {}, "升级成功", kSuccessText, false, false},
         {"failure, no account set", 1, 4, {}, "升级失败", kFailureText, true, false},
         {"failure, Oracle only", 1, 4, {{dbtOracle, true}}, "升级失败", kFailureText, true, false},
-        {"failure, SQL Server not selected", 1, 4, {{dbtMsSql, false}, {dbtOracle, true}}, "升级失败", kFailureText,
-         true, false},
-        {"failure, both kinds", 1, 4 | 8, {{dbtOracle, true}, {dbtMsSql, true}}, "升级失败", kFailureText, true, true},
+        {"failure, SQL Server not selected",
+         1,
+         4,
+         {{dbtMsSql, false}, {dbtOracle, true}},
+         "升级失败",
+         kFailureText,
+         true,
+         false},
+        {"failure, both kinds",
+         1,
+         4 | 8,
+         {{dbtOracle, true}, {dbtMsSql, true}},
+         "升级失败",
+         kFailureText,
+         true,
+         true},
         {"success and failure flags", 1, 2 | 4, {{dbtMsSql, true}}, "升级成功", kSuccessText, true, true},
     };
     TFinishFrm page;
@@ -278,7 +298,7 @@ TEST_F(PagesTest, DetailWindowShowsTheDetailLog) {
 }
 
 class RepairTest : public PagesTest {
-protected:
+  protected:
     void SetUp() override {
         PagesTest::SetUp();
         auto add = [&](const char* name, support::TKVDataBaseType kind, bool selected) {

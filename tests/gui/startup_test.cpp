@@ -11,7 +11,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class StartupTest : public WizardTest {
-protected:
+  protected:
     // Runs the copy with the self-check option; its standard output, or a failure.
     std::string Run(const fs::path& exe, const fs::path& picture, std::string* errors = nullptr) {
         QProcess process;

@@ -13,7 +13,9 @@
 #include "platform/resources.h"
 
 // The font library keeps caches for the life of the process that the leak checker cannot see as kept.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 namespace kestrane::gui::testing {
 
@@ -32,13 +34,14 @@ namespace {
 
 // Before any fixture exists: fixtures may hold widgets as members.
 class AppEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override { App(); }
 };
 [[maybe_unused]] const auto* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
-constexpr std::array<const char*, 6> kLaterPages = {"TPatchTypeSetFrm", "TDBInfoSetFrm",     "TInstSelectFrm",
-                                                    "TInstallDirSetFrm", "TPatchBuildFrm", "TInstallInitFrame"};
+constexpr std::array<const char*, 6> kLaterPages = {"TPatchTypeSetFrm", "TDBInfoSetFrm",
+                                                    "TInstSelectFrm",   "TInstallDirSetFrm",
+                                                    "TPatchBuildFrm",   "TInstallInitFrame"};
 
 template <std::size_t I>
 std::unique_ptr<app::TBaseFrame> CreateStandIn() {
@@ -78,7 +81,9 @@ bool TStandInPage::LeavePage(patch::TBaseParamInfo& ParamInfo) {
     return b.leave;
 }
 
-bool TStandInPage::CanShow() { return Behaviours()[name_].canShow; }
+bool TStandInPage::CanShow() {
+    return Behaviours()[name_].canShow;
+}
 
 void WizardTest::SetUp() {
     App();
@@ -115,7 +120,8 @@ std::string WizardTest::MakeMaker() {
     return path;
 }
 
-std::string WizardTest::MakePatch(const std::string& name, const PatchContent& content, const std::string& program) {
+std::string WizardTest::MakePatch(const std::string& name, const PatchContent& content,
+                                  const std::string& program) {
     const std::string path = (dir_ / name).string();
     if (program.empty())
         std::ofstream(path, std::ios::binary) << "MZ stand-in program";

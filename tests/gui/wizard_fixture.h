@@ -23,7 +23,7 @@ QApplication& App();
 
 // A page of a later step: what it does is set per test through `Behaviour`.
 class TStandInPage : public TStepBaseFrm {
-public:
+  public:
     struct Behaviour {
         bool canShow = true;
         bool leave = true;
@@ -39,7 +39,7 @@ public:
     bool LeavePage(patch::TBaseParamInfo& ParamInfo) override;
     bool CanShow() override;
 
-private:
+  private:
     std::string name_;
 };
 
@@ -61,14 +61,15 @@ inline PatchContent PatchOf(patch::TKVPatchType type, bool withFileData = true) 
 }
 
 class WizardTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
     // A stand-in executable in the temporary folder: the maker or a patch carrying `content`.
     std::string MakeMaker();
     // `program`, when given, is copied as the patch's program instead of a stand-in.
-    std::string MakePatch(const std::string& name, const PatchContent& content, const std::string& program = {});
+    std::string MakePatch(const std::string& name, const PatchContent& content,
+                          const std::string& program = {});
     // Registers stand-ins for those pages of later steps.
     void RegisterStandIns(const std::vector<std::string>& names);
     TStandInPage::Behaviour& StandIn(const std::string& name) { return TStandInPage::Behaviours()[name]; }
@@ -83,7 +84,7 @@ protected:
     app::TScriptedInteraction user_;
     std::unique_ptr<TMainForm> form_;
 
-private:
+  private:
     std::vector<const app::TPageClass*> standIns_;
 };
 
