@@ -255,45 +255,6 @@ std::string DecimalText(double d) {
     return {};
 }
 
-std::string DateText(double days) {
-    const double whole = std::trunc(days);
-    std::int64_t ms = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * 86400000.0));
-    std::int64_t z = static_cast<std::int64_t>(whole);
-    if (ms >= 86400000) {
-        ms -= 86400000;
-        z += days >= 0 ? 1 : -1;
-    }
-    // Civil date of a day count from 1899-12-30 (days from 0000-03-01 first).
-    z += 719468 - 25569;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const std::int64_t y = yoe + era * 400 + (m <= 2);
-    if (y < 1 || y > 9999) return support::DateTimeToText(days);
-    char out[19];
-    auto put = [&](int at, std::int64_t v, int width) {
-        for (int k = at + width - 1; k >= at; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
-    };
-    put(0, y, 4);
-    out[4] = '-';
-    put(5, m, 2);
-    out[7] = '-';
-    put(8, d, 2);
-    const std::int64_t secs = ms / 1000;
-    if (secs == 0) return std::string(out, 10);
-    out[10] = ' ';
-    put(11, secs / 3600, 2);
-    out[13] = ':';
-    put(14, secs / 60 % 60, 2);
-    out[16] = ':';
-    put(17, secs % 60, 2);
-    return std::string(out, 19);
-}
-
 namespace {
 
 // The value of column i, converted to what its ADO type says.
@@ -371,7 +332,7 @@ void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p, std::vector
         case support::VarType::Integer: rc = sqlite3_bind_int64(s, pos, v.AsInt64()); break;
         case support::VarType::Double: rc = sqlite3_bind_double(s, pos, v.AsDouble()); break;
         case support::VarType::Boolean: rc = sqlite3_bind_int(s, pos, v.AsBoolean() ? 1 : 0); break;
-        case support::VarType::DateTime: rc = bindText(DateText(v.AsDateTime())); break;
+        case support::VarType::DateTime: rc = bindText(support::DateTimeToText(v.AsDateTime())); break;
         case support::VarType::Decimal:
         case support::VarType::Text: rc = bindText(v.AsString()); break;
         case support::VarType::Bytes: {

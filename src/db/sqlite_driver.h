@@ -22,10 +22,6 @@ struct DeclaredType {
 };
 DeclaredType MapDeclaredType(std::string_view declared);
 
-// The text a date is stored as, the same as support::DateTimeToText gives, made without formatting
-// machinery since every date of every copied row passes through it.
-std::string DateText(double days);
-
 // The text of a decimal stored as a floating-point number, the same as the Variant's own text of it.
 std::string DecimalText(double d);
 

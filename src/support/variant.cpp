@@ -203,6 +203,7 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
     return d >= 0 ? d + t : d - t;  // negative dates carry the time as a positive fraction away from zero
 }
 
+// Every date of every copied row passes through here, so the common years are written by hand.
 std::string DateTimeToText(double days) {
     const double whole = std::trunc(days);
     double frac = std::fabs(days - whole);
@@ -215,8 +216,27 @@ std::string DateTimeToText(double days) {
     int y, m, d;
     CivilFromDays(dayNo, y, m, d);
     const std::int64_t secs = ms / 1000;
-    if (secs == 0) return Format("%.4d-%.2d-%.2d", y, m, d);
-    return Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
+    if (y < 1 || y > 9999) {
+        if (secs == 0) return Format("%.4d-%.2d-%.2d", y, m, d);
+        return Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
+    }
+    char out[19];
+    auto put = [&out](int at, std::int64_t v, int width) {
+        for (int k = at + width - 1; k >= at; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
+    };
+    put(0, y, 4);
+    out[4] = '-';
+    put(5, m, 2);
+    out[7] = '-';
+    put(8, d, 2);
+    if (secs == 0) return std::string(out, 10);
+    out[10] = ' ';
+    put(11, secs / 3600, 2);
+    out[13] = ':';
+    put(14, secs / 60 % 60, 2);
+    out[16] = ':';
+    put(17, secs % 60, 2);
+    return std::string(out, 19);
 }
 
 namespace {

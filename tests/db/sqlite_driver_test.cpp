@@ -43,14 +43,6 @@ TEST(SqliteTypes, DeclaredNamesMapToAdoCodes) {
     }
 }
 
-TEST(SqliteTypes, DateTextMatchesTheGeneralFormatter) {
-    // Whole days, times, the last millisecond before midnight, negative days, the range ends.
-    std::vector<double> days = {0, 1, -1, 0.5, -0.5, 45351.5451, 45351.99999999, 2.0 / 86400000.0,
-                                -693593, 2958465.99998843, -700000, 3000000, 36526.000005787};
-    for (int i = 0; i < 2000; ++i) days.push_back(-40000 + i * 97.123456789);
-    for (double d : days) EXPECT_EQ(DateText(d), kestrane::support::DateTimeToText(d)) << d;
-}
-
 TEST(SqliteTypes, DecimalTextMatchesTheVariantsText) {
     std::vector<double> values = {0, -0.0, 12.5, 0.1, 0.1 + 0.2, 1.0 / 3, 100000, 1e15, 1e16, 123456789012345678.0,
                                   1e-5, 1e-4, 9.999999999999999e-5, 5e-324, 1.7976931348623157e308, -2.5e-7};

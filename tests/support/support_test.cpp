@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "support/codepage.h"
 #include "support/format.h"
 #include "support/guid.h"
@@ -156,6 +158,34 @@ TEST(Variant, DateTimes) {
     EXPECT_EQ(DateTimeToText(d), "2026-12-10 09:13:04");
     EXPECT_FALSE(TryTextToDateTime("2026-13-01", d));
     EXPECT_FALSE(TryTextToDateTime("yesterday", d));
+}
+
+TEST(Variant, DateTimeTexts) {
+    // Whole days, times, the last millisecond before midnight, negative days, the range ends.
+    const std::pair<double, const char*> cases[] = {
+        {0, "1899-12-30"},
+        {1, "1899-12-31"},
+        {-1, "1899-12-29"},
+        {0.5, "1899-12-30 12:00:00"},
+        {-0.5, "1899-12-30 12:00:00"},
+        {45351.5451, "2024-02-29 13:04:56"},
+        {45351.99999999, "2024-02-29 23:59:59"},
+        {45351.999999999, "2024-03-01"},
+        {2.0 / 86400000.0, "1899-12-30"},
+        {-693593, "0001-01-01"},
+        {2958465.99998843, "9999-12-31 23:59:59"},
+        {-700000, "-0017-06-18"},
+        {3000000, "10113-09-19"},
+        {36526.000005787, "2000-01-01"},
+    };
+    for (const auto& [days, want] : cases) EXPECT_EQ(DateTimeToText(days), want) << days;
+    // Text and back again over four centuries.
+    for (int i = 0; i < 2000; ++i) {
+        const double days = -40000 + i * 97.123456789;
+        double back = 0;
+        ASSERT_TRUE(TryTextToDateTime(DateTimeToText(days), back)) << days;
+        EXPECT_EQ(DateTimeToText(back), DateTimeToText(days)) << days;
+    }
 }
 
 TEST(Variant, TextToDateTimeForms) {
