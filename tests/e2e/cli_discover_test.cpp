@@ -1,32 +1,24 @@
 // kestrane-cli discover and store decode on an installation folder whose store files are laid out by
 // hand, with embedded account sets as SQLite files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
+#include <iterator>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
 #include "../product/install_folder.h"
+#include "cli_run.h"
 
 namespace kestrane::testing {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-};
-
 class CliDiscover : public InstallFolder {
 protected:
+    // Blank-separated arguments; the folders these tests make have no blanks.
     CliRun Cli(const std::string& args) const {
-        CliRun r;
-        FILE* pipe = ::popen((std::string(KESTRANE_CLI) + " " + args + " 2>/dev/null").c_str(), "r");
-        if (!pipe) return r;
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
-        const int rc = ::pclose(pipe);
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        return r;
+        std::istringstream in(args);
+        std::vector<std::string> argv{std::istream_iterator<std::string>(in), {}};
+        return RunCli(argv, Sub("cli") + "/");
     }
 };
 

@@ -1,13 +1,12 @@
 // kestrane-cli on a patch executable written through the resource writer: listing, extracting and
 // decoding its resources, and its answers to bad files and bad usage.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli_run.h"
 #include "common/temp_folder.h"
 #include "patch/component_stream.h"
 #include "patch/inst_res_items.h"
@@ -18,22 +17,12 @@
 namespace fs = std::filesystem;
 using namespace kestrane::patch;
 namespace platform = kestrane::platform;
+using kestrane::testing::CliRun;
 
 namespace {
 
 constexpr char kShaAbc[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 constexpr char kShaEmpty[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string r = "'";
-    for (char c : arg) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return r + "'";
-}
 
 std::string AsString(const kestrane::support::Bytes& b) {
     return {b.begin(), b.end()};
@@ -47,20 +36,8 @@ class CliTest : public kestrane::testing::TempFolderTest {
         BuildPatch();
     }
 
-    // Runs the tool with the given arguments (shell-quoted here) and optional standard input.
     CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") const {
-        std::string command = Quote(KESTRANE_CLI);
-        for (const auto& a : args) command += " " + Quote(a);
-        command += " <" + Quote(Put("stdin", input)) + " 2>" + Quote(dir_ + "stderr");
-        CliRun r;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return r;
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
-        const int rc = ::pclose(pipe);
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        r.err = Slurp(dir_ + "stderr");
-        return r;
+        return kestrane::testing::RunCli(args, dir_, input);
     }
 
     void BuildPatch() {

@@ -30,7 +30,8 @@ struct CommandGroup {
     explicit CommandGroup(AddCommands add) { CommandGroups().push_back(std::move(add)); }
 };
 
-// Prints JSON or text: the text printer is called unless --json was given.
-void Emit(const Options& options, const nlohmann::json& value, const std::function<void()>& text);
+// Prints JSON or text: the text printer is called unless --json was given. Objects keep the order
+// their fields were added in, so JSON reads like the text form.
+void Emit(const Options& options, const nlohmann::ordered_json& value, const std::function<void()>& text);
 
 }  // namespace kestrane::cli

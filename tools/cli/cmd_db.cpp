@@ -17,7 +17,7 @@ using db::Recordset;
 using support::Variant;
 using support::VarType;
 
-nlohmann::json ToJson(const Variant& v) {
+nlohmann::ordered_json ToJson(const Variant& v) {
     switch (v.Type()) {
         case VarType::Empty:
         case VarType::Null: return nullptr;
@@ -38,10 +38,10 @@ nlohmann::json ToJson(const Variant& v) {
 }
 
 // Every row as an object of field name and value.
-nlohmann::json RowsToJson(Recordset& rs) {
-    nlohmann::json rows = nlohmann::json::array();
+nlohmann::ordered_json RowsToJson(Recordset& rs) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (; !rs.Eof(); rs.MoveNext()) {
-        nlohmann::json row = nlohmann::json::object();
+        nlohmann::ordered_json row = nlohmann::ordered_json::object();
         for (int i = 0; i < rs.FieldCount(); ++i) row[rs.Field(i).Name] = ToJson(rs.Value(i));
         rows.push_back(std::move(row));
     }
@@ -49,10 +49,10 @@ nlohmann::json RowsToJson(Recordset& rs) {
 }
 
 // The named fields of every row as aligned text columns.
-void PrintColumns(const nlohmann::json& rows, const std::vector<std::string>& names) {
+void PrintColumns(const nlohmann::ordered_json& rows, const std::vector<std::string>& names) {
     std::vector<std::size_t> width;
     for (const auto& n : names) width.push_back(n.size());
-    auto cell = [](const nlohmann::json& v) {
+    auto cell = [](const nlohmann::ordered_json& v) {
         if (v.is_null()) return std::string();
         if (v.is_string()) return v.get<std::string>();
         if (v.is_boolean()) return std::string(v.get<bool>() ? "True" : "False");
@@ -66,7 +66,7 @@ void PrintColumns(const nlohmann::json& rows, const std::vector<std::string>& na
     };
     for (const auto& row : rows)
         for (std::size_t i = 0; i < names.size(); ++i)
-            width[i] = std::max(width[i], length(cell(row.value(names[i], nlohmann::json()))));
+            width[i] = std::max(width[i], length(cell(row.value(names[i], nlohmann::ordered_json()))));
     auto line = [&](const std::vector<std::string>& cells) {
         std::string out;
         for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -78,7 +78,7 @@ void PrintColumns(const nlohmann::json& rows, const std::vector<std::string>& na
     line(names);
     for (const auto& row : rows) {
         std::vector<std::string> cells;
-        for (const auto& n : names) cells.push_back(cell(row.value(n, nlohmann::json())));
+        for (const auto& n : names) cells.push_back(cell(row.value(n, nlohmann::ordered_json())));
         line(cells);
     }
 }
@@ -136,7 +136,7 @@ const CommandGroup dbCommands([](CLI::App& app, const Options& options) {
         } catch (const std::exception& e) {
             throw CommandFailed(e.what());
         }
-        const nlohmann::json rows = RowsToJson(*rs);
+        const nlohmann::ordered_json rows = RowsToJson(*rs);
         if (rows.empty()) throw CommandFailed("no columns found for table " + args->table);
         Emit(options, rows, [&] {
             PrintColumns(rows, {"ORDINAL_POSITION", "COLUMN_NAME", "DATA_TYPE", "CHARACTER_MAXIMUM_LENGTH",
@@ -162,7 +162,7 @@ const CommandGroup dbCommands([](CLI::App& app, const Options& options) {
         } catch (const std::exception& e) {
             throw CommandFailed(e.what());
         }
-        const nlohmann::json rows = RowsToJson(*rs);
+        const nlohmann::ordered_json rows = RowsToJson(*rs);
         Emit(options, rows, [&] { PrintColumns(rows, {"TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"}); });
     });
 });

@@ -20,7 +20,7 @@ const char* KindName(support::TKVDataBaseType t) {
 }
 
 // Passwords are never printed; only whether one is set.
-nlohmann::json ServerJson(const support::TDBInfoRec& s) {
+nlohmann::ordered_json ServerJson(const support::TDBInfoRec& s) {
     return {{"dbType", KindName(s.DBType)}, {"server", s.Server},       {"port", s.Port},
             {"sid", s.SID},                 {"user", s.User},           {"integrated", s.Integrated},
             {"passwordSet", !s.Password.empty()}};
@@ -44,16 +44,16 @@ void Discover(const Options& options, const std::string& dir) {
     mng.OnMessage = [&](const void*, const std::string& m) { messages.push_back(m); };
     mng.LoadInstallation(path);
 
-    nlohmann::json servers = nlohmann::json::array();
+    nlohmann::ordered_json servers = nlohmann::ordered_json::array();
     for (const auto& s : mng.Servers()) servers.push_back(ServerJson(s));
-    nlohmann::json sets = nlohmann::json::array();
+    nlohmann::ordered_json sets = nlohmann::ordered_json::array();
     for (const auto& a : mng.AccountSets())
         sets.push_back({{"dbName", a.DBName},
                         {"accountName", a.AccountName},
                         {"version", a.Version},
                         {"instanceId", support::GuidToString(a.InstanceID)},
                         {"server", ServerJson(a.DBInfo)}});
-    const nlohmann::json json{{"installPath", path},       {"storeKey", mng.StoreKey()},
+    const nlohmann::ordered_json json{{"installPath", path},       {"storeKey", mng.StoreKey()},
                               {"network", mng.StoreKey() == product::kNetworkStoreKey},
                               {"servers", servers},        {"accountSets", sets},
                               {"messages", messages}};

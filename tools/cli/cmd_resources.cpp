@@ -70,7 +70,7 @@ const CommandGroup resourceCommands([](CLI::App& app, const Options& options) {
     list->callback([&options, resources] {
         const std::vector<platform::ResourceInfo> entries = Open(resources->file)->List();
         if (entries.empty()) throw CommandFailed(resources->file + " carries no resources");
-        nlohmann::json json = nlohmann::json::array();
+        nlohmann::ordered_json json = nlohmann::ordered_json::array();
         for (const auto& r : entries)
             json.push_back({{"type", r.type}, {"name", r.name}, {"language", r.language}, {"size", r.size}});
         Emit(options, json, [&] {

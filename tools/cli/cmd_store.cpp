@@ -27,12 +27,12 @@ void Decode(const Options& options, const std::string& path) {
         // What was read before the damage is still worth showing.
         failure = e.Description;
     }
-    nlohmann::json json{{"file", path},
+    nlohmann::ordered_json json{{"file", path},
                         {"storedBytes", value.StoredSize},
                         {"trailer", value.Trailer},
                         {"empty", value.Empty},
                         {"decodedBytes", value.Decoded.size()}};
-    nlohmann::json list = nlohmann::json::array();
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const auto& e : entries) list.push_back({{"depth", e.Depth}, {"kind", e.Kind}, {"value", e.Value}});
     json["values"] = list;
     if (!failure.empty()) json["error"] = failure;

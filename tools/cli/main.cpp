@@ -7,10 +7,10 @@ std::vector<AddCommands>& CommandGroups() {
     return groups;
 }
 
-void Emit(const Options& options, const nlohmann::json& value, const std::function<void()>& text) {
+void Emit(const Options& options, const nlohmann::ordered_json& value, const std::function<void()>& text) {
     // Database and file texts need not be valid UTF-8; bad bytes become U+FFFD instead of failing.
     if (options.json)
-        std::cout << value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        std::cout << value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     else
         text();
 }

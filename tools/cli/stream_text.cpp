@@ -291,8 +291,8 @@ std::string StreamText(const StreamRecord& root) {
     return out;
 }
 
-nlohmann::json StreamJson(const StreamRecord& r) {
-    nlohmann::json properties = nlohmann::json::object();
+nlohmann::ordered_json StreamJson(const StreamRecord& r) {
+    nlohmann::ordered_json properties = nlohmann::ordered_json::object();
     for (const StreamProperty& p : r.properties) {
         switch (p.kind) {
             case StreamProperty::Integer:
@@ -306,14 +306,14 @@ nlohmann::json StreamJson(const StreamRecord& r) {
                 properties[p.name] = p.text;
                 break;
             case StreamProperty::FileData: {
-                nlohmann::json file = {{"size", p.file.size}, {"sha256", p.file.sha256}};
+                nlohmann::ordered_json file = {{"size", p.file.size}, {"sha256", p.file.sha256}};
                 if (!p.file.savedAs.empty()) file["file"] = p.file.savedAs;
                 properties[p.name] = file;
                 break;
             }
         }
     }
-    nlohmann::json children = nlohmann::json::array();
+    nlohmann::ordered_json children = nlohmann::ordered_json::array();
     for (const StreamRecord& c : r.children) children.push_back(StreamJson(c));
     return {
         {"class", r.className}, {"name", r.objectName}, {"properties", properties}, {"children", children}};

@@ -46,7 +46,7 @@ StreamRecord DecodeStream(std::span<const std::uint8_t> bytes, const DecodeOptio
 
 // "object TResCollection" ... "end", two spaces per level; texts quoted Delphi-style.
 std::string StreamText(const StreamRecord& root);
-nlohmann::json StreamJson(const StreamRecord& root);
+nlohmann::ordered_json StreamJson(const StreamRecord& root);
 
 // 'It''s', with control characters as #13 outside the quotes.
 std::string QuoteText(std::string_view text);
