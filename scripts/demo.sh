@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release preset and starts the patch maker.
+# Installs what is missing, builds the release preset, makes the demo Lumo installation
+# (scripts/make-demo.sh, build/demo/) and starts the patch maker on it.
 # Without a display (no DISPLAY or WAYLAND_DISPLAY) a window cannot be used, so the maker and an
 # installer copy are started offscreen instead: each draws its first page into build/default/demo/
 # and ends, and the script says where the pictures are.
@@ -8,6 +9,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)"
+scripts/make-demo.sh build/demo >/dev/null
+export KESTRANE_REGISTRY="$PWD/build/demo/registry.reg"
+echo "demo: the installation in build/demo/lumo ($(build/default/tools/cli/kestrane-cli discover build/demo/lumo --json | grep -c '"dbName"') account sets)" >&2
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec build/default/Kestrane.exe "$@"
 fi
