@@ -12,6 +12,7 @@
 #include "patch/inst_res_items.h"
 #include "patch/param_info.h"
 #include "patch/res_items.h"
+#include "patch/stream_bytes.h"
 #include "patch/texts.h"
 #include "support/codepage.h"
 #include "support/format.h"
@@ -20,22 +21,10 @@
 namespace kestrane::patch {
 namespace {
 
+using namespace detail;
+
 constexpr std::uint8_t kSignature[4] = {'T', 'P', 'F', '0'};
 constexpr std::string_view kFileData = "FILEDATA";
-
-enum Tag : std::uint8_t {
-    vaNull = 0,
-    vaInt8 = 2,
-    vaInt16 = 3,
-    vaInt32 = 4,
-    vaString = 6,
-    vaIdent = 7,
-    vaFalse = 8,
-    vaTrue = 9,
-    vaLString = 0x0C,
-    vaWString = 0x12,
-    vaUTF8String = 0x14,
-};
 
 // The patch model nests three levels; anything much deeper is not a stream of this system and would
 // only exhaust the stack.
@@ -47,14 +36,6 @@ constexpr std::size_t kZChunk = 1u << 30;
 std::vector<const TClassInfo*>& Registry() {
     static std::vector<const TClassInfo*> classes;
     return classes;
-}
-
-// Names from a stream are meant to be ASCII; anything else is shown as '?' so that messages stay text.
-std::string Printable(std::string_view name) {
-    std::string r(name);
-    for (auto& c : r)
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80) c = '?';
-    return r;
 }
 
 [[noreturn]] void Fail(const char* message) {
@@ -214,77 +195,29 @@ class Reader {
     explicit Reader(std::span<const std::uint8_t> in) : in_(in) {}
 
     void Signature() {
-        if (in_.size() < sizeof kSignature || std::memcmp(in_.data(), kSignature, sizeof kSignature) != 0)
+        const auto bytes = in_.Bytes();
+        if (bytes.size() < sizeof kSignature || std::memcmp(bytes.data(), kSignature, sizeof kSignature) != 0)
             Fail(texts::kInvalidStreamFormat);
-        pos_ = sizeof kSignature;
+        in_.Seek(sizeof kSignature);
     }
 
     // The class name of the root record, the read position left unchanged.
     std::string PeekRootClass() {
-        const std::size_t saved = pos_;
-        Prefix();
-        std::string name(ShortString());
-        pos_ = saved;
+        const std::size_t saved = in_.Pos();
+        in_.SkipRecordPrefix();
+        std::string name(in_.ShortString());
+        in_.Seek(saved);
         return name;
     }
 
     void Root(TResBase& root) {
-        Prefix();
-        ShortString();  // the root keeps its own class
+        in_.SkipRecordPrefix();
+        in_.ShortString();  // the root keeps its own class
         Body(root, 0);
     }
 
   private:
-    std::size_t Left() const { return in_.size() - pos_; }
-    void Need(std::uint64_t n) const {
-        if (n > Left()) Fail(texts::kStreamReadError);
-    }
-    std::uint8_t Byte() {
-        Need(1);
-        return in_[pos_++];
-    }
-    std::uint8_t Peek() const {
-        Need(1);
-        return in_[pos_];
-    }
-    std::span<const std::uint8_t> Take(std::size_t n) {
-        Need(n);
-        auto r = in_.subspan(pos_, n);
-        pos_ += n;
-        return r;
-    }
-    std::uint32_t U32() {
-        const auto b = Take(4);
-        return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-               static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-    }
-    std::string_view Chars(std::size_t n) {
-        const auto b = Take(n);
-        return {reinterpret_cast<const char*>(b.data()), b.size()};
-    }
-    std::string_view ShortString() { return Chars(Byte()); }
-
-    // F0..FF before a class name: flags, and with flag 2 a child position, both of no use here.
-    void Prefix() {
-        if ((Peek() & 0xF0) != 0xF0) return;
-        const std::uint8_t flags = Byte() & 0x0F;
-        if (flags & 2) Integer();
-    }
-
-    std::int32_t Integer() {
-        switch (Byte()) {
-            case vaInt8:
-                return static_cast<std::int8_t>(Byte());
-            case vaInt16: {
-                const auto b = Take(2);
-                return static_cast<std::int16_t>(static_cast<std::uint16_t>(b[0] | b[1] << 8));
-            }
-            case vaInt32:
-                return static_cast<std::int32_t>(U32());
-            default:
-                Fail(texts::kInvalidPropertyValue);
-        }
-    }
+    std::int32_t Integer() { return in_.IntegerPayload(in_.Byte()); }
 
     std::string Ident() {
         switch (Byte()) {
@@ -303,17 +236,11 @@ class Reader {
         try {
             switch (Byte()) {
                 case vaString:
-                    return Ansi(ShortString());
+                    return AnsiText(ShortString());
                 case vaLString:
-                    return Ansi(Chars(U32()));
-                case vaWString: {
-                    const std::uint32_t units = U32();
-                    const auto b = Take(std::size_t{2} * units);
-                    std::u16string utf16(units, u'\0');
-                    for (std::size_t i = 0; i < units; ++i)
-                        utf16[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
-                    return support::Utf16ToUtf8(utf16);
-                }
+                    return AnsiText(Chars(U32()));
+                case vaWString:
+                    return in_.WideStringPayload();
                 case vaUTF8String: {
                     std::string_view s = Chars(U32());
                     if (!support::IsValidUtf8(s)) Fail(texts::kInvalidPropertyValue);
@@ -325,10 +252,6 @@ class Reader {
         } catch (const support::ECodePageError&) {
             Fail(texts::kInvalidPropertyValue);
         }
-    }
-
-    static std::string Ansi(std::string_view s) {
-        return support::IsAscii(s) ? std::string(s) : support::Cp936ToUtf8(s);
     }
 
     void Value(TResBase& object, const PropInfo& p) {
@@ -388,13 +311,13 @@ class Reader {
             else
                 throw EStreamError(support::Format(texts::kPropertyDoesNotExist, Printable(name)));
         }
-        ++pos_;
+        Byte();
         while (Peek() != vaNull) Child(object, depth + 1);
-        ++pos_;
+        Byte();
     }
 
     void Child(TResBase& parent, int depth) {
-        Prefix();
+        in_.SkipRecordPrefix();
         const std::string_view name = ShortString();
         const TClassInfo* info = FindStreamClass(name);
         if (!info || !info->CanCreate())
@@ -407,7 +330,7 @@ class Reader {
         const auto n = static_cast<std::int32_t>(U32());
         content.clear();
         if (n <= 0) return;
-        Inflate(Take(static_cast<std::size_t>(n)), content);
+        Inflate(in_.Take(static_cast<std::uint64_t>(n)), content);
     }
 
     // Inflates into `out` without knowing the size beforehand and without moving the content: the
@@ -416,12 +339,8 @@ class Reader {
     // output, so each byte is zeroed once and written once. Only a tail that compresses far better
     // than the head makes the content move.
     void Inflate(std::span<const std::uint8_t> in, support::Bytes& out) {
-        z_stream z{};
-        if (inflateInit(&z) != Z_OK) Fail(texts::kZlibError);
-        struct End {
-            z_stream& z;
-            ~End() { inflateEnd(&z); }
-        } end{z};
+        Inflater inflater;
+        z_stream& z = inflater.z();
         // Deflate cannot expand more than about 1032 times: no buffer needs to go past this.
         const std::size_t limit = in.size() * 1032 + 1024;
         constexpr std::size_t kFirstPiece = 256 * 1024;
@@ -475,9 +394,14 @@ class Reader {
         out.resize(outPos);
     }
 
+    std::uint8_t Byte() { return in_.Byte(); }
+    std::uint8_t Peek() const { return in_.Peek(); }
+    std::uint32_t U32() { return in_.U32(); }
+    std::string_view Chars(std::uint64_t n) { return in_.Chars(n); }
+    std::string_view ShortString() { return in_.ShortString(); }
+
     support::Bytes scratch_;  // the first piece of each FILEDATA
-    std::span<const std::uint8_t> in_;
-    std::size_t pos_ = 0;
+    StreamBytes in_;
 };
 
 }  // namespace

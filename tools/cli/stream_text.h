@@ -1,6 +1,5 @@
-// A component stream as a tree of its records, for showing it in the Delphi text form or as JSON.
-// The stream is first read by the patch reader, so a bad one fails with the reader's own message;
-// the tree then shows the records as they stand in the bytes (absent properties stay absent).
+// A component stream's records shown in the Delphi text form or as JSON, FILEDATA contents hashed and
+// optionally written out.
 #pragma once
 
 #include <cstdint>
@@ -10,30 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "patch/stream_text.h"
+
 namespace kestrane::cli {
 
-struct StreamFile {
-    std::uint64_t size = 0;  // inflated
-    std::string sha256;      // lowercase hex of the inflated content
-    std::string savedAs;     // path written with DecodeOptions::filesDir, else empty
-};
-
-struct StreamProperty {
-    enum Kind { Integer, Boolean, Identifier, Text, FileData };
-    std::string name;
-    Kind kind = Integer;
-    std::int32_t integer = 0;
-    bool boolean = false;
-    std::string text;  // Identifier and Text; texts in UTF-8
-    StreamFile file;
-};
-
-struct StreamRecord {
-    std::string className;
-    std::string objectName;
-    std::vector<StreamProperty> properties;
-    std::vector<StreamRecord> children;
-};
+using patch::StreamFile;
+using patch::StreamProperty;
+using patch::StreamRecord;
 
 struct DecodeOptions {
     // When set, every FILEDATA content is written into this folder under its item's Name (a name
