@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/temp_folder.h"
+
 namespace kp = kestrane::platform;
 
 namespace {
@@ -123,11 +125,10 @@ TEST(Registry, EmptyTextIsAnEmptyRegistry) {
     EXPECT_FALSE(reg.KeyExists(kp::RegRoot::LocalMachine, "Software"));
 }
 
-class RegistryFile : public ::testing::Test {
+class RegistryFile : public kestrane::testing::TempFolderTest {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("kestrane_reg_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
+        TempFolderTest::SetUp();
         const char* old = std::getenv("KESTRANE_REGISTRY");
         if (old) saved_ = old;
         had_ = old != nullptr;
@@ -137,24 +138,23 @@ protected:
             ::setenv("KESTRANE_REGISTRY", saved_.c_str(), 1);
         else
             ::unsetenv("KESTRANE_REGISTRY");
-        std::filesystem::remove_all(dir_);
+        TempFolderTest::TearDown();
     }
-    std::filesystem::path dir_;
     std::string saved_;
     bool had_ = false;
 };
 
 TEST_F(RegistryFile, LoadsTheFileTheEnvironmentNames) {
-    const auto file = dir_ / "r.reg";
+    const std::string file = dir_ + "r.reg";
     std::ofstream(file) << "REGEDIT4\n[HKLM\\A]\n\"v\"=\"1\"\n";
     ::setenv("KESTRANE_REGISTRY", file.c_str(), 1);
-    EXPECT_EQ(kp::Registry::DefaultPath(), file.string());
+    EXPECT_EQ(kp::Registry::DefaultPath(), file);
     EXPECT_EQ(kp::Registry::Load().OpenKey(kp::RegRoot::LocalMachine, "A")->ReadString("v"), "1");
 
     // A missing file is an empty registry; an empty variable falls back to the system file.
-    ::setenv("KESTRANE_REGISTRY", (dir_ / "none.reg").c_str(), 1);
+    ::setenv("KESTRANE_REGISTRY", (dir_ + "none.reg").c_str(), 1);
     EXPECT_FALSE(kp::Registry::Load().KeyExists(kp::RegRoot::LocalMachine, "A"));
-    EXPECT_THROW(kp::Registry::LoadFile((dir_ / "none.reg").string()), kp::ERegistryError);
+    EXPECT_THROW(kp::Registry::LoadFile(dir_ + "none.reg"), kp::ERegistryError);
     ::setenv("KESTRANE_REGISTRY", "", 1);
     EXPECT_EQ(kp::Registry::DefaultPath(), "/etc/kestrane/registry.reg");
 }

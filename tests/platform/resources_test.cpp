@@ -17,6 +17,8 @@
 #include "platform/zip_archive.h"
 #include "platform/zip_writer.h"
 
+#include "common/temp_folder.h"
+
 namespace kp = kestrane::platform;
 namespace fs = std::filesystem;
 using Bytes = kp::ResourceBytes;
@@ -153,18 +155,12 @@ const Bytes kFiles = [] {
 }();
 const Bytes kInst = B("INSTDATA\0\r\nend");
 
-class ResourcesTest : public ::testing::Test {
+class ResourcesTest : public kestrane::testing::TempFolderTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/kestrane-resources-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
+    fs::path At(const std::string& name) const { return fs::path(dir_) / name; }
     fs::path Write(const std::string& name, const Bytes& bytes) {
-        WriteFile(dir_ / name, bytes);
-        return dir_ / name;
+        WriteFile(At(name), bytes);
+        return At(name);
     }
     std::vector<std::string> DirNames() const {
         std::vector<std::string> names;
@@ -172,8 +168,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    fs::path dir_;
 };
 
 std::string Message(const std::function<void()>& f) {
@@ -268,10 +262,10 @@ TEST_F(ResourcesTest, FilesWithoutResources) {
     const auto empty = kp::ResourceFile::Open(Write("empty-archive", BuildFile(Stub(), {}).file));
     EXPECT_TRUE(empty->List().empty());
 
-    EXPECT_EQ(Message([&] { kp::ResourceFile::Open((dir_ / "absent").string()); }),
-              "Cannot open " + (dir_ / "absent").string() + ": No such file or directory");
-    EXPECT_EQ(Message([&] { kp::ResourceFile::Open(dir_.string()); }),
-              "Cannot open " + dir_.string() + ": not a regular file");
+    EXPECT_EQ(Message([&] { kp::ResourceFile::Open((At("absent")).string()); }),
+              "Cannot open " + (At("absent")).string() + ": No such file or directory");
+    EXPECT_EQ(Message([&] { kp::ResourceFile::Open(dir_); }),
+              "Cannot open " + dir_ + ": not a regular file");
 }
 
 TEST_F(ResourcesTest, EntriesThatAreNoResourcesAreNotListedButKept) {
@@ -394,16 +388,16 @@ TEST_F(ResourcesTest, RefusedUpdatesLeaveTheFileAsItWas) {
     }
     EXPECT_EQ(ReadFile(exe), original);
     EXPECT_EQ(DirNames(), std::vector<std::string>{"Patch.exe"});
-    const std::string absent = (dir_ / "absent.exe").string();
+    const std::string absent = (At("absent.exe")).string();
     EXPECT_EQ(Message([&] { kp::UpdateRcData(absent, {{"PARAMDATA", kParam}}); }),
               "Cannot open " + absent + ": No such file or directory");
 }
 
 TEST_F(ResourcesTest, UpdateThroughALinkRewritesTheFileItNames) {
     const fs::path exe = Write("Patch.exe", Stub());
-    fs::create_symlink(exe.filename(), dir_ / "link.exe");
-    kp::UpdateRcData(dir_ / "link.exe", {{"PARAMDATA", kParam}});
-    EXPECT_TRUE(fs::is_symlink(dir_ / "link.exe"));
+    fs::create_symlink(exe.filename(), At("link.exe"));
+    kp::UpdateRcData(At("link.exe"), {{"PARAMDATA", kParam}});
+    EXPECT_TRUE(fs::is_symlink(At("link.exe")));
     EXPECT_EQ(kp::ResourceFile::Open(exe)->ReadRcData("PARAMDATA"), kParam);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/temp_folder.h"
 #include "../framework/byte_builder.h"
 #include "db/connection.h"
 #include "support/guid.h"
@@ -66,15 +67,12 @@ inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
     return s;
 }
 
-class InstallFolder : public ::testing::Test {
+class InstallFolder : public TempFolderTest {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("kestrane-install-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        TempFolderTest::SetUp();
+        root_ = dir_.substr(0, dir_.size() - 1);
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     std::string Dir() const { return root_.string() + "/"; }
     std::string Sub(const std::string& name) const {
