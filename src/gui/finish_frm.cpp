@@ -3,9 +3,9 @@
 #include "app/manager.h"
 #include "app/seams.h"
 #include "gui/log_msg_form.h"
-#include "gui/pictures.h"
 #include "gui/qt_text.h"
 #include "gui/texts.h"
+#include "gui/welcome_layout.h"
 #include "patch/param_info.h"
 #include "support/format.h"
 
@@ -17,23 +17,14 @@ constexpr std::uint8_t kFlagFailed = 4;
 }  // namespace
 
 TFinishFrm::TFinishFrm(QWidget* parent) : TBaseFrame(parent), RepairDatabase(&app::RepairDatabase) {
-    panelClient = new QWidget(this);
-    panelClient->setObjectName(QStringLiteral("panelClient"));
-    imgBackground = new QLabel(panelClient);
-    imgBackground->setObjectName(QStringLiteral("imgBackground"));
-    imgBackground->setPixmap(WelcomePicture());
-    imgBackground->setGeometry(0, 0, 501, 314);
-
-    lbTitle = new QLabel(panelClient);
-    lbTitle->setObjectName(QStringLiteral("lbTitle"));
-    lbTitle->setFont(WizardFont(24, true));
-    lbTitle->move(168, 32);
-    lbText = new QLabel(panelClient);
-    lbText->setObjectName(QStringLiteral("lbText"));
+    const WelcomeLayout layout = BuildWelcomeLayout(this, 24);
+    panelClient = layout.panelClient;
+    imgBackground = layout.imgBackground;
+    lbTitle = layout.lbTitle;
+    lbText = layout.lbText;
     lbText->setGeometry(168, 88, 297, 177);
     lbText->setWordWrap(true);
     lbText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    for (QLabel* label : {lbTitle, lbText}) MakePlainLabel(label);
 
     btnDetail = new QPushButton(ToQt(texts::kBtnDetail), panelClient);
     btnDetail->setObjectName(QStringLiteral("btnDetail"));
@@ -51,7 +42,7 @@ TFinishFrm::TFinishFrm(QWidget* parent) : TBaseFrame(parent), RepairDatabase(&ap
 
     connect(btnDetail, &QPushButton::clicked, this, [this] { Guarded([this] { btnDetailClick(); }); });
     connect(btnRepairDB, &QPushButton::clicked, this, [this] { Guarded([this] { btnRepairDBClick(); }); });
-    resizeEvent(nullptr);
+    TFinishFrm::resizeEvent(nullptr);
 }
 
 const app::TPageClass& TFinishFrm::PageClass() {

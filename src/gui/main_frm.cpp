@@ -2,32 +2,22 @@
 
 #include <algorithm>
 
-#include "gui/pictures.h"
 #include "gui/qt_text.h"
 #include "gui/texts.h"
+#include "gui/welcome_layout.h"
 #include "patch/param_info.h"
 #include "support/format.h"
 
 namespace kestrane::gui {
 
 TMainFrm::TMainFrm(QWidget* parent) : TBaseFrame(parent) {
-    panelClient = new QWidget(this);
-    panelClient->setObjectName(QStringLiteral("panelClient"));
-    imgBackground = new QLabel(panelClient);
-    imgBackground->setObjectName(QStringLiteral("imgBackground"));
-    imgBackground->setPixmap(WelcomePicture());
-    imgBackground->setGeometry(0, 0, 501, 314);
-
-    lbTitle = new QLabel(panelClient);
-    lbTitle->setObjectName(QStringLiteral("lbTitle"));
-    lbTitle->setFont(WizardFont(15, true));
-    lbTitle->move(168, 32);
-    lbText = new QLabel(panelClient);
-    lbText->setObjectName(QStringLiteral("lbText"));
+    const WelcomeLayout layout = BuildWelcomeLayout(this, 15);
+    panelClient = layout.panelClient;
+    imgBackground = layout.imgBackground;
+    lbTitle = layout.lbTitle;
+    lbText = layout.lbText;
     lbText->setFont(WizardFont(12));
-    lbText->move(168, 88);
-    for (QLabel* label : {lbTitle, lbText}) MakePlainLabel(label);
-    resizeEvent(nullptr);
+    TMainFrm::resizeEvent(nullptr);
 }
 
 const app::TPageClass& TMainFrm::PageClass() {

@@ -38,7 +38,7 @@ TStepBaseFrm::TStepBaseFrm(QWidget* parent) : TBaseFrame(parent) {
 
     pnClient = new QWidget(this);
     pnClient->setObjectName(QStringLiteral("pnClient"));
-    resizeEvent(nullptr);
+    TStepBaseFrm::resizeEvent(nullptr);
 }
 
 void TStepBaseFrm::resizeEvent(QResizeEvent*) {
