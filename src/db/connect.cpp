@@ -40,10 +40,14 @@ std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::
     return Format(kFmtJet, file) + kTxtJetTail;
 }
 
-bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText) {
+namespace {
+
+// Any failure of `attempt` becomes its message in errorText and false.
+template <class F>
+bool Attempt(std::string& errorText, F attempt) {
     errorText.clear();
     try {
-        return TestConnectionString(BuildConnectionString(dbInfo, ""), errorText);
+        return attempt();
     } catch (const std::exception& e) {
         errorText = e.what();
         return false;
@@ -53,21 +57,21 @@ bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText) {
     }
 }
 
+}  // namespace
+
+bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText) {
+    return Attempt(errorText,
+                   [&] { return TestConnectionString(BuildConnectionString(dbInfo, ""), errorText); });
+}
+
 bool TestConnectionString(const std::string& connectionString, std::string& errorText) {
-    errorText.clear();
-    try {
+    return Attempt(errorText, [&] {
         Connection c(connectionString);
         c.Open();
         if (!c.IsOpen()) return false;
         c.Close();
         return true;
-    } catch (const std::exception& e) {
-        errorText = e.what();
-        return false;
-    } catch (...) {
-        errorText = "Unknown error";
-        return false;
-    }
+    });
 }
 
 support::TKVDataBaseType DatabaseKindOf(const std::string& connectionString) {

@@ -192,8 +192,8 @@ std::string TableOfQuery(const std::string& sql) {
 
 }  // namespace
 
-UpdatableRecordset::UpdatableRecordset(Connection& connection, const std::string& sql) : connection_(connection) {
-    rows_ = connection.Execute(sql);
+UpdatableRecordset::UpdatableRecordset(Connection& connection, const std::string& sql)
+    : connection_(connection), rows_(connection.Execute(sql)) {
     if (!rows_) throw EDatabaseError(support::Format(kTxtNoTable, sql));
     for (int i = 0; i < rows_->FieldCount() && table_.empty(); ++i) table_ = rows_->Field(i).BaseTable;
     if (table_.empty()) table_ = TableOfQuery(sql);

@@ -259,7 +259,7 @@ public:
             fields_.push_back(std::move(f));
         }
         FieldsKnown();
-        Fetch();
+        OdbcRecordset::Fetch();
     }
 
 private:
@@ -383,7 +383,7 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
 
 class OdbcDriver : public Driver {
 public:
-    ~OdbcDriver() override { Close(); }
+    ~OdbcDriver() override { OdbcDriver::Close(); }
 
     void Open(const std::string& connectionString, int connectionTimeout) override {
         const std::string odbc = TranslateToOdbc(connectionString);

@@ -425,7 +425,7 @@ int ProgressHandler(void* p) {
 
 class SqliteDriver : public Driver {
 public:
-    ~SqliteDriver() override { Close(); }
+    ~SqliteDriver() override { SqliteDriver::Close(); }
 
     void Open(const std::string& connectionString, int connectionTimeout) override {
         std::string path = ConnectionStringValueTrimmed(connectionString, "Data Source");

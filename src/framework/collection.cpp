@@ -25,7 +25,7 @@ TQELCollectionItem::~TQELCollectionItem() {
 
 // ---- collection ----
 
-TQELCollection::~TQELCollection() { Clear(true); }
+TQELCollection::~TQELCollection() { TQELCollection::Clear(true); }
 
 TQELList::~TQELList() { Clear(false); }
 

@@ -58,25 +58,6 @@ private:
 namespace detail {
 
 template <class T>
-void PutRawLE(TQELWriter& w, T v) {
-    using U = std::make_unsigned_t<T>;
-    const U u = static_cast<U>(v);
-    std::uint8_t b[sizeof(T)];
-    for (std::size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<std::uint8_t>(u >> (8 * i));
-    w.WriteRaw(b, sizeof b);
-}
-
-template <class T>
-T GetRawLE(TQELReader& r) {
-    using U = std::make_unsigned_t<T>;
-    std::uint8_t b[sizeof(T)];
-    r.ReadRaw(b, sizeof b);
-    U u = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) u = static_cast<U>(u | (static_cast<U>(b[i]) << (8 * i)));
-    return static_cast<T>(u);
-}
-
-template <class T>
 using Underlying = typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>, std::type_identity<T>>::type;
 
 }  // namespace detail

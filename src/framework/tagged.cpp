@@ -8,28 +8,8 @@
 
 namespace kestrane::framework {
 
-namespace {
-
-template <class T>
-void PutLE(TQELWriter& w, T v) {
-    using U = std::make_unsigned_t<T>;
-    U u = static_cast<U>(v);
-    std::uint8_t b[sizeof(T)];
-    for (std::size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<std::uint8_t>(u >> (8 * i));
-    w.WriteRaw(b, sizeof b);
-}
-
-template <class T>
-T GetLE(TQELReader& r) {
-    using U = std::make_unsigned_t<T>;
-    std::uint8_t b[sizeof(T)];
-    r.ReadRaw(b, sizeof b);
-    U u = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) u = static_cast<U>(u | (static_cast<U>(b[i]) << (8 * i)));
-    return static_cast<T>(u);
-}
-
-}  // namespace
+using detail::GetRawLE;
+using detail::PutRawLE;
 
 void TQELMemWriteData::Write(const void* data, std::size_t size) {
     const auto* p = static_cast<const std::uint8_t*>(data);
@@ -63,11 +43,11 @@ std::string TQELWriter::Encode(const std::string& utf8) const {
     }
 }
 
-void TQELWriter::WriteRawInt32(std::int32_t v) { PutLE(*this, v); }
+void TQELWriter::WriteRawInt32(std::int32_t v) { PutRawLE(*this, v); }
 
 void TQELWriter::WriteRawText(const std::string& utf8) {
     const std::string bytes = Encode(utf8);
-    PutLE(*this, static_cast<std::int32_t>(bytes.size()));
+    PutRawLE(*this, static_cast<std::int32_t>(bytes.size()));
     WriteRaw(bytes.data(), bytes.size());
 }
 
@@ -78,8 +58,8 @@ void TQELWriter::WriteRawWideText(const std::string& utf8) {
     } catch (const support::ECodePageError&) {
         RaiseError(errWriteBuffer, texts::kWriteError);
     }
-    PutLE(*this, static_cast<std::int32_t>(wide.size() * 2));
-    for (char16_t c : wide) PutLE(*this, static_cast<std::uint16_t>(c));
+    PutRawLE(*this, static_cast<std::int32_t>(wide.size() * 2));
+    for (char16_t c : wide) PutRawLE(*this, static_cast<std::uint16_t>(c));
 }
 
 void TQELWriter::WriteBoolean(bool v) { Tag(v ? tagTrue : tagFalse); }
@@ -89,39 +69,39 @@ void TQELWriter::WriteInt8(std::uint8_t v) {
 }
 void TQELWriter::WriteInt16(std::int16_t v) {
     Tag(tagInt16);
-    PutLE(*this, v);
+    PutRawLE(*this, v);
 }
 void TQELWriter::WriteInt32(std::int32_t v) {
     Tag(tagInt32);
-    PutLE(*this, v);
+    PutRawLE(*this, v);
 }
 void TQELWriter::WriteInt64(std::int64_t v) {
     Tag(tagInt64);
-    PutLE(*this, v);
+    PutRawLE(*this, v);
 }
 void TQELWriter::WriteDouble(double v) {
     Tag(tagDouble);
-    PutLE(*this, std::bit_cast<std::uint64_t>(v));
+    PutRawLE(*this, std::bit_cast<std::uint64_t>(v));
 }
 void TQELWriter::WriteSingle(float v) {
     Tag(tagSingle);
-    PutLE(*this, std::bit_cast<std::uint32_t>(v));
+    PutRawLE(*this, std::bit_cast<std::uint32_t>(v));
 }
 void TQELWriter::WriteDateTime(double v) {
     Tag(tagDateTime);
-    PutLE(*this, std::bit_cast<std::uint64_t>(v));
+    PutRawLE(*this, std::bit_cast<std::uint64_t>(v));
 }
 void TQELWriter::WriteDouble2(double v) {
     Tag(tagDouble2);
-    PutLE(*this, std::bit_cast<std::uint64_t>(v));
+    PutRawLE(*this, std::bit_cast<std::uint64_t>(v));
 }
 void TQELWriter::WriteCardinal(std::uint32_t v) {
     Tag(tagCardinal);
-    PutLE(*this, v);
+    PutRawLE(*this, v);
 }
 void TQELWriter::WriteInt32Ext(std::int32_t v, std::uint8_t extra) {
     Tag(tagInt32Ext);
-    PutLE(*this, v);
+    PutRawLE(*this, v);
     WriteRaw(&extra, 1);
 }
 void TQELWriter::WriteGuid(const support::TGuid& v) {
@@ -168,7 +148,7 @@ void TQELWriter::WriteString(const std::string& utf8) {
         return;
     }
     Tag(tagString);
-    PutLE(*this, static_cast<std::int32_t>(bytes.size()));
+    PutRawLE(*this, static_cast<std::int32_t>(bytes.size()));
     WriteRaw(bytes.data(), bytes.size());
 }
 
@@ -184,13 +164,13 @@ void TQELWriter::WriteWideString(const std::string& utf8) {
         return;
     }
     Tag(tagWideString);
-    PutLE(*this, static_cast<std::int32_t>(wide.size()));
-    for (char16_t c : wide) PutLE(*this, static_cast<std::uint16_t>(c));
+    PutRawLE(*this, static_cast<std::int32_t>(wide.size()));
+    for (char16_t c : wide) PutRawLE(*this, static_cast<std::uint16_t>(c));
 }
 
 void TQELWriter::WriteRawBlock(std::span<const std::uint8_t> block) {
     Tag(tagRawBlock);
-    PutLE(*this, static_cast<std::int32_t>(block.size()));
+    PutRawLE(*this, static_cast<std::int32_t>(block.size()));
     WriteRaw(block.data(), block.size());
 }
 
@@ -201,14 +181,14 @@ void TQELWriter::WriteRecordHeader(std::uint8_t nameCheckByte) {
 
 void TQELWriter::WriteClassRef(std::uint32_t classId, std::int32_t classVersion) {
     Tag(tagClassRef);
-    PutLE(*this, classId);
-    PutLE(*this, classVersion);
+    PutRawLE(*this, classId);
+    PutRawLE(*this, classVersion);
 }
 
 void TQELWriter::WriteItemHeader(std::uint32_t classId, std::int32_t classVersion, std::uint8_t nameCheckByte) {
     Tag(tagItemHeader);
-    PutLE(*this, classId);
-    PutLE(*this, classVersion);
+    PutRawLE(*this, classId);
+    PutRawLE(*this, classVersion);
     WriteRaw(&nameCheckByte, 1);
 }
 
@@ -218,7 +198,7 @@ void TQELWriter::WriteBytes(std::span<const std::uint8_t> bytes) {
         return;
     }
     Tag(tagBytes);
-    PutLE(*this, static_cast<std::int32_t>(bytes.size()));
+    PutRawLE(*this, static_cast<std::int32_t>(bytes.size()));
     WriteRaw(bytes.data(), bytes.size());
 }
 
@@ -268,7 +248,7 @@ std::string TQELReader::ReadLengthPrefixed(std::size_t length) {
     return Decode(bytes);
 }
 
-std::int32_t TQELReader::ReadRawInt32() { return GetLE<std::int32_t>(*this); }
+std::int32_t TQELReader::ReadRawInt32() { return GetRawLE<std::int32_t>(*this); }
 
 std::string TQELReader::ReadRawText() { return ReadLengthPrefixed(CheckedLength(ReadRawInt32())); }
 
@@ -276,7 +256,7 @@ std::string TQELReader::ReadRawWideText() {
     const std::size_t bytes = CheckedLength(ReadRawInt32());
     if (bytes % 2 != 0) ReadFailed();
     std::u16string wide(bytes / 2, u'\0');
-    for (auto& c : wide) c = static_cast<char16_t>(GetLE<std::uint16_t>(*this));
+    for (auto& c : wide) c = static_cast<char16_t>(GetRawLE<std::uint16_t>(*this));
     try {
         return support::Utf16ToUtf8(wide);
     } catch (const support::ECodePageError&) {
@@ -293,44 +273,44 @@ bool TQELReader::ReadBoolean() {
 
 std::uint8_t TQELReader::ReadInt8() {
     Expect(tagInt8);
-    return GetLE<std::uint8_t>(*this);
+    return GetRawLE<std::uint8_t>(*this);
 }
 std::int16_t TQELReader::ReadInt16() {
     Expect(tagInt16);
-    return GetLE<std::int16_t>(*this);
+    return GetRawLE<std::int16_t>(*this);
 }
 std::int32_t TQELReader::ReadInt32() {
     Expect(tagInt32);
-    return GetLE<std::int32_t>(*this);
+    return GetRawLE<std::int32_t>(*this);
 }
 std::int64_t TQELReader::ReadInt64() {
     Expect(tagInt64);
-    return GetLE<std::int64_t>(*this);
+    return GetRawLE<std::int64_t>(*this);
 }
 double TQELReader::ReadDouble() {
     Expect(tagDouble);
-    return std::bit_cast<double>(GetLE<std::uint64_t>(*this));
+    return std::bit_cast<double>(GetRawLE<std::uint64_t>(*this));
 }
 float TQELReader::ReadSingle() {
     Expect(tagSingle);
-    return std::bit_cast<float>(GetLE<std::uint32_t>(*this));
+    return std::bit_cast<float>(GetRawLE<std::uint32_t>(*this));
 }
 double TQELReader::ReadDateTime() {
     Expect(tagDateTime);
-    return std::bit_cast<double>(GetLE<std::uint64_t>(*this));
+    return std::bit_cast<double>(GetRawLE<std::uint64_t>(*this));
 }
 double TQELReader::ReadDouble2() {
     Expect(tagDouble2);
-    return std::bit_cast<double>(GetLE<std::uint64_t>(*this));
+    return std::bit_cast<double>(GetRawLE<std::uint64_t>(*this));
 }
 std::uint32_t TQELReader::ReadCardinal() {
     Expect(tagCardinal);
-    return GetLE<std::uint32_t>(*this);
+    return GetRawLE<std::uint32_t>(*this);
 }
 std::int32_t TQELReader::ReadInt32Ext(std::uint8_t& extra) {
     Expect(tagInt32Ext);
-    const auto v = GetLE<std::int32_t>(*this);
-    extra = GetLE<std::uint8_t>(*this);
+    const auto v = GetRawLE<std::int32_t>(*this);
+    extra = GetRawLE<std::uint8_t>(*this);
     return v;
 }
 support::TGuid TQELReader::ReadGuid() {
@@ -343,7 +323,7 @@ char TQELReader::ReadChar() {
     const std::uint8_t tag = ReadTag();
     if (tag == tagCharZero) return '\0';
     if (tag != tagChar) ReadFailed();
-    return static_cast<char>(GetLE<std::uint8_t>(*this));
+    return static_cast<char>(GetRawLE<std::uint8_t>(*this));
 }
 
 std::string TQELReader::ReadString() {
@@ -352,9 +332,9 @@ std::string TQELReader::ReadString() {
         case tagStringEmpty:
             return {};
         case tagShortString:
-            return ReadLengthPrefixed(GetLE<std::uint8_t>(*this));
+            return ReadLengthPrefixed(GetRawLE<std::uint8_t>(*this));
         case tagString:
-            return ReadLengthPrefixed(CheckedLength(GetLE<std::int32_t>(*this)));
+            return ReadLengthPrefixed(CheckedLength(GetRawLE<std::int32_t>(*this)));
         default:
             ReadFailed();
     }
@@ -364,9 +344,9 @@ std::string TQELReader::ReadWideString() {
     const std::uint8_t tag = ReadTag();
     if (tag == tagWideStringEmpty) return {};
     if (tag != tagWideString) ReadFailed();
-    const std::size_t count = CheckedLength(GetLE<std::int32_t>(*this), 2);
+    const std::size_t count = CheckedLength(GetRawLE<std::int32_t>(*this), 2);
     std::u16string wide(count, u'\0');
-    for (auto& c : wide) c = static_cast<char16_t>(GetLE<std::uint16_t>(*this));
+    for (auto& c : wide) c = static_cast<char16_t>(GetRawLE<std::uint16_t>(*this));
     try {
         return support::Utf16ToUtf8(wide);
     } catch (const support::ECodePageError&) {
@@ -376,7 +356,7 @@ std::string TQELReader::ReadWideString() {
 
 support::Bytes TQELReader::ReadRawBlock(std::size_t expectedSize) {
     Expect(tagRawBlock);
-    const std::int32_t stored = GetLE<std::int32_t>(*this);
+    const std::int32_t stored = GetRawLE<std::int32_t>(*this);
     if (stored < 0 || static_cast<std::size_t>(stored) != expectedSize) ReadFailed();
     support::Bytes block(CheckedLength(stored));
     ReadRaw(block.data(), block.size());
@@ -385,21 +365,21 @@ support::Bytes TQELReader::ReadRawBlock(std::size_t expectedSize) {
 
 void TQELReader::ReadRecordHeader(std::uint8_t expectedCheckByte) {
     Expect(tagRecord);
-    if (GetLE<std::uint8_t>(*this) != expectedCheckByte) ReadFailed();
+    if (GetRawLE<std::uint8_t>(*this) != expectedCheckByte) ReadFailed();
 }
 
 void TQELReader::ReadClassRef(std::uint32_t& classId, std::int32_t& classVersion) {
     Expect(tagClassRef);
-    classId = GetLE<std::uint32_t>(*this);
-    classVersion = GetLE<std::int32_t>(*this);
+    classId = GetRawLE<std::uint32_t>(*this);
+    classVersion = GetRawLE<std::int32_t>(*this);
 }
 
 TQELItemHeader TQELReader::ReadItemHeader() {
     Expect(tagItemHeader);
     TQELItemHeader h;
-    h.ClassId = GetLE<std::uint32_t>(*this);
-    h.ClassVersion = GetLE<std::int32_t>(*this);
-    h.NameCheckByte = GetLE<std::uint8_t>(*this);
+    h.ClassId = GetRawLE<std::uint32_t>(*this);
+    h.ClassVersion = GetRawLE<std::int32_t>(*this);
+    h.NameCheckByte = GetRawLE<std::uint8_t>(*this);
     return h;
 }
 
@@ -407,7 +387,7 @@ support::Bytes TQELReader::ReadBytes() {
     const std::uint8_t tag = ReadTag();
     if (tag == tagBytesEmpty) return {};
     if (tag != tagBytes) ReadFailed();
-    support::Bytes bytes(CheckedLength(GetLE<std::int32_t>(*this)));
+    support::Bytes bytes(CheckedLength(GetRawLE<std::int32_t>(*this)));
     ReadRaw(bytes.data(), bytes.size());
     return bytes;
 }

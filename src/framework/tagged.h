@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <type_traits>
 
 #include "framework/base.h"
 #include "support/guid.h"
@@ -193,5 +194,29 @@ private:
     std::string ReadLengthPrefixed(std::size_t length);
     TQELReadableData& data_;
 };
+
+namespace detail {
+
+// Fixed-size integers in little-endian order, whatever the host.
+template <class T>
+void PutRawLE(TQELWriter& w, T v) {
+    using U = std::make_unsigned_t<T>;
+    const U u = static_cast<U>(v);
+    std::uint8_t b[sizeof(T)];
+    for (std::size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<std::uint8_t>(u >> (8 * i));
+    w.WriteRaw(b, sizeof b);
+}
+
+template <class T>
+T GetRawLE(TQELReader& r) {
+    using U = std::make_unsigned_t<T>;
+    std::uint8_t b[sizeof(T)];
+    r.ReadRaw(b, sizeof b);
+    U u = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) u = static_cast<U>(u | (static_cast<U>(b[i]) << (8 * i)));
+    return static_cast<T>(u);
+}
+
+}  // namespace detail
 
 }  // namespace kestrane::framework

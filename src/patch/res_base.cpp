@@ -11,8 +11,8 @@ TResBase::~TResBase() = default;
 TResBase& TResBase::Insert(std::unique_ptr<TResBase> object) {
     if (!object || object->owner_) throw std::invalid_argument("TResBase::Insert: object already owned");
     object->owner_ = this;
-    TResBase& ref = *object;
     components_.push_back(std::move(object));
+    TResBase& ref = *components_.back();
     Inserted(ref);
     return ref;
 }

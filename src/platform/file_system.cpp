@@ -23,8 +23,8 @@ namespace {
 // Closes the descriptor and removes the temporary file unless the rename has taken it over.
 class TempFile {
   public:
-    explicit TempFile(const std::string& target) {
-        name_ = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
+    explicit TempFile(const std::string& target)
+        : name_(ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX") {
         fd_ = ::mkstemp(name_.data());
         if (fd_ < 0) Fail(texts::kCannotCreateFile, name_, errno);
     }
