@@ -180,4 +180,15 @@ std::optional<std::int32_t> TryStrToInt(std::string_view s) {
 
 std::int32_t StrToIntDef(std::string_view s, std::int32_t def) { return TryStrToInt(s).value_or(def); }
 
+std::string HexText(std::span<const std::uint8_t> bytes, bool lowerCase) {
+    const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string r;
+    r.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        r += digits[b >> 4];
+        r += digits[b & 15];
+    }
+    return r;
+}
+
 }  // namespace kestrane::support

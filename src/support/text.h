@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,8 @@ std::vector<std::string> Split(std::string_view s, char sep);  // every separato
 std::optional<std::int64_t> TryStrToInt64(std::string_view s);
 std::optional<std::int32_t> TryStrToInt(std::string_view s);
 std::int32_t StrToIntDef(std::string_view s, std::int32_t def);
+
+// Two hex digits a byte, upper case unless asked otherwise.
+std::string HexText(std::span<const std::uint8_t> bytes, bool lowerCase = false);
 
 }  // namespace kestrane::support

@@ -85,6 +85,13 @@ TEST(Text, Integers) {
     EXPECT_EQ(StrToIntDef("x", 0), 0);
 }
 
+TEST(Text, HexText) {
+    const std::uint8_t bytes[] = {0x00, 0xAB, 0x1F, 0xF0};
+    EXPECT_EQ(HexText(bytes), "00AB1FF0");
+    EXPECT_EQ(HexText(bytes, true), "00ab1ff0");
+    EXPECT_EQ(HexText({}), "");
+}
+
 TEST(CodePage, RoundTrips) {
     const std::string utf8 = "资产购买登记单";
     const std::string gbk = Utf8ToCp936(utf8);

@@ -24,15 +24,7 @@ nlohmann::ordered_json ToJson(const Variant& v) {
         case VarType::Integer: return v.AsInt64();
         case VarType::Double: return v.AsDouble();
         case VarType::Boolean: return v.AsBoolean();
-        case VarType::Bytes: {
-            static const char* digits = "0123456789ABCDEF";
-            std::string hex;
-            for (std::uint8_t b : v.AsBytes()) {
-                hex += digits[b >> 4];
-                hex += digits[b & 15];
-            }
-            return hex;
-        }
+        case VarType::Bytes: return support::HexText(v.AsBytes());
         default: return v.AsString();
     }
 }

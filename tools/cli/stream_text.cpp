@@ -7,21 +7,12 @@
 #include <set>
 
 #include "cli.h"
+#include "support/text.h"
 
 namespace kestrane::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Hex(const std::uint8_t* p, std::size_t n) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string r;
-    for (std::size_t i = 0; i < n; ++i) {
-        r += kDigits[p[i] >> 4];
-        r += kDigits[p[i] & 15];
-    }
-    return r;
-}
 
 bool IsPlainFileName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -52,7 +43,7 @@ class FileSink : public patch::StreamFileSink {
     void End(StreamFile& file) override {
         std::uint8_t digest[SHA256_DIGEST_SIZE];
         sha256_digest(&sha_, sizeof digest, digest);
-        file.sha256 = Hex(digest, sizeof digest);
+        file.sha256 = support::HexText(digest, true);
         if (out_.is_open() && !out_.flush()) throw CommandFailed("cannot write " + file.savedAs);
     }
 

@@ -1,4 +1,4 @@
-// A component stream's records shown in the Delphi text form or as JSON, FILEDATA contents hashed and
+// A component stream's records shown in the component text form or as JSON, FILEDATA contents hashed and
 // optionally written out.
 #pragma once
 
@@ -26,7 +26,7 @@ struct DecodeOptions {
 // Throws patch::EStreamError for a bad stream and CommandFailed when a file cannot be written.
 StreamRecord DecodeStream(std::span<const std::uint8_t> bytes, const DecodeOptions& options = {});
 
-// "object TResCollection" ... "end", two spaces per level; texts quoted Delphi-style.
+// "object TResCollection" ... "end", two spaces per level; texts quoted as that form quotes them.
 std::string StreamText(const StreamRecord& root);
 nlohmann::ordered_json StreamJson(const StreamRecord& root);
 
