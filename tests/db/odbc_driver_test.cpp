@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/env_guard.h"
 #include "db/connect.h"
 #include "db/data_export.h"
 #include "db/odbc_driver.h"
@@ -15,29 +16,9 @@ using kestrane::support::VarType;
 
 namespace {
 
+using kestrane::testing::EnvGuard;
+
 const char* kSqliteOdbc = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class OdbcSqlite : public ::testing::Test {
 protected:
@@ -58,8 +39,8 @@ protected:
 }  // namespace
 
 TEST(OdbcTranslate, ConnectionStrings) {
-    ScopedEnv ms(kEnvOdbcMsSqlDriver, "ODBC Driver 18 for SQL Server");
-    ScopedEnv ora(kEnvOdbcOracleDriver, "/opt/oracle/libsqora.so");
+    EnvGuard ms(kEnvOdbcMsSqlDriver, "ODBC Driver 18 for SQL Server");
+    EnvGuard ora(kEnvOdbcOracleDriver, "/opt/oracle/libsqora.so");
     struct Case {
         const char* in;
         const char* out;
@@ -80,8 +61,8 @@ TEST(OdbcTranslate, ConnectionStrings) {
 }
 
 TEST(OdbcTranslate, DriverDetection) {
-    ScopedEnv ms(kEnvOdbcMsSqlDriver, nullptr);
-    ScopedEnv ora(kEnvOdbcOracleDriver, nullptr);
+    EnvGuard ms(kEnvOdbcMsSqlDriver, std::nullopt);
+    EnvGuard ora(kEnvOdbcOracleDriver, std::nullopt);
     const auto installed = InstalledOdbcDrivers();
     bool sqlServer = false, oracle = false;
     for (const auto& d : installed) {
@@ -188,7 +169,7 @@ TEST_F(OdbcSqlite, ErrorsSchemaAndTransactions) {
 }
 
 TEST_F(OdbcSqlite, EngineStringsThroughTheDriverManager) {
-    ScopedEnv ms(kEnvOdbcMsSqlDriver, kSqliteOdbc);
+    EnvGuard ms(kEnvOdbcMsSqlDriver, kSqliteOdbc);
     c.Execute("insert into T(ID, Name) values (1, 'a')");
     c.Execute("insert into T(ID, Name) values (2, 'b')");
     kestrane::support::TDBInfoRec srv;
