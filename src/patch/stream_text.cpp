@@ -6,7 +6,6 @@
 #include "patch/component_stream.h"
 #include "patch/stream_bytes.h"
 #include "patch/texts.h"
-#include "support/codepage.h"
 #include "support/text.h"
 
 namespace kestrane::patch {
