@@ -128,7 +128,9 @@ long PeakRssKb() {
         if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
     return -1;
 }
-void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeakRss() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 long long gRows = 100000;
 bool gKeep = false;
@@ -150,32 +152,36 @@ void Measure(benchmark::State& state, const std::string& name, long long rows, C
         state.SetIterationTime(s);
         Record(name, s);
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows) * static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+    state.counters["rows/s"] = benchmark::Counter(
+        static_cast<double>(rows) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_TransferToUpdateMdb(benchmark::State& state) {
     const fs::path src = AccountSet(gRows);
-    Measure(state, "engine: account set -> Update.mdb", gRows, [&] { Transfer(src, Fresh("Update.mdb"), true); });
+    Measure(state, "engine: account set -> Update.mdb", gRows,
+            [&] { Transfer(src, Fresh("Update.mdb"), true); });
     if (RowsIn(WorkDir() / "Update.mdb") != gRows) state.SkipWithError("row count differs");
 }
 
 void BM_TransferBackToAccountSet(benchmark::State& state) {
     const fs::path update = WorkDir() / "Update.mdb";
     if (!fs::exists(update)) Transfer(AccountSet(gRows), update, true);
-    Measure(state, "engine: Update.mdb -> account set", gRows, [&] { Transfer(update, Fresh("Lumo_second.mdb"), false); });
+    Measure(state, "engine: Update.mdb -> account set", gRows,
+            [&] { Transfer(update, Fresh("Lumo_second.mdb"), false); });
     if (RowsIn(WorkDir() / "Lumo_second.mdb") != gRows) state.SkipWithError("row count differs");
 }
 
 void BM_NativeToUpdateMdb(benchmark::State& state) {
     const fs::path src = AccountSet(gRows);
-    Measure(state, "sqlite: account set -> Update.mdb", gRows, [&] { NativeCopy(src, Fresh("Native_update.mdb"), true); });
+    Measure(state, "sqlite: account set -> Update.mdb", gRows,
+            [&] { NativeCopy(src, Fresh("Native_update.mdb"), true); });
 }
 
 void BM_NativeBackToAccountSet(benchmark::State& state) {
     const fs::path update = WorkDir() / "Native_update.mdb";
     if (!fs::exists(update)) NativeCopy(AccountSet(gRows), update, true);
-    Measure(state, "sqlite: Update.mdb -> account set", gRows, [&] { NativeCopy(update, Fresh("Native_second.mdb"), false); });
+    Measure(state, "sqlite: Update.mdb -> account set", gRows,
+            [&] { NativeCopy(update, Fresh("Native_second.mdb"), false); });
 }
 
 void BM_NativeWhereToUpdateMdb(benchmark::State& state) {
@@ -209,8 +215,9 @@ void BM_TransferLarge(benchmark::State& state) {
         gLargePeakKb = PeakRssKb();
         fs::remove(to);
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(gLargeRows) * static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(static_cast<double>(gLargeRows) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["peak_rss_MB"] = static_cast<double>(gLargePeakKb) / 1024.0;
 }
 
@@ -233,8 +240,8 @@ void Summary() {
     if (gSeconds.count("engine: large table") && gSeconds.count("engine: 10000 rows")) {
         const double small = gSeconds["engine: 10000 rows"], large = gSeconds["engine: large table"];
         const double linear = small * static_cast<double>(gLargeRows) / 10000.0;
-        std::printf("  %lld rows: %.2f s, linear from 10000 rows %.2f s, factor %.2f (target <= 1.20)\n", gLargeRows,
-                    large, linear, large / linear);
+        std::printf("  %lld rows: %.2f s, linear from 10000 rows %.2f s, factor %.2f (target <= 1.20)\n",
+                    gLargeRows, large, linear, large / linear);
         std::printf("  peak resident memory during the large copy: %.1f MB (target < 100)\n",
                     static_cast<double>(gLargePeakKb) / 1024.0);
     }

@@ -16,28 +16,72 @@ void ReadOne(kf::TQELReader& r, std::uint8_t op) {
     std::uint32_t id = 0;
     std::int32_t version = 0;
     switch (op % 22) {
-        case 0: r.ReadBoolean(); break;
-        case 1: r.ReadInt8(); break;
-        case 2: r.ReadInt16(); break;
-        case 3: r.ReadInt32(); break;
-        case 4: r.ReadInt64(); break;
-        case 5: r.ReadDouble(); break;
-        case 6: r.ReadSingle(); break;
-        case 7: r.ReadDateTime(); break;
-        case 8: r.ReadDouble2(); break;
-        case 9: r.ReadCardinal(); break;
-        case 10: r.ReadInt32Ext(extra); break;
-        case 11: r.ReadGuid(); break;
-        case 12: r.ReadChar(); break;
-        case 13: r.ReadString(); break;
-        case 14: r.ReadWideString(); break;
-        case 15: r.ReadRawBlock(op / 22); break;
-        case 16: r.ReadRecordHeader(op); break;
-        case 17: r.ReadClassRef(id, version); break;
-        case 18: r.ReadItemHeader(); break;
-        case 19: r.ReadBytes(); break;
-        case 20: r.ReadRawText(); break;
-        case 21: r.ReadRawWideText(); break;
+        case 0:
+            r.ReadBoolean();
+            break;
+        case 1:
+            r.ReadInt8();
+            break;
+        case 2:
+            r.ReadInt16();
+            break;
+        case 3:
+            r.ReadInt32();
+            break;
+        case 4:
+            r.ReadInt64();
+            break;
+        case 5:
+            r.ReadDouble();
+            break;
+        case 6:
+            r.ReadSingle();
+            break;
+        case 7:
+            r.ReadDateTime();
+            break;
+        case 8:
+            r.ReadDouble2();
+            break;
+        case 9:
+            r.ReadCardinal();
+            break;
+        case 10:
+            r.ReadInt32Ext(extra);
+            break;
+        case 11:
+            r.ReadGuid();
+            break;
+        case 12:
+            r.ReadChar();
+            break;
+        case 13:
+            r.ReadString();
+            break;
+        case 14:
+            r.ReadWideString();
+            break;
+        case 15:
+            r.ReadRawBlock(op / 22);
+            break;
+        case 16:
+            r.ReadRecordHeader(op);
+            break;
+        case 17:
+            r.ReadClassRef(id, version);
+            break;
+        case 18:
+            r.ReadItemHeader();
+            break;
+        case 19:
+            r.ReadBytes();
+            break;
+        case 20:
+            r.ReadRawText();
+            break;
+        case 21:
+            r.ReadRawWideText();
+            break;
     }
 }
 

@@ -16,8 +16,9 @@ using support::Format;
 std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName) {
     switch (dbInfo.DBType) {
         case support::dbtMsSql: {
-            std::string s = dbInfo.Integrated ? Format(kFmtMsSqlIntegrated, dbInfo.Server)
-                                              : Format(kFmtMsSqlLogin, dbInfo.Server, dbInfo.User, dbInfo.Password);
+            std::string s = dbInfo.Integrated
+                                ? Format(kFmtMsSqlIntegrated, dbInfo.Server)
+                                : Format(kFmtMsSqlLogin, dbInfo.Server, dbInfo.User, dbInfo.Password);
             if (!dbName.empty()) s += Format(kFmtInitialCatalog, dbName);
             return s;
         }
@@ -25,7 +26,8 @@ std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::
             const std::string alias = OracleAlias(dbInfo.Server, dbInfo.SID, dbInfo.Port);
             return Format(kFmtOracle, alias, dbName.empty() ? dbInfo.User : dbName, dbInfo.Password);
         }
-        case support::dbAccess: break;
+        case support::dbAccess:
+            break;
     }
     std::string file = dbName;
     if (!dbInfo.Server.empty()) {

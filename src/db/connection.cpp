@@ -143,29 +143,41 @@ void Connection::Close() {
     d->Close();
 }
 
-ObjectStateEnum Connection::State() const { return driver_ && driver_->IsOpen() ? adStateOpen : adStateClosed; }
+ObjectStateEnum Connection::State() const {
+    return driver_ && driver_->IsOpen() ? adStateOpen : adStateClosed;
+}
 
 Driver& Connection::driver() {
     if (!IsOpen()) throw EDatabaseError(kTxtClosed);
     return *driver_;
 }
 
-std::unique_ptr<Recordset> Connection::Execute(const std::string& sql) { return driver().Execute(sql); }
+std::unique_ptr<Recordset> Connection::Execute(const std::string& sql) {
+    return driver().Execute(sql);
+}
 
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<Variant>& restrictions) {
     return driver().OpenSchema(schema, restrictions);
 }
 
-void Connection::BeginTrans() { driver().BeginTrans(); }
-void Connection::CommitTrans() { driver().CommitTrans(); }
-void Connection::RollbackTrans() { driver().RollbackTrans(); }
+void Connection::BeginTrans() {
+    driver().BeginTrans();
+}
+void Connection::CommitTrans() {
+    driver().CommitTrans();
+}
+void Connection::RollbackTrans() {
+    driver().RollbackTrans();
+}
 
 Parameter& Command::CreateParameter(int type, Variant value, std::int64_t size) {
     Parameters.push_back(Parameter{type, std::move(value), size});
     return Parameters.back();
 }
 
-std::int64_t Command::Execute() { return connection_.driver().ExecuteCommand(CommandText, Parameters, Prepared); }
+std::int64_t Command::Execute() {
+    return connection_.driver().ExecuteCommand(CommandText, Parameters, Prepared);
+}
 
 namespace {
 
@@ -180,8 +192,8 @@ std::string TableOfQuery(const std::string& sql) {
             std::size_t b = after;
             while (b < sql.size() && static_cast<unsigned char>(sql[b]) <= ' ') ++b;
             std::size_t e = b;
-            while (e < sql.size() && static_cast<unsigned char>(sql[e]) > ' ' && sql[e] != ';' && sql[e] != ')' &&
-                   sql[e] != ',')
+            while (e < sql.size() && static_cast<unsigned char>(sql[e]) > ' ' && sql[e] != ';' &&
+                   sql[e] != ')' && sql[e] != ',')
                 ++e;
             if (e > b) return sql.substr(b, e - b);
         }
@@ -200,7 +212,8 @@ UpdatableRecordset::UpdatableRecordset(Connection& connection, const std::string
     if (table_.empty()) throw EDatabaseError(support::Format(kTxtNoTable, sql));
 }
 
-void UpdatableRecordset::AddNew(const std::vector<std::string>& fieldNames, const std::vector<Variant>& values) {
+void UpdatableRecordset::AddNew(const std::vector<std::string>& fieldNames,
+                                const std::vector<Variant>& values) {
     if (fieldNames.size() != values.size()) throw EDatabaseError(kTxtAddNewArity);
     Command cmd(connection_);
     std::string columns, markers;

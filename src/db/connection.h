@@ -60,19 +60,40 @@ enum ObjectStateEnum : int { adStateClosed = 0, adStateOpen = 1 };
 
 // A failure reported by the client or the server; the message is the client's own text.
 class EDatabaseError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Field names of the columns schema rowset, in rowset order.
 inline constexpr const char* kColumnsSchemaFields[] = {
-    "TABLE_CATALOG",         "TABLE_SCHEMA",           "TABLE_NAME",          "COLUMN_NAME",
-    "COLUMN_GUID",           "COLUMN_PROPID",          "ORDINAL_POSITION",    "COLUMN_HASDEFAULT",
-    "COLUMN_DEFAULT",        "COLUMN_FLAGS",           "IS_NULLABLE",         "DATA_TYPE",
-    "TYPE_GUID",             "CHARACTER_MAXIMUM_LENGTH", "CHARACTER_OCTET_LENGTH", "NUMERIC_PRECISION",
-    "NUMERIC_SCALE",         "DATETIME_PRECISION",     "CHARACTER_SET_CATALOG", "CHARACTER_SET_SCHEMA",
-    "CHARACTER_SET_NAME",    "COLLATION_CATALOG",      "COLLATION_SCHEMA",    "COLLATION_NAME",
-    "DOMAIN_CATALOG",        "DOMAIN_SCHEMA",          "DOMAIN_NAME",         "DESCRIPTION",
+    "TABLE_CATALOG",
+    "TABLE_SCHEMA",
+    "TABLE_NAME",
+    "COLUMN_NAME",
+    "COLUMN_GUID",
+    "COLUMN_PROPID",
+    "ORDINAL_POSITION",
+    "COLUMN_HASDEFAULT",
+    "COLUMN_DEFAULT",
+    "COLUMN_FLAGS",
+    "IS_NULLABLE",
+    "DATA_TYPE",
+    "TYPE_GUID",
+    "CHARACTER_MAXIMUM_LENGTH",
+    "CHARACTER_OCTET_LENGTH",
+    "NUMERIC_PRECISION",
+    "NUMERIC_SCALE",
+    "DATETIME_PRECISION",
+    "CHARACTER_SET_CATALOG",
+    "CHARACTER_SET_SCHEMA",
+    "CHARACTER_SET_NAME",
+    "COLLATION_CATALOG",
+    "COLLATION_SCHEMA",
+    "COLLATION_NAME",
+    "DOMAIN_CATALOG",
+    "DOMAIN_SCHEMA",
+    "DOMAIN_NAME",
+    "DESCRIPTION",
 };
 // Field names of the tables schema rowset.
 inline constexpr const char* kTablesSchemaFields[] = {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME",
@@ -95,7 +116,7 @@ struct FieldInfo {
 // Rows of a result, read forward. MoveFirst starts again from the first row and RecordCount is the
 // real number of rows; neither requires the rows to be held in memory.
 class Recordset {
-public:
+  public:
     virtual ~Recordset() = default;
 
     virtual bool Eof() const = 0;
@@ -119,7 +140,8 @@ public:
 // A positional input parameter: empty name, direction input, size -1.
 struct Parameter {
     Parameter() = default;
-    Parameter(int type, Variant value, std::int64_t size = -1) : Type(type), Value(std::move(value)), Size(size) {}
+    Parameter(int type, Variant value, std::int64_t size = -1)
+        : Type(type), Value(std::move(value)), Size(size) {}
 
     int Type = adEmpty;
     Variant Value;
@@ -128,7 +150,7 @@ struct Parameter {
 
 // What a driver offers; a Connection owns one while it is open.
 class Driver {
-public:
+  public:
     virtual ~Driver() = default;
 
     // Opens with the connection string the engine built; raises EDatabaseError on failure.
@@ -160,13 +182,13 @@ void RegisterDriver(const std::string& providerPrefix, DriverFactory factory);
 // Replaces the drivers of a provider for the lifetime of the object (tests use it to record the
 // statements sent to SQL Server and Oracle), restoring the earlier ones on destruction.
 class ScopedDriverOverride {
-public:
+  public:
     ScopedDriverOverride(std::string providerPrefix, DriverFactory factory);
     ~ScopedDriverOverride();
     ScopedDriverOverride(const ScopedDriverOverride&) = delete;
     ScopedDriverOverride& operator=(const ScopedDriverOverride&) = delete;
 
-private:
+  private:
     std::string prefix_;
     DriverFactory previous_;
 };
@@ -176,7 +198,7 @@ std::unique_ptr<Driver> CreateDriver(const std::string& connectionString);
 // The connection object of the engine. Time-outs are in seconds, 0 meaning unlimited; the defaults are
 // the client library's (15 for connecting, 30 for commands).
 class Connection {
-public:
+  public:
     Connection();
     explicit Connection(std::string connectionString);
     ~Connection();
@@ -204,7 +226,7 @@ public:
     void RollbackTrans();
     Driver& driver();
 
-private:
+  private:
     std::string connectionString_;
     int connectionTimeout_ = 15;
     int commandTimeout_ = 30;
@@ -213,7 +235,7 @@ private:
 
 // A text command with "?" markers on an open connection, executed without result rows.
 class Command {
-public:
+  public:
     explicit Command(Connection& activeConnection) : connection_(activeConnection) {}
 
     std::string CommandText;
@@ -223,14 +245,14 @@ public:
     Parameter& CreateParameter(int type, Variant value, std::int64_t size = -1);
     std::int64_t Execute();  // rows affected
 
-private:
+  private:
     Connection& connection_;
 };
 
 // A record set opened on a query (static cursor, optimistic lock) whose AddNew posts a row at once
 // into the table of the query.
 class UpdatableRecordset {
-public:
+  public:
     UpdatableRecordset(Connection& connection, const std::string& sql);
     Recordset& rows() { return *rows_; }
     int FieldCount() const { return rows_->FieldCount(); }
@@ -238,7 +260,7 @@ public:
     // Names absent from the list, and null values, are left to the table's defaults.
     void AddNew(const std::vector<std::string>& fieldNames, const std::vector<Variant>& values);
 
-private:
+  private:
     Connection& connection_;
     std::string table_;
     std::unique_ptr<Recordset> rows_;

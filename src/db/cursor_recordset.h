@@ -10,7 +10,7 @@
 namespace kestrane::db {
 
 class CursorRecordset : public Recordset {
-public:
+  public:
     bool Eof() const override { return eof_; }
     // Starting again is free while the cursor still stands on its first row: a copy that opens its
     // rows and then moves to the first does not run the statement twice.
@@ -22,7 +22,7 @@ public:
     const Variant& Value(int index) const override;
     using Recordset::Value;
 
-protected:
+  protected:
     // Reads the next row into values_, or sets eof_ and empties them.
     virtual void Fetch() = 0;
     // Runs the statement again and reads its first row.
@@ -36,7 +36,7 @@ protected:
     std::vector<Variant> values_;
     bool eof_ = true;
 
-private:
+  private:
     std::optional<std::int64_t> count_;
     bool atFirst_ = true;  // the drivers read the first row when they open
 };

@@ -44,7 +44,9 @@ std::int64_t ReadNumber(const Recordset& rs, const char* name) {
     }
 }
 
-std::string ReadText(const Recordset& rs, const char* name) { return rs.Value(std::string_view(name)).AsString(); }
+std::string ReadText(const Recordset& rs, const char* name) {
+    return rs.Value(std::string_view(name)).AsString();
+}
 
 // IS_NULLABLE as text, with the text a null stands for.
 std::string ReadNullable(const Recordset& rs, const char* ifNull) {
@@ -53,15 +55,19 @@ std::string ReadNullable(const Recordset& rs, const char* ifNull) {
     return v.AsString();
 }
 
-bool IsDateType(std::int64_t t) { return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp; }
+bool IsDateType(std::int64_t t) {
+    return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp;
+}
 
 bool IsTextType(std::int64_t t) {
-    return t == adBSTR || t == adChar || t == adWChar || t == adVarChar || t == adLongVarChar || t == adVarWChar ||
-           t == adLongVarWChar;
+    return t == adBSTR || t == adChar || t == adWChar || t == adVarChar || t == adLongVarChar ||
+           t == adVarWChar || t == adLongVarWChar;
 }
 
 // Single quotes doubled, so that a value placed between quotes stays one literal.
-std::string SqlLiteralText(const std::string& s) { return support::ReplaceAll(s, "'", "''"); }
+std::string SqlLiteralText(const std::string& s) {
+    return support::ReplaceAll(s, "'", "''");
+}
 
 }  // namespace
 
@@ -94,7 +100,8 @@ void TDataExport::ExecSQL(Connection& connection, const std::string& sql) {
     }
 }
 
-void TDataExport::OpenQuery(Connection& connection, const std::string& sql, std::unique_ptr<Recordset>& recordset) {
+void TDataExport::OpenQuery(Connection& connection, const std::string& sql,
+                            std::unique_ptr<Recordset>& recordset) {
     recordset.reset();
     try {
         if (!connection.IsOpen()) connection.Open();
@@ -114,7 +121,8 @@ void TDataExport::OpenTable(Connection& connection, const std::string& tableName
 bool TDataExport::TableExists(Connection& connection, TKVDataBaseType kind, const std::string& tableName) {
     try {
         std::unique_ptr<Recordset> rs;
-        OpenQuery(connection, Format(kFmtCountRows, kind == dbtOracle ? UpperCase(tableName) : tableName), rs);
+        OpenQuery(connection, Format(kFmtCountRows, kind == dbtOracle ? UpperCase(tableName) : tableName),
+                  rs);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -129,8 +137,8 @@ std::string TDataExport::GetConnectionValue(const std::string& connectionString,
     return ConnectionStringValue(connectionString, key);
 }
 
-void TDataExport::GetSchemaAndCatalog(TKVDataBaseType kind, const std::string& connectionString, std::string& schema,
-                                      std::string& catalog) {
+void TDataExport::GetSchemaAndCatalog(TKVDataBaseType kind, const std::string& connectionString,
+                                      std::string& schema, std::string& catalog) {
     schema.clear();
     catalog.clear();
     if (kind == dbtMsSql) {
@@ -159,7 +167,8 @@ void TDataExport::OpenCatalogue(Connection& connection, TKVDataBaseType kind, co
     // A Jet file of the engine's own carries the exact definitions in DSColumnDefine; an embedded
     // account set that never received one is read through the client's catalogue.
     if (kind == dbAccess && TableExists(connection, dbAccess, kTxtColumnDefine)) {
-        OpenQuery(connection, Format(kFmtColumnDefineRows, kTxtColumnDefine, "TABLE_NAME", tableName), recordset);
+        OpenQuery(connection, Format(kFmtColumnDefineRows, kTxtColumnDefine, "TABLE_NAME", tableName),
+                  recordset);
         if (!recordset->Eof()) return;
         recordset.reset();
     }
@@ -172,8 +181,9 @@ std::string TDataExport::BuildColumnClause(const Recordset& row, TKVDataBaseType
     const std::int64_t p = ReadNumber(row, "NUMERIC_PRECISION");
     const std::int64_t s = ReadNumber(row, "NUMERIC_SCALE");
     const std::int64_t n = ReadNumber(row, "CHARACTER_MAXIMUM_LENGTH");
-    std::string clause = QuoteIdentifier(name, target) + " " +
-                         SQLTypeName(static_cast<int>(t), n, target, static_cast<int>(s), static_cast<int>(p));
+    std::string clause =
+        QuoteIdentifier(name, target) + " " +
+        SQLTypeName(static_cast<int>(t), n, target, static_cast<int>(s), static_cast<int>(p));
     if (ReadNumber(row, "COLUMN_HASDEFAULT") != 0) {
         std::string d = ReadText(row, "COLUMN_DEFAULT");
         if (d == "'") d = "''";
@@ -186,7 +196,8 @@ std::string TDataExport::BuildColumnClause(const Recordset& row, TKVDataBaseType
     return clause;
 }
 
-std::string TDataExport::BuildCreateTable(const std::string& tableName, Recordset& columns, TKVDataBaseType target) {
+std::string TDataExport::BuildCreateTable(const std::string& tableName, Recordset& columns,
+                                          TKVDataBaseType target) {
     std::vector<std::pair<std::int64_t, std::string>> clauses;  // position, clause
     for (columns.MoveFirst(); !columns.Eof(); columns.MoveNext()) {
         const std::int64_t pos = ReadNumber(columns, "ORDINAL_POSITION");
@@ -200,8 +211,8 @@ std::string TDataExport::BuildCreateTable(const std::string& tableName, Recordse
     return Format(kFmtCreateTable, tableName, text);
 }
 
-void TDataExport::CreateTableFromCatalogue(Connection& connection, TKVDataBaseType targetKind, Recordset& columns,
-                                           const std::string& tableName) {
+void TDataExport::CreateTableFromCatalogue(Connection& connection, TKVDataBaseType targetKind,
+                                           Recordset& columns, const std::string& tableName) {
     ExecSQL(connection, BuildCreateTable(tableName, columns, targetKind));
     if (targetKind != dbAccess) return;
     if (!ColumnDefineCreated) {
@@ -212,7 +223,8 @@ void TDataExport::CreateTableFromCatalogue(Connection& connection, TKVDataBaseTy
     WriteColumnDefines(connection, tableName, columns);
 }
 
-void TDataExport::WriteColumnDefines(Connection& connection, const std::string& tableName, Recordset& columns) {
+void TDataExport::WriteColumnDefines(Connection& connection, const std::string& tableName,
+                                     Recordset& columns) {
     for (columns.MoveFirst(); !columns.Eof();) {
         const std::string name = support::Trim(ReadText(columns, "COLUMN_NAME"));
         const std::int64_t t = ReadNumber(columns, "DATA_TYPE");
@@ -235,16 +247,17 @@ void TDataExport::WriteColumnDefines(Connection& connection, const std::string& 
             if (IsDateType(t)) {
                 d.clear();
                 hasDefault = 0;
-            } else if (IsTextType(t) && t != adBSTR && d.size() >= 2 && d.front() == '\'' && d.back() == '\'') {
+            } else if (IsTextType(t) && t != adBSTR && d.size() >= 2 && d.front() == '\'' &&
+                       d.back() == '\'') {
                 d = d.substr(1, d.size() - 2);
             }
         }
         if (UpperCase(name) == "ORGNAME" && n < 300) n = 300;
-        const std::string sql =
-            Format(kFmtInsertColumnDefine, kTxtColumnDefine, "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE",
-                   "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION", "NUMERIC_SCALE", "IS_NULLABLE",
-                   "ORDINAL_POSITION", "COLUMN_HASDEFAULT", "COLUMN_DEFAULT", SqlLiteralText(tableName),
-                   SqlLiteralText(name), t, n, p, s, SqlLiteralText(nullable), o, hasDefault, SqlLiteralText(d));
+        const std::string sql = Format(
+            kFmtInsertColumnDefine, kTxtColumnDefine, "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE",
+            "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION", "NUMERIC_SCALE", "IS_NULLABLE",
+            "ORDINAL_POSITION", "COLUMN_HASDEFAULT", "COLUMN_DEFAULT", SqlLiteralText(tableName),
+            SqlLiteralText(name), t, n, p, s, SqlLiteralText(nullable), o, hasDefault, SqlLiteralText(d));
         columns.MoveNext();
         ExecSQL(connection, sql + ";");
     }
@@ -282,7 +295,8 @@ void TDataExport::TransferTable(const std::string& tableName, const std::string&
             std::string schema, catalog;
             GetSchemaAndCatalog(SourceType, SourceConnection().ConnectionString(), schema, catalog);
             std::unique_ptr<Recordset> columns;
-            OpenCatalogue(SourceConnection(), SourceType, tableName, schema, catalog, adSchemaColumns, columns);
+            OpenCatalogue(SourceConnection(), SourceType, tableName, schema, catalog, adSchemaColumns,
+                          columns);
             CreateTableFromCatalogue(target, TargetType, *columns, tableName);
         }
         if (!rows->Eof()) {
@@ -333,8 +347,9 @@ Parameter InsertParameter(const FieldInfo& field, const Variant& value, TKVDataB
     if (IsTextType(t)) return {adVarChar, Variant(value.AsString())};
     if (t == adBoolean) return {adSmallInt, Variant(static_cast<std::int64_t>(value.AsBoolean() ? 1 : 0))};
     if (t == adDecimal || t == adVarNumeric) return {adDouble, Variant(value.AsDouble())};
-    if (t == adGUID) return targetKind == dbtOracle ? Parameter{adVarBinary, GuidTextToBytes(value)}
-                                                    : Parameter{adGUID, value};
+    if (t == adGUID)
+        return targetKind == dbtOracle ? Parameter{adVarBinary, GuidTextToBytes(value)}
+                                       : Parameter{adGUID, value};
     if ((t == adBinary || t == adVarBinary || t == adLongVarBinary) && field.DefinedSize == 16 &&
         targetKind == dbAccess) {
         // A short value cannot be a GUID; refusing it keeps the copy from storing a wrong identifier.
@@ -345,7 +360,8 @@ Parameter InsertParameter(const FieldInfo& field, const Variant& value, TKVDataB
     return {t, value};
 }
 
-std::vector<std::string> TDataExport::InsertColumnNames(TKVDataBaseType targetKind, const Recordset& recordset) {
+std::vector<std::string> TDataExport::InsertColumnNames(TKVDataBaseType targetKind,
+                                                        const Recordset& recordset) {
     std::vector<std::string> names;
     const int n = recordset.FieldCount();
     names.reserve(static_cast<std::size_t>(n));
@@ -356,13 +372,14 @@ std::vector<std::string> TDataExport::InsertColumnNames(TKVDataBaseType targetKi
     return names;
 }
 
-void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset) {
+void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName,
+                            const Recordset& recordset) {
     InsertTexts texts(InsertColumnNames(targetKind, recordset));
     InsertRow(targetKind, tableName, recordset, texts);
 }
 
-void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
-                            InsertTexts& texts) {
+void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName,
+                            const Recordset& recordset, InsertTexts& texts) {
     Connection& target = Target();
     if (!target.IsOpen()) target.Open();
     Command cmd(target);
@@ -385,7 +402,8 @@ void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& table
                 columns += texts.columnNames[static_cast<std::size_t>(i)];
                 markers += ",?";
             }
-        it = texts.byPresent.emplace(present, Format(kFmtInsertRow, tableName, columns.substr(1), markers.substr(1)))
+        it = texts.byPresent
+                 .emplace(present, Format(kFmtInsertRow, tableName, columns.substr(1), markers.substr(1)))
                  .first;
     }
     cmd.CommandText = it->second;

@@ -21,7 +21,7 @@ using support::TKVDataBaseType;
 using TLogEvent = std::function<void(const void* sender, const std::string& msg)>;
 
 class TDataExport {
-public:
+  public:
     TDataExport();
     ~TDataExport();
     TDataExport(const TDataExport&) = delete;
@@ -44,15 +44,16 @@ public:
     void ReplaceTargetConnection(std::unique_ptr<Connection> connection);
 
     static std::string GetConnectionValue(const std::string& connectionString, const std::string& key);
-    static void GetSchemaAndCatalog(TKVDataBaseType kind, const std::string& connectionString, std::string& schema,
-                                    std::string& catalog);
+    static void GetSchemaAndCatalog(TKVDataBaseType kind, const std::string& connectionString,
+                                    std::string& schema, std::string& catalog);
 
     // The column catalogue of one table: rows with the OLE DB COLUMNS field names.
     void OpenCatalogue(Connection& connection, TKVDataBaseType kind, const std::string& tableName,
                        const std::string& schema, const std::string& catalog, int schemaKind,
                        std::unique_ptr<Recordset>& recordset);
     static std::string BuildColumnClause(const Recordset& row, TKVDataBaseType targetKind);
-    static std::string BuildCreateTable(const std::string& tableName, Recordset& columns, TKVDataBaseType targetKind);
+    static std::string BuildCreateTable(const std::string& tableName, Recordset& columns,
+                                        TKVDataBaseType targetKind);
     void CreateTableFromCatalogue(Connection& connection, TKVDataBaseType targetKind, Recordset& columns,
                                   const std::string& tableName);
     void WriteColumnDefines(Connection& connection, const std::string& tableName, Recordset& columns);
@@ -67,7 +68,7 @@ public:
     void InsertFlowDeskOption(const std::string& fileName);
     static void ClearVerControl(const std::string& directory);
 
-private:
+  private:
     // ",[NAME]" (",\"NAME\"" for Oracle) of every field, upper-cased, in field order.
     static std::vector<std::string> InsertColumnNames(TKVDataBaseType targetKind, const Recordset& recordset);
     // The insert texts of one table's rows, by the fields whose values are present.

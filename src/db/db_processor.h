@@ -11,7 +11,7 @@
 namespace kestrane::db {
 
 class TDBProcessor {
-public:
+  public:
     TDBProcessor();
     ~TDBProcessor();
     TDBProcessor(const TDBProcessor&) = delete;
@@ -24,7 +24,7 @@ public:
 
     Connection& connection() { return *connection_; }
 
-private:
+  private:
     std::unique_ptr<Connection> connection_;
 };
 

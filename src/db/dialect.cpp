@@ -31,23 +31,32 @@ std::string SQLTypeName(int t, std::int64_t n, TKVDataBaseType kind, int s, int 
     };
     switch (t) {
         case adSmallInt:
-        case adUnsignedSmallInt: return jet ? "LONG" : ms ? "SmallInt" : "number(5)";
+        case adUnsignedSmallInt:
+            return jet ? "LONG" : ms ? "SmallInt" : "number(5)";
         case adInteger:
-        case adUnsignedInt: return jet ? "LONG" : ms ? "Int" : "number(10)";
+        case adUnsignedInt:
+            return jet ? "LONG" : ms ? "Int" : "number(10)";
         case adTinyInt:
-        case adUnsignedTinyInt: return jet ? "LONG" : ms ? "TinyInt" : "number(3)";
+        case adUnsignedTinyInt:
+            return jet ? "LONG" : ms ? "TinyInt" : "number(3)";
         case adBigInt:
-        case adUnsignedBigInt: return jet ? "FLOAT" : ms ? "BigInt" : "number(38)";
+        case adUnsignedBigInt:
+            return jet ? "FLOAT" : ms ? "BigInt" : "number(38)";
         case adSingle:
-        case adDouble: return jet ? "FLOAT" : ms ? "Float" : "number";
-        case adCurrency: return jet ? "FLOAT" : ms ? "Money" : decimal();
+        case adDouble:
+            return jet ? "FLOAT" : ms ? "Float" : "number";
+        case adCurrency:
+            return jet ? "FLOAT" : ms ? "Money" : decimal();
         case adDecimal:
-        case adNumeric: return decimal();
-        case adVarNumeric: return jet ? "FLOAT" : decimal();
+        case adNumeric:
+            return decimal();
+        case adVarNumeric:
+            return jet ? "FLOAT" : decimal();
         case adDate:
         case adDBDate:
         case adDBTime:
-        case adDBTimeStamp: return jet ? "DATETIME" : ms ? "Datetime" : s == 6 ? "timestamp(6)" : "date";
+        case adDBTimeStamp:
+            return jet ? "DATETIME" : ms ? "Datetime" : s == 6 ? "timestamp(6)" : "date";
         case adBSTR:
         case adChar:
         case adWChar:
@@ -57,9 +66,12 @@ std::string SQLTypeName(int t, std::int64_t n, TKVDataBaseType kind, int s, int 
             if (ms) return IsBoundedSize(n) ? Format("VarChar(%d)", n) : "Text";
             return Format("VarChar2(%d)", IsBoundedSize(n) ? std::min<std::int64_t>(n, 4000) : 4000);
         case adLongVarChar:
-        case adLongVarWChar: return jet ? "MEMO" : ms ? "Text" : "VarChar2(4000)";
-        case adBoolean: return jet ? "BIT" : ms ? "Bit" : "number(1)";
-        case adGUID: return jet ? "GUID" : ms ? "uniqueidentifier" : "raw(16)";
+        case adLongVarWChar:
+            return jet ? "MEMO" : ms ? "Text" : "VarChar2(4000)";
+        case adBoolean:
+            return jet ? "BIT" : ms ? "Bit" : "number(1)";
+        case adGUID:
+            return jet ? "GUID" : ms ? "uniqueidentifier" : "raw(16)";
         case adBinary:
         case adVarBinary:
         case adLongVarBinary:
@@ -67,7 +79,8 @@ std::string SQLTypeName(int t, std::int64_t n, TKVDataBaseType kind, int s, int 
             if (jet) return "LONGBINARY";
             if (ms) return "image";
             return n <= 40 ? "long raw" : "blob";
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -78,8 +91,8 @@ std::string TranslateDefault(std::string_view expr, TKVDataBaseType kind) {
         const char* from;
         const char* to;
     };
-    static const Pair toMsSql[] = {{"NVL", "isnull"},  {"SYS_GUID()", "newid()"}, {"SYSDATE", "getdate()"},
-                                   {"LENGTH", "len"},  {"SUBSTR", "substring"},   {"'", "''"}};
+    static const Pair toMsSql[] = {{"NVL", "isnull"}, {"SYS_GUID()", "newid()"}, {"SYSDATE", "getdate()"},
+                                   {"LENGTH", "len"}, {"SUBSTR", "substring"},   {"'", "''"}};
     static const Pair toOracle[] = {{"ISNULL", "NVL"}, {"NEWID()", "SYS_GUID()"}, {"GETDATE()", "SYSDATE"},
                                     {"LEN", "LENGTH"}, {"SUBSTRING", "SUBSTR"},   {"'", "''"}};
     const Pair* begin = kind == dbtMsSql ? std::begin(toMsSql) : std::begin(toOracle);

@@ -17,6 +17,8 @@ std::string SQLTypeName(int typeCode, std::int64_t size, TKVDataBaseType kind, i
 std::string TranslateDefault(std::string_view expr, TKVDataBaseType kind);
 
 // Sizes of 0 and of 2147483647 or more are unbounded.
-inline bool IsBoundedSize(std::int64_t n) { return n > 0 && n < 2147483647; }
+inline bool IsBoundedSize(std::int64_t n) {
+    return n > 0 && n < 2147483647;
+}
 
 }  // namespace kestrane::db

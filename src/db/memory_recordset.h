@@ -10,7 +10,7 @@
 namespace kestrane::db {
 
 class MemoryRecordset : public Recordset {
-public:
+  public:
     MemoryRecordset() = default;
     explicit MemoryRecordset(std::vector<FieldInfo> fields) : fields_(std::move(fields)) {}
     // Fields by name only, all typed as text.
@@ -31,7 +31,7 @@ public:
     const Variant& Value(int index) const override;
     using Recordset::Value;
 
-private:
+  private:
     std::vector<FieldInfo> fields_;
     std::vector<std::vector<Variant>> rows_;
     std::size_t pos_ = 0;

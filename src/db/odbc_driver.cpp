@@ -28,8 +28,12 @@ namespace {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager's wide characters are UTF-16");
 
-std::u16string Wide(const std::string& s) { return support::Utf8ToUtf16(s); }
-SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+std::u16string Wide(const std::string& s) {
+    return support::Utf8ToUtf16(s);
+}
+SQLWCHAR* W(std::u16string& s) {
+    return reinterpret_cast<SQLWCHAR*>(s.data());
+}
 
 std::string Narrow(const SQLWCHAR* p, std::size_t units) {
     try {
@@ -42,7 +46,9 @@ std::string Narrow(const SQLWCHAR* p, std::size_t units) {
     }
 }
 
-bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+bool Ok(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE h) {
     std::string out;
@@ -67,7 +73,8 @@ void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
 SQLHENV Environment() {
     static SQLHENV env = [] {
         SQLHENV e = SQL_NULL_HENV;
-        if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e))) throw EDatabaseError("ODBC environment");
+        if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e)))
+            throw EDatabaseError("ODBC environment");
         SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         return e;
     }();
@@ -78,7 +85,8 @@ struct StmtHandle {
     SQLHSTMT h = SQL_NULL_HSTMT;
     StmtHandle() = default;
     explicit StmtHandle(SQLHDBC dbc) {
-        if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw EDatabaseError(Diagnostics(SQL_HANDLE_DBC, dbc));
+        if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h)))
+            throw EDatabaseError(Diagnostics(SQL_HANDLE_DBC, dbc));
     }
     StmtHandle(const StmtHandle&) = delete;
     StmtHandle& operator=(const StmtHandle&) = delete;
@@ -98,36 +106,59 @@ struct DbcHandle {
 
 int AdoType(SQLSMALLINT sqlType, bool isUnsigned) {
     switch (sqlType) {
-        case SQL_CHAR: return adChar;
-        case SQL_VARCHAR: return adVarChar;
-        case SQL_LONGVARCHAR: return adLongVarChar;
-        case SQL_WCHAR: return adWChar;
-        case SQL_WVARCHAR: return adVarWChar;
-        case SQL_WLONGVARCHAR: return adLongVarWChar;
+        case SQL_CHAR:
+            return adChar;
+        case SQL_VARCHAR:
+            return adVarChar;
+        case SQL_LONGVARCHAR:
+            return adLongVarChar;
+        case SQL_WCHAR:
+            return adWChar;
+        case SQL_WVARCHAR:
+            return adVarWChar;
+        case SQL_WLONGVARCHAR:
+            return adLongVarWChar;
         case SQL_DECIMAL:
-        case SQL_NUMERIC: return adNumeric;
-        case SQL_SMALLINT: return isUnsigned ? adUnsignedSmallInt : adSmallInt;
-        case SQL_INTEGER: return isUnsigned ? adUnsignedInt : adInteger;
-        case SQL_REAL: return adSingle;
+        case SQL_NUMERIC:
+            return adNumeric;
+        case SQL_SMALLINT:
+            return isUnsigned ? adUnsignedSmallInt : adSmallInt;
+        case SQL_INTEGER:
+            return isUnsigned ? adUnsignedInt : adInteger;
+        case SQL_REAL:
+            return adSingle;
         case SQL_FLOAT:
-        case SQL_DOUBLE: return adDouble;
-        case SQL_BIT: return adBoolean;
-        case SQL_TINYINT: return isUnsigned ? adUnsignedTinyInt : adTinyInt;
-        case SQL_BIGINT: return isUnsigned ? adUnsignedBigInt : adBigInt;
-        case SQL_BINARY: return adBinary;
-        case SQL_VARBINARY: return adVarBinary;
-        case SQL_LONGVARBINARY: return adLongVarBinary;
+        case SQL_DOUBLE:
+            return adDouble;
+        case SQL_BIT:
+            return adBoolean;
+        case SQL_TINYINT:
+            return isUnsigned ? adUnsignedTinyInt : adTinyInt;
+        case SQL_BIGINT:
+            return isUnsigned ? adUnsignedBigInt : adBigInt;
+        case SQL_BINARY:
+            return adBinary;
+        case SQL_VARBINARY:
+            return adVarBinary;
+        case SQL_LONGVARBINARY:
+            return adLongVarBinary;
         case SQL_TYPE_DATE:
-        case SQL_DATE: return adDBDate;
+        case SQL_DATE:
+            return adDBDate;
         case SQL_TYPE_TIME:
         case SQL_TIME:
-        case -154: return adDBTime;  // SQL Server time
+        case -154:
+            return adDBTime;  // SQL Server time
         case SQL_TYPE_TIMESTAMP:
         case SQL_TIMESTAMP:
-        case -155: return adDBTimeStamp;  // SQL Server datetimeoffset
-        case SQL_GUID: return adGUID;
-        case -152: return adLongVarWChar;  // SQL Server xml
-        default: return adVarWChar;
+        case -155:
+            return adDBTimeStamp;  // SQL Server datetimeoffset
+        case SQL_GUID:
+            return adGUID;
+        case -152:
+            return adLongVarWChar;  // SQL Server xml
+        default:
+            return adVarWChar;
     }
 }
 
@@ -178,9 +209,9 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
             if (ind == SQL_NULL_DATA) return Variant::Null();
             // A time-only value arrives on the driver's "today"; the engine's dates keep it on day 0.
             const bool timeOnly = type == adDBTime;
-            return Variant::FromDateTime(support::EncodeDateTime(timeOnly ? 1899 : t.year, timeOnly ? 12 : t.month,
-                                                                 timeOnly ? 30 : t.day, t.hour, t.minute, t.second,
-                                                                 static_cast<int>(t.fraction / 1000000)));
+            return Variant::FromDateTime(support::EncodeDateTime(
+                timeOnly ? 1899 : t.year, timeOnly ? 12 : t.month, timeOnly ? 30 : t.day, t.hour, t.minute,
+                t.second, static_cast<int>(t.fraction / 1000000)));
         }
         case adBinary:
         case adVarBinary:
@@ -200,7 +231,8 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
             }
             return Variant(std::move(out));
         }
-        default: break;
+        default:
+            break;
     }
     // Texts, decimals and GUIDs travel as wide text.
     std::u16string text;
@@ -211,9 +243,10 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
         if (!Ok(rc)) fail();
         if (ind == SQL_NULL_DATA) return Variant::Null();
         const std::size_t cap = sizeof buf / sizeof(SQLWCHAR) - 1;
-        const std::size_t got = ind == SQL_NO_TOTAL || ind / static_cast<SQLLEN>(sizeof(SQLWCHAR)) > static_cast<SQLLEN>(cap)
-                                    ? cap
-                                    : static_cast<std::size_t>(ind) / sizeof(SQLWCHAR);
+        const std::size_t got =
+            ind == SQL_NO_TOTAL || ind / static_cast<SQLLEN>(sizeof(SQLWCHAR)) > static_cast<SQLLEN>(cap)
+                ? cap
+                : static_cast<std::size_t>(ind) / sizeof(SQLWCHAR);
         text.append(reinterpret_cast<const char16_t*>(buf), got);
         if (rc == SQL_SUCCESS) break;
     }
@@ -228,7 +261,7 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
 }
 
 class OdbcRecordset : public CursorRecordset {
-public:
+  public:
     OdbcRecordset(SQLHDBC dbc, std::unique_ptr<StmtHandle> stmt, std::u16string sql, int timeout)
         : dbc_(dbc), stmt_(std::move(stmt)), sql_(std::move(sql)), timeout_(timeout) {
         SQLSMALLINT n = 0;
@@ -237,15 +270,16 @@ public:
             SQLWCHAR name[512] = {};
             SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
             SQLULEN size = 0;
-            Check(SQLDescribeColW(stmt_->h, static_cast<SQLUSMALLINT>(i), name, 512, &nameLen, &sqlType, &size, &digits,
-                                  &nullable),
+            Check(SQLDescribeColW(stmt_->h, static_cast<SQLUSMALLINT>(i), name, 512, &nameLen, &sqlType,
+                                  &size, &digits, &nullable),
                   SQL_HANDLE_STMT, stmt_->h);
             SQLLEN isUnsigned = SQL_FALSE;
-            SQLColAttributeW(stmt_->h, static_cast<SQLUSMALLINT>(i), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+            SQLColAttributeW(stmt_->h, static_cast<SQLUSMALLINT>(i), SQL_DESC_UNSIGNED, nullptr, 0, nullptr,
+                             &isUnsigned);
             SQLWCHAR table[256] = {};
             SQLSMALLINT tableLen = 0;
-            SQLColAttributeW(stmt_->h, static_cast<SQLUSMALLINT>(i), SQL_DESC_BASE_TABLE_NAME, table, sizeof table,
-                             &tableLen, nullptr);
+            SQLColAttributeW(stmt_->h, static_cast<SQLUSMALLINT>(i), SQL_DESC_BASE_TABLE_NAME, table,
+                             sizeof table, &tableLen, nullptr);
             FieldInfo f;
             f.Name = Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 511)));
             f.Type = AdoType(sqlType, isUnsigned == SQL_TRUE);
@@ -262,7 +296,7 @@ public:
         OdbcRecordset::Fetch();
     }
 
-private:
+  private:
     void Restart() override {
         // The cursor reads forward only: starting again runs the statement again.
         SQLFreeStmt(stmt_->h, SQL_CLOSE);
@@ -283,7 +317,8 @@ private:
     }
     std::int64_t CountRows() override {
         StmtHandle s(dbc_);
-        SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+        SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
         Check(SQLExecDirectW(s.h, W(sql_), SQL_NTS), SQL_HANDLE_STMT, s.h);
         std::int64_t n = 0;
         SQLRETURN rc;
@@ -313,10 +348,13 @@ SQLSMALLINT SqlTypeOfAdo(int t) {
     switch (t) {
         case adSmallInt:
         case adUnsignedTinyInt:
-        case adTinyInt: return SQL_SMALLINT;
+        case adTinyInt:
+            return SQL_SMALLINT;
         case adInteger:
-        case adUnsignedSmallInt: return SQL_INTEGER;
-        default: return SQL_BIGINT;
+        case adUnsignedSmallInt:
+            return SQL_INTEGER;
+        default:
+            return SQL_BIGINT;
     }
 }
 
@@ -327,16 +365,18 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
         case support::VarType::Empty:
         case support::VarType::Null:
             b.ind = SQL_NULL_DATA;
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0, &b.ind);
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0,
+                                  &b.ind);
             break;
         case support::VarType::Integer:
             b.integer = v.AsInt64();
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_SBIGINT, SqlTypeOfAdo(p.Type), 0, 0, &b.integer, 0,
-                                  nullptr);
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_SBIGINT, SqlTypeOfAdo(p.Type), 0, 0,
+                                  &b.integer, 0, nullptr);
             break;
         case support::VarType::Double:
             b.real = v.AsDouble();
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &b.real, 0, nullptr);
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &b.real, 0,
+                                  nullptr);
             break;
         case support::VarType::Boolean:
             b.bit = v.AsBoolean() ? 1 : 0;
@@ -344,13 +384,17 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
             break;
         case support::VarType::DateTime: {
             int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-            std::sscanf(support::DateTimeToText(v.AsDateTime()).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi,
-                        &sec);
-            b.stamp = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(y),  static_cast<SQLUSMALLINT>(mo),
-                                           static_cast<SQLUSMALLINT>(d), static_cast<SQLUSMALLINT>(h),
-                                           static_cast<SQLUSMALLINT>(mi), static_cast<SQLUSMALLINT>(sec), 0};
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &b.stamp,
-                                  sizeof b.stamp, nullptr);
+            std::sscanf(support::DateTimeToText(v.AsDateTime()).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h,
+                        &mi, &sec);
+            b.stamp = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(y),
+                                           static_cast<SQLUSMALLINT>(mo),
+                                           static_cast<SQLUSMALLINT>(d),
+                                           static_cast<SQLUSMALLINT>(h),
+                                           static_cast<SQLUSMALLINT>(mi),
+                                           static_cast<SQLUSMALLINT>(sec),
+                                           0};
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0,
+                                  &b.stamp, sizeof b.stamp, nullptr);
             break;
         }
         case support::VarType::Decimal:
@@ -358,13 +402,15 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
             b.text = Wide(v.AsString());
             b.ind = static_cast<SQLLEN>(b.text.size() * sizeof(SQLWCHAR));
             const SQLULEN chars = std::max<SQLULEN>(1, b.text.size());
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, chars > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
-                                  chars, 0, b.text.empty() ? nullptr : W(b.text), b.ind, &b.ind);
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                  chars > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR, chars, 0,
+                                  b.text.empty() ? nullptr : W(b.text), b.ind, &b.ind);
             if (b.text.empty()) {
                 // An empty text is a value, not a null: point at a terminator.
                 b.text.push_back(u'\0');
                 b.ind = 0;
-                rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, W(b.text), 0, &b.ind);
+                rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, W(b.text), 0,
+                                      &b.ind);
             }
             break;
         }
@@ -373,8 +419,9 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
             b.ind = static_cast<SQLLEN>(b.bytes.size());
             if (b.bytes.empty()) b.bytes.push_back(0);
             const SQLULEN n = std::max<SQLULEN>(1, static_cast<SQLULEN>(b.ind));
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_BINARY, n > 8000 ? SQL_LONGVARBINARY : SQL_VARBINARY,
-                                  n, 0, b.bytes.data(), static_cast<SQLLEN>(b.bytes.size()), &b.ind);
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_BINARY,
+                                  n > 8000 ? SQL_LONGVARBINARY : SQL_VARBINARY, n, 0, b.bytes.data(),
+                                  static_cast<SQLLEN>(b.bytes.size()), &b.ind);
             break;
         }
     }
@@ -382,7 +429,7 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
 }
 
 class OdbcDriver : public Driver {
-public:
+  public:
     ~OdbcDriver() override { OdbcDriver::Close(); }
 
     void Open(const std::string& connectionString, int connectionTimeout) override {
@@ -391,7 +438,8 @@ public:
         if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc->h)))
             throw EDatabaseError(Diagnostics(SQL_HANDLE_ENV, Environment()));
         SQLSetConnectAttr(dbc->h, SQL_ATTR_LOGIN_TIMEOUT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(0, connectionTimeout))), 0);
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(0, connectionTimeout))),
+                          0);
         std::u16string w = Wide(odbc);
         SQLWCHAR out[1024];
         SQLSMALLINT outLen = 0;
@@ -425,7 +473,8 @@ public:
         return nullptr;
     }
 
-    std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params, bool prepared) override {
+    std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params,
+                                bool prepared) override {
         std::unique_ptr<StmtHandle> own;
         StmtHandle* s = nullptr;
         if (prepared) s = cache_.Find(sql);
@@ -435,7 +484,8 @@ public:
             Check(SQLPrepareW(own->h, W(w), SQL_NTS), SQL_HANDLE_STMT, own->h);
             s = own.get();
         }
-        SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+        SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
         std::vector<BoundParam> buffers(params.size());
         struct Reset {
             SQLHSTMT h;
@@ -467,7 +517,8 @@ public:
         SQLWCHAR* t = arg(2, tab);
         if (schema == adSchemaTables) {
             std::u16string types = u"TABLE,VIEW";
-            Check(SQLTablesW(s->h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, t, t ? SQL_NTS : 0, W(types), SQL_NTS),
+            Check(SQLTablesW(s->h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, t, t ? SQL_NTS : 0, W(types),
+                             SQL_NTS),
                   SQL_HANDLE_STMT, s->h);
             OdbcRecordset rs(dbc_->h, std::move(s), u"", timeout_);
             auto out = NewTablesRowset();
@@ -492,7 +543,8 @@ public:
             row[6] = rs.FieldCount() > 16 ? rs.Value(16) : Variant::Null();
             // The word NULL stands for a column whose default is null, which is no default at all.
             const Variant& dflt = rs.Value(12);
-            const bool hasDefault = !dflt.IsNullOrEmpty() && !support::SameText(support::Trim(dflt.AsString()), "NULL");
+            const bool hasDefault =
+                !dflt.IsNullOrEmpty() && !support::SameText(support::Trim(dflt.AsString()), "NULL");
             row[7] = hasDefault;
             if (hasDefault) row[8] = dflt.AsString();
             row[10] = rs.Value(10).AsInt64() != SQL_NO_NULLS;
@@ -514,13 +566,14 @@ public:
     }
 
     void BeginTrans() override {
-        Check(SQLSetConnectAttr(dbc_->h, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+        Check(SQLSetConnectAttr(dbc_->h, SQL_ATTR_AUTOCOMMIT,
+                                reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
               SQL_HANDLE_DBC, dbc_->h);
     }
     void CommitTrans() override { End(SQL_COMMIT); }
     void RollbackTrans() override { End(SQL_ROLLBACK); }
 
-private:
+  private:
     void End(SQLSMALLINT how) {
         const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_->h, how);
         SQLSetConnectAttr(dbc_->h, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
@@ -528,7 +581,8 @@ private:
     }
     std::unique_ptr<StmtHandle> NewStatement() {
         auto s = std::make_unique<StmtHandle>(dbc_->h);
-        SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+        SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
         return s;
     }
     std::unique_ptr<DbcHandle> dbc_;
@@ -549,7 +603,9 @@ std::string DriverPart(const std::string& driver) {
 
 }  // namespace
 
-std::unique_ptr<Driver> NewOdbcDriver() { return std::make_unique<OdbcDriver>(); }
+std::unique_ptr<Driver> NewOdbcDriver() {
+    return std::make_unique<OdbcDriver>();
+}
 
 std::vector<std::string> InstalledOdbcDrivers() {
     std::vector<std::string> out;
@@ -571,16 +627,20 @@ std::vector<std::string> InstalledOdbcDrivers() {
 
 std::string OdbcDriverFor(const std::string& provider) {
     const bool oracle = StartsText("OraOLEDB", provider);
-    if (const char* env = std::getenv(oracle ? kEnvOdbcOracleDriver : kEnvOdbcMsSqlDriver); env && *env) return env;
+    if (const char* env = std::getenv(oracle ? kEnvOdbcOracleDriver : kEnvOdbcMsSqlDriver); env && *env)
+        return env;
     const std::vector<std::string> installed = InstalledOdbcDrivers();
     if (oracle) {
         for (const auto& d : installed)
             if (StartsText("Oracle", d)) return d;
         return {};
     }
-    static const char* const preference[] = {"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
-                                             "ODBC Driver 13 for SQL Server", "SQL Server Native Client 11.0",
-                                             "SQL Server", "FreeTDS"};
+    static const char* const preference[] = {"ODBC Driver 18 for SQL Server",
+                                             "ODBC Driver 17 for SQL Server",
+                                             "ODBC Driver 13 for SQL Server",
+                                             "SQL Server Native Client 11.0",
+                                             "SQL Server",
+                                             "FreeTDS"};
     for (const char* p : preference)
         for (const auto& d : installed)
             if (support::SameText(d, p)) return d;
@@ -598,12 +658,15 @@ std::string TranslateToOdbc(const std::string& cs) {
     const bool oracle = StartsText("OraOLEDB", provider);
     const std::string driver = OdbcDriverFor(provider);
     if (driver.empty())
-        throw EDatabaseError(Format(kTxtNoOdbcDriver, provider, oracle ? kEnvOdbcOracleDriver : kEnvOdbcMsSqlDriver));
+        throw EDatabaseError(
+            Format(kTxtNoOdbcDriver, provider, oracle ? kEnvOdbcOracleDriver : kEnvOdbcMsSqlDriver));
     const std::string source = ConnectionStringValueTrimmed(cs, "Data Source");
     const std::string user = ConnectionStringValueTrimmed(cs, "User ID");
     const std::string password = ConnectionStringValue(cs, "Password");
     std::string out = DriverPart(driver);
-    if (oracle) return out + "DBQ=" + OdbcValue(source) + ";UID=" + OdbcValue(user) + ";PWD=" + OdbcValue(password) + ";";
+    if (oracle)
+        return out + "DBQ=" + OdbcValue(source) + ";UID=" + OdbcValue(user) + ";PWD=" + OdbcValue(password) +
+               ";";
     out += "Server=" + OdbcValue(source) + ";";
     const std::string catalog = ConnectionStringValueTrimmed(cs, "Initial Catalog");
     if (!catalog.empty()) out += "Database=" + OdbcValue(catalog) + ";";

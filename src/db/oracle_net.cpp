@@ -81,7 +81,8 @@ pugi::xml_node FindXmlNode(pugi::xml_node node, const std::string& path) {
     return {};
 }
 
-void AddTnsEntry(const std::string& tnsFile, const std::string& host, const std::string& sid, std::int32_t port) {
+void AddTnsEntry(const std::string& tnsFile, const std::string& host, const std::string& sid,
+                 std::int32_t port) {
     if (tnsFile.empty() || !IsFile(tnsFile)) return;
     std::string text;
     if (!ReadWholeFile(tnsFile, text)) throw EDatabaseError(Format(kTxtFileRead, tnsFile));

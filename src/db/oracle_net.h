@@ -16,7 +16,8 @@ void SetOraInstLocFile(std::string path);
 
 void RegisterTnsAlias(const std::string& host, const std::string& sid, std::int32_t port);
 // Appends the alias entry to tnsFile unless a line already defines the alias; lines end in CR LF.
-void AddTnsEntry(const std::string& tnsFile, const std::string& host, const std::string& sid, std::int32_t port);
+void AddTnsEntry(const std::string& tnsFile, const std::string& host, const std::string& sid,
+                 std::int32_t port);
 // The element at Path ("INVENTORY/HOME_LIST") below node, names compared case-insensitively; an empty
 // node when there is none.
 pugi::xml_node FindXmlNode(pugi::xml_node node, const std::string& path);

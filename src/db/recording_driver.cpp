@@ -12,12 +12,15 @@ void RecordingDatabase::OnFail(std::string sql, std::string message, bool prefix
     rules_.push_back({std::move(sql), prefix, true, std::move(message), {}});
 }
 
-void RecordingDatabase::OnSchema(int schema, MemoryRecordset rows) { schemas_.emplace_back(schema, std::move(rows)); }
+void RecordingDatabase::OnSchema(int schema, MemoryRecordset rows) {
+    schemas_.emplace_back(schema, std::move(rows));
+}
 
 std::vector<std::string> RecordingDatabase::Statements() const {
     std::vector<std::string> out;
     for (const auto& s : log_)
-        if (s.kind == RecordedStatement::Execute || s.kind == RecordedStatement::Command) out.push_back(s.text);
+        if (s.kind == RecordedStatement::Execute || s.kind == RecordedStatement::Command)
+            out.push_back(s.text);
     return out;
 }
 
@@ -47,7 +50,7 @@ std::unique_ptr<Recordset> RecordingDatabase::AnswerSchema(int schema) const {
 namespace {
 
 class RecordingDriver : public Driver {
-public:
+  public:
     explicit RecordingDriver(std::shared_ptr<RecordingDatabase> db) : db_(std::move(db)) {}
 
     void Open(const std::string& connectionString, int) override {
@@ -74,7 +77,8 @@ public:
         db_->Record(std::move(s));
         return db_->Answer(sql);
     }
-    std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params, bool prepared) override {
+    std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params,
+                                bool prepared) override {
         RecordedStatement s;
         s.kind = RecordedStatement::Command;
         s.text = sql;
@@ -96,7 +100,7 @@ public:
     void CommitTrans() override { Mark(RecordedStatement::Commit); }
     void RollbackTrans() override { Mark(RecordedStatement::Rollback); }
 
-private:
+  private:
     void Mark(RecordedStatement::Kind k) {
         RecordedStatement s;
         s.kind = k;

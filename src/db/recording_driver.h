@@ -22,7 +22,7 @@ struct RecordedStatement {
 };
 
 class RecordingDatabase {
-public:
+  public:
     // Result of a statement whose text equals `sql` (or begins with it when `prefix`); later rules win.
     void OnQuery(std::string sql, MemoryRecordset rows, bool prefix = false);
     void OnFail(std::string sql, std::string message, bool prefix = false);
@@ -41,7 +41,7 @@ public:
     std::unique_ptr<Recordset> AnswerSchema(int schema) const;
     const std::string& OpenError() const { return openError_; }
 
-private:
+  private:
     struct Rule {
         std::string sql;
         bool prefix;

@@ -4,8 +4,8 @@
 
 #include <charconv>
 #include <chrono>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -82,7 +82,8 @@ DeclaredType MapDeclaredType(std::string_view declared) {
         return false;
     };
     if (is({"LONG", "INT", "INTEGER", "INTEGER4", "INT4", "COUNTER", "AUTOINCREMENT", "IDENTITY"})) {
-        if (w.all == "LONG RAW" || w.all == "LONG BINARY" || w.all == "LONG VARBINARY") return {adLongVarBinary, 0};
+        if (w.all == "LONG RAW" || w.all == "LONG BINARY" || w.all == "LONG VARBINARY")
+            return {adLongVarBinary, 0};
         if (w.all == "LONG VARCHAR" || w.all == "LONG TEXT") return {adLongVarWChar, 0};
         return {adInteger, 4, 10};
     }
@@ -157,7 +158,9 @@ std::string GiveMemoTextAffinity(const std::string& sql) {
         return k < toks.size() && toks[k].kind == 'w' &&
                SameText(std::string_view(sql).substr(toks[k].b, toks[k].e - toks[k].b), w);
     };
-    auto isName = [&](std::size_t k) { return k < toks.size() && (toks[k].kind == 'w' || toks[k].kind == 'n'); };
+    auto isName = [&](std::size_t k) {
+        return k < toks.size() && (toks[k].kind == 'w' || toks[k].kind == 'n');
+    };
     std::vector<std::size_t> memoAt;  // token indexes of MEMO type names
     if (word(0, "create") && (word(1, "table") || (word(1, "temp") && word(2, "table")))) {
         int depth = 0;
@@ -234,8 +237,8 @@ bool ReadPlainDate(const char* p, int n, double& days) {
     int y, mo, d, h = 0, mi = 0, sec = 0;
     if (n != 10 && n != 19) return false;
     if (!num(0, 4, y) || p[4] != '-' || !num(5, 2, mo) || p[7] != '-' || !num(8, 2, d)) return false;
-    if (n == 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) || p[16] != ':' ||
-                    !num(17, 2, sec)))
+    if (n == 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) ||
+                    p[16] != ':' || !num(17, 2, sec)))
         return false;
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59) return false;
     days = support::EncodeDateTime(y, mo, d, h, mi, sec);
@@ -250,7 +253,8 @@ std::string DecimalText(double d) {
         const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, precision);
         double back = 0;
         const auto p = std::from_chars(buf, r.ptr, back);
-        if (precision == 17 || (p.ec == std::errc() && p.ptr == r.ptr && back == d)) return std::string(buf, r.ptr);
+        if (precision == 17 || (p.ec == std::errc() && p.ptr == r.ptr && back == d))
+            return std::string(buf, r.ptr);
     }
     return {};
 }
@@ -263,7 +267,8 @@ Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
     if (storage == SQLITE_NULL) return Variant::Null();
     switch (adoType) {
         case adBoolean:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(s, i) != 0);
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                return Variant(sqlite3_column_double(s, i) != 0);
             try {
                 return Variant(Variant(ColumnText(s, i)).AsBoolean());
             } catch (const support::EConvertError&) {
@@ -278,7 +283,8 @@ Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
             if (storage == SQLITE_TEXT) {
                 double days = 0;
                 const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-                if (p && ReadPlainDate(p, sqlite3_column_bytes(s, i), days)) return Variant::FromDateTime(days);
+                if (p && ReadPlainDate(p, sqlite3_column_bytes(s, i), days))
+                    return Variant::FromDateTime(days);
                 const std::string t = ColumnText(s, i);
                 if (support::TryTextToDateTime(t, days)) return Variant::FromDateTime(days);
                 return Variant(t);
@@ -295,19 +301,25 @@ Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
         case adDecimal:
         case adVarNumeric:
         case adCurrency:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant::FromDecimal(NumberText(s, i));
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                return Variant::FromDecimal(NumberText(s, i));
             if (storage == SQLITE_TEXT) return Variant::FromDecimal(ColumnText(s, i));
             break;
         case adSingle:
         case adDouble:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(s, i));
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                return Variant(sqlite3_column_double(s, i));
             break;
-        default: break;
+        default:
+            break;
     }
     switch (storage) {
-        case SQLITE_INTEGER: return Variant(static_cast<std::int64_t>(sqlite3_column_int64(s, i)));
-        case SQLITE_FLOAT: return Variant(sqlite3_column_double(s, i));
-        case SQLITE_TEXT: return Variant(ColumnText(s, i));
+        case SQLITE_INTEGER:
+            return Variant(static_cast<std::int64_t>(sqlite3_column_int64(s, i)));
+        case SQLITE_FLOAT:
+            return Variant(sqlite3_column_double(s, i));
+        case SQLITE_TEXT:
+            return Variant(ColumnText(s, i));
         default: {
             const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, i));
             const int n = sqlite3_column_bytes(s, i);
@@ -328,13 +340,25 @@ void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p, std::vector
     int rc = SQLITE_OK;
     switch (v.Type()) {
         case support::VarType::Empty:
-        case support::VarType::Null: rc = sqlite3_bind_null(s, pos); break;
-        case support::VarType::Integer: rc = sqlite3_bind_int64(s, pos, v.AsInt64()); break;
-        case support::VarType::Double: rc = sqlite3_bind_double(s, pos, v.AsDouble()); break;
-        case support::VarType::Boolean: rc = sqlite3_bind_int(s, pos, v.AsBoolean() ? 1 : 0); break;
-        case support::VarType::DateTime: rc = bindText(support::DateTimeToText(v.AsDateTime())); break;
+        case support::VarType::Null:
+            rc = sqlite3_bind_null(s, pos);
+            break;
+        case support::VarType::Integer:
+            rc = sqlite3_bind_int64(s, pos, v.AsInt64());
+            break;
+        case support::VarType::Double:
+            rc = sqlite3_bind_double(s, pos, v.AsDouble());
+            break;
+        case support::VarType::Boolean:
+            rc = sqlite3_bind_int(s, pos, v.AsBoolean() ? 1 : 0);
+            break;
+        case support::VarType::DateTime:
+            rc = bindText(support::DateTimeToText(v.AsDateTime()));
+            break;
         case support::VarType::Decimal:
-        case support::VarType::Text: rc = bindText(v.AsString()); break;
+        case support::VarType::Text:
+            rc = bindText(v.AsString());
+            break;
         case support::VarType::Bytes: {
             const support::Bytes& b = v.AsBytes();
             if (p.Type == adGUID) {
@@ -354,7 +378,7 @@ void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p, std::vector
 
 // Rows of one statement, stepped forward; MoveFirst resets it, RecordCount counts on a second copy.
 class SqliteRecordset : public CursorRecordset {
-public:
+  public:
     SqliteRecordset(std::shared_ptr<DbHandle> h, StmtPtr stmt, int firstStep)
         : h_(std::move(h)), stmt_(std::move(stmt)) {
         sqlite3_stmt* s = stmt_.get();
@@ -374,10 +398,18 @@ public:
             } else {
                 // An expression: typed by what its first row holds.
                 switch (firstStep == SQLITE_ROW ? sqlite3_column_type(s, i) : SQLITE_NULL) {
-                    case SQLITE_INTEGER: f.Type = adInteger, f.DefinedSize = 4; break;
-                    case SQLITE_FLOAT: f.Type = adDouble, f.DefinedSize = 8; break;
-                    case SQLITE_BLOB: f.Type = adLongVarBinary; break;
-                    default: f.Type = adVarWChar, f.DefinedSize = 255; break;
+                    case SQLITE_INTEGER:
+                        f.Type = adInteger, f.DefinedSize = 4;
+                        break;
+                    case SQLITE_FLOAT:
+                        f.Type = adDouble, f.DefinedSize = 8;
+                        break;
+                    case SQLITE_BLOB:
+                        f.Type = adLongVarBinary;
+                        break;
+                    default:
+                        f.Type = adVarWChar, f.DefinedSize = 255;
+                        break;
                 }
             }
         }
@@ -385,7 +417,7 @@ public:
         Arrive(firstStep);
     }
 
-private:
+  private:
     void Restart() override {
         sqlite3_reset(stmt_.get());
         Arrive(Step(stmt_.get()));
@@ -424,7 +456,7 @@ int ProgressHandler(void* p) {
 }
 
 class SqliteDriver : public Driver {
-public:
+  public:
     ~SqliteDriver() override { SqliteDriver::Close(); }
 
     void Open(const std::string& connectionString, int connectionTimeout) override {
@@ -436,7 +468,8 @@ public:
         else if (path.empty() || !std::filesystem::is_regular_file(path, ec))
             throw EDatabaseError(Format(kTxtNoFile, path));
         auto h = std::make_shared<DbHandle>();
-        const int rc = sqlite3_open_v2(path.c_str(), &h->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int rc =
+            sqlite3_open_v2(path.c_str(), &h->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) Fail(h->db, rc);
         sqlite3_extended_result_codes(h->db, 0);
         sqlite3_busy_timeout(h->db, connectionTimeout > 0 ? connectionTimeout * 1000 : INT_MAX);
@@ -481,14 +514,16 @@ public:
         return nullptr;
     }
 
-    std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params, bool prepared) override {
+    std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params,
+                                bool prepared) override {
         StartStatement();
         StmtPtr own;
         sqlite3_stmt* s = prepared ? cache_.Find(sql) : nullptr;
         if (!s) {
             sqlite3_stmt* raw = nullptr;
             const std::string text = GiveMemoTextAffinity(sql);
-            const int rc = sqlite3_prepare_v2(h_->db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr);
+            const int rc =
+                sqlite3_prepare_v2(h_->db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr);
             if (rc != SQLITE_OK) Fail(h_->db, rc);
             own.reset(raw);
             s = raw;
@@ -502,7 +537,8 @@ public:
                 sqlite3_clear_bindings(s);
             }
         } reset{s};
-        for (std::size_t i = 0; i < params.size(); ++i) Bind(h_->db, s, static_cast<int>(i + 1), params[i], texts);
+        for (std::size_t i = 0; i < params.size(); ++i)
+            Bind(h_->db, s, static_cast<int>(i + 1), params[i], texts);
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         }
@@ -516,7 +552,8 @@ public:
         std::vector<std::pair<std::string, std::string>> tables;  // name, type
         {
             auto rs = Execute(
-                "select name, type from sqlite_master where type in ('table','view') and name not like 'sqlite\\_%' "
+                "select name, type from sqlite_master where type in ('table','view') and name not like "
+                "'sqlite\\_%' "
                 "escape '\\' order by name");
             for (; rs && !rs->Eof(); rs->MoveNext()) {
                 const std::string name = rs->Value(0).AsString();
@@ -526,7 +563,8 @@ public:
         }
         if (schema == adSchemaTables) {
             auto out = NewTablesRowset();
-            for (const auto& [name, type] : tables) out->AddRow({Variant::Null(), Variant::Null(), name, type});
+            for (const auto& [name, type] : tables)
+                out->AddRow({Variant::Null(), Variant::Null(), name, type});
             return out;
         }
         if (schema != adSchemaColumns) throw EDatabaseError(Format(kTxtSchemaKind, schema));
@@ -566,7 +604,7 @@ public:
     void CommitTrans() override { Exec("commit"); }
     void RollbackTrans() override { Exec("rollback"); }
 
-private:
+  private:
     static bool HasMore(const char* tail, const char* end) {
         for (; tail < end; ++tail)
             if (static_cast<unsigned char>(*tail) > ' ' && *tail != ';') return true;
@@ -586,10 +624,13 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Driver> NewSqliteDriver() { return std::make_unique<SqliteDriver>(); }
+std::unique_ptr<Driver> NewSqliteDriver() {
+    return std::make_unique<SqliteDriver>();
+}
 
 void CreateJetDatabase(const std::string& connectionString, JetFileKind kind) {
-    if (!support::StartsText("Microsoft.Jet.OLEDB", ConnectionStringValueTrimmed(connectionString, "Provider")))
+    if (!support::StartsText("Microsoft.Jet.OLEDB",
+                             ConnectionStringValueTrimmed(connectionString, "Provider")))
         throw EDatabaseError(Format(kTxtNotJet, connectionString));
     const std::string path = ConnectionStringValueTrimmed(connectionString, "Data Source");
     if (path.empty()) throw EDatabaseError(Format(kTxtNoFile, path));

@@ -12,7 +12,7 @@ namespace kestrane::db {
 
 template <class Owner>  // a unique_ptr to the driver's statement handle
 class StatementCache {
-public:
+  public:
     using Pointer = typename Owner::pointer;
 
     Pointer Find(const std::string& sql) const {
@@ -32,7 +32,7 @@ public:
         order_.clear();
     }
 
-private:
+  private:
     static constexpr std::size_t kSize = 64;
     std::map<std::string, Owner> statements_;
     std::list<std::string> order_;

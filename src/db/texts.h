@@ -20,7 +20,8 @@ inline constexpr const char* kTxtJetTail = ";Persist Security Info=False";
 
 inline constexpr const char* kFmtOracleAlias = "%0:s_%1:s";
 inline constexpr const char* kFmtTnsEntry =
-    "%1:s_%0:s =\r\n  (DESCRIPTION = \r\n    (ADDRESS_LIST =\r\n      (ADDRESS = (PROTOCOL = TCP)(HOST = %0:s)"
+    "%1:s_%0:s =\r\n  (DESCRIPTION = \r\n    (ADDRESS_LIST =\r\n      (ADDRESS = (PROTOCOL = TCP)(HOST = "
+    "%0:s)"
     "(PORT = %2:d))\r\n    )\r\n    (CONNECT_DATA =\r\n      (SID = %1:s)\r\n      (SERVER = DEDICATED)\r\n"
     "    )\r\n  )";
 
@@ -35,7 +36,8 @@ inline constexpr const char* kTxtFieldName =
     "Item cannot be found in the collection corresponding to the requested name or ordinal: %0:s";
 inline constexpr const char* kTxtClosed = "Operation is not allowed when the object is closed.";
 inline constexpr const char* kTxtOpenChange = "Operation is not allowed when the object is open.";
-inline constexpr const char* kTxtNoProvider = "Provider cannot be found. It may not be properly installed: %0:s";
+inline constexpr const char* kTxtNoProvider =
+    "Provider cannot be found. It may not be properly installed: %0:s";
 inline constexpr const char* kTxtNoTable = "The query names no table to add rows to: %0:s";
 inline constexpr const char* kTxtAddNewArity = "AddNew needs as many values as field names.";
 inline constexpr const char* kTxtSchemaKind = "Schema kind %d is not supported by this provider.";
@@ -43,7 +45,8 @@ inline constexpr const char* kTxtNoFile = "Could not find file '%0:s'.";
 inline constexpr const char* kTxtFileExists = "Database already exists: %0:s";
 inline constexpr const char* kTxtTimeout = "Query timeout expired";
 inline constexpr const char* kTxtNotJet = "Not a Jet connection string: %0:s";
-inline constexpr const char* kTxtNotGuid = "A 16-byte binary value is needed for a GUID column (got %d bytes).";
+inline constexpr const char* kTxtNotGuid =
+    "A 16-byte binary value is needed for a GUID column (got %d bytes).";
 inline constexpr const char* kTxtNoOdbcDriver =
     "No ODBC driver for %0:s is installed; set %1:s to the driver's name or library path.";
 inline constexpr const char* kTxtXmlLoad = "Cannot read the XML document %0:s: %1:s";
@@ -60,7 +63,8 @@ inline constexpr const char* kFmtDeleteColumnDefines = "delete from %0:s where %
 inline constexpr const char* kFmtCreateTable = "create table %0:s (%1:s)";
 inline constexpr const char* kTxtColumnDefine = "DSColumnDefine";
 inline constexpr const char* kTxtCreateColumnDefine =
-    "create table DSColumnDefine ( TABLE_NAME varchar(255),\r\n COLUMN_NAME varchar(255),\r\n DATA_TYPE long,\r\n "
+    "create table DSColumnDefine ( TABLE_NAME varchar(255),\r\n COLUMN_NAME varchar(255),\r\n DATA_TYPE "
+    "long,\r\n "
     "CHARACTER_MAXIMUM_LENGTH long,\r\n NUMERIC_PRECISION long,\r\n NUMERIC_SCALE long,\r\n IS_NULLABLE "
     "varchar(10),\r\n ORDINAL_POSITION long,\r\n COLUMN_HASDEFAULT int,\r\n COLUMN_DEFAULT varchar(20)\r\n )";
 inline constexpr const char* kFmtInsertColumnDefine =

@@ -53,8 +53,8 @@ void TQELBase::RaiseErrorText(std::int32_t code, const std::string& description,
                               std::int32_t systemCode, std::uint8_t category1, std::uint8_t category2,
                               std::uint8_t category3) const {
     const void* self = this;
-    EQELException e(support::Format(texts::kObjectError, self, ClassName(), code, description), code, systemCode,
-                    std::move(detail), category1, category2, category3);
+    EQELException e(support::Format(texts::kObjectError, self, ClassName(), code, description), code,
+                    systemCode, std::move(detail), category1, category2, category3);
     e.Description = description;
     throw e;
 }
@@ -72,14 +72,16 @@ EQELException TQELBase::ConvertException(std::exception_ptr error) const {
     } catch (const EQELException& e) {
         return e;
     } catch (const EOleError& e) {
-        return make(errOle, support::Format(texts::kOleError, static_cast<std::uint32_t>(e.Code)), e.what(), e.Code);
+        return make(errOle, support::Format(texts::kOleError, static_cast<std::uint32_t>(e.Code)), e.what(),
+                    e.Code);
     } catch (const std::system_error& e) {
         const int code = e.code().value();
         const std::string description =
             code != 0 ? support::Format(texts::kSystemError, code) : std::string(texts::kSystemErrorNoCode);
         return make(errSystemCall, description, e.what(), code);
     } catch (const std::exception& e) {
-        return make(errInternal, support::Format(texts::kInternalError, DemangledName(typeid(e))), e.what(), 0);
+        return make(errInternal, support::Format(texts::kInternalError, DemangledName(typeid(e))), e.what(),
+                    0);
     } catch (...) {
         return make(errInternal, support::Format(texts::kInternalError, "unknown"), {}, 0);
     }

@@ -32,7 +32,7 @@ enum : std::int32_t {
 };
 
 class EQELException : public std::runtime_error {
-public:
+  public:
     EQELException(std::string message, std::int32_t errorCode, std::int32_t systemCode = 0,
                   std::string detail = {}, std::uint8_t category1 = 0, std::uint8_t category2 = 0,
                   std::uint8_t category3 = 0);
@@ -49,19 +49,19 @@ public:
 
 // An OLE (COM) failure carrying its HRESULT; raised by layers that talk to such components.
 class EOleError : public std::runtime_error {
-public:
+  public:
     EOleError(std::string message, std::int32_t code) : std::runtime_error(std::move(message)), Code(code) {}
     std::int32_t Code;
 };
 
 // Raises an error that involves no object: the formatted description alone is the message.
-[[noreturn]] void RaiseFrameworkError(std::int32_t code, const std::string& description, std::string detail = {},
-                                      std::int32_t systemCode = 0);
+[[noreturn]] void RaiseFrameworkError(std::int32_t code, const std::string& description,
+                                      std::string detail = {}, std::int32_t systemCode = 0);
 // Error 1027 for a missing required parameter, e.g. "LoadObjectFromBlob(Data)".
 [[noreturn]] void RaiseParamRequired(std::string_view parameter);
 
 class TQELBase {
-public:
+  public:
     TQELBase() = default;
     TQELBase(const TQELBase&) = delete;
     TQELBase& operator=(const TQELBase&) = delete;
@@ -77,12 +77,14 @@ public:
 
     // Formats the description and raises EQELException with the object's message.
     template <class... Args>
-    [[noreturn]] void RaiseError(std::int32_t code, std::string_view descriptionFormat, const Args&... args) const {
+    [[noreturn]] void RaiseError(std::int32_t code, std::string_view descriptionFormat,
+                                 const Args&... args) const {
         RaiseErrorText(code, support::Format(descriptionFormat, args...));
     }
-    [[noreturn]] void RaiseErrorText(std::int32_t code, const std::string& description, std::string detail = {},
-                                     std::int32_t systemCode = 0, std::uint8_t category1 = 0,
-                                     std::uint8_t category2 = 0, std::uint8_t category3 = 0) const;
+    [[noreturn]] void RaiseErrorText(std::int32_t code, const std::string& description,
+                                     std::string detail = {}, std::int32_t systemCode = 0,
+                                     std::uint8_t category1 = 0, std::uint8_t category2 = 0,
+                                     std::uint8_t category3 = 0) const;
 
     // The exception being handled as an EQELException: framework errors pass unchanged, an OLE error
     // becomes 1031, an operating-system error 1030, anything else 1028 naming its class; the converted
@@ -94,16 +96,16 @@ public:
 // while it is being constructed and 0 afterwards, so references taken inside the constructor cannot
 // free it.
 class TQELIntfObj : public TQELBase {
-public:
+  public:
     std::string ClassName() const override { return "TQELIntfObj"; }
     std::int32_t AddRef() noexcept { return ++refCount_; }
     std::int32_t Release() noexcept;
     std::int32_t RefCount() const noexcept { return refCount_; }
 
-protected:
+  protected:
     TQELIntfObj() = default;
 
-private:
+  private:
     template <class T>
     friend class TQELIntfPtr;
     void AfterConstruction() noexcept { --refCount_; }
@@ -113,7 +115,7 @@ private:
 // Interface reference to a TQELIntfObj: takes and drops one reference.
 template <class T>
 class TQELIntfPtr {
-public:
+  public:
     TQELIntfPtr() = default;
     explicit TQELIntfPtr(T* p) : p_(p) {
         if (p_) p_->AddRef();
@@ -139,18 +141,18 @@ public:
     T& operator*() const { return *p_; }
     explicit operator bool() const { return p_ != nullptr; }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 
 // The framework's lock: a recursive critical section.
 class TQELThrdCrtclSctn : public TQELBase {
-public:
+  public:
     std::string ClassName() const override { return "TQELThrdCrtclSctn"; }
     void Enter() { mutex_.lock(); }
     void Leave() { mutex_.unlock(); }
 
-private:
+  private:
     std::recursive_mutex mutex_;
 };
 

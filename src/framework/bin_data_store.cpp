@@ -18,7 +18,7 @@ namespace kestrane::framework {
 namespace {
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(int fd) : fd_(fd) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -28,7 +28,7 @@ public:
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -105,7 +105,9 @@ void TQELSBDFProvider::SystemFailure(int error) const {
     RaiseErrorText(errSystemCall, support::Format(texts::kSystemError, error), std::strerror(error), error);
 }
 
-void TQELSBDFProvider::ClearValue(std::int32_t value, std::uint8_t key) { WriteValue({}, value, key, 0); }
+void TQELSBDFProvider::ClearValue(std::int32_t value, std::uint8_t key) {
+    WriteValue({}, value, key, 0);
+}
 
 TQELStoredValue TQELSBDFProvider::ReadValue(std::int32_t value, std::uint8_t key) {
     TQELStoredValue result;
@@ -143,8 +145,9 @@ TQELStoredValue TQELSBDFProvider::ReadValue(std::int32_t value, std::uint8_t key
         tgot += static_cast<std::size_t>(n);
     }
     if (tgot == 4)
-        result.Trailer = static_cast<std::int32_t>(std::uint32_t{trailer[0]} | (std::uint32_t{trailer[1]} << 8) |
-                                                   (std::uint32_t{trailer[2]} << 16) | (std::uint32_t{trailer[3]} << 24));
+        result.Trailer =
+            static_cast<std::int32_t>(std::uint32_t{trailer[0]} | (std::uint32_t{trailer[1]} << 8) |
+                                      (std::uint32_t{trailer[2]} << 16) | (std::uint32_t{trailer[3]} << 24));
     return result;
 }
 

@@ -26,7 +26,7 @@ struct TQELStoredValue {
 };
 
 class IQELBinDataProvider {
-public:
+  public:
     virtual ~IQELBinDataProvider() = default;
     virtual void ClearValue(std::int32_t value, std::uint8_t key) = 0;
     virtual TQELStoredValue ReadValue(std::int32_t value, std::uint8_t key) = 0;
@@ -45,7 +45,7 @@ const support::TGuid& ServerAppId();
 std::string StorePostfix(const std::string& lmbFilePostfix, const support::TGuid& appId);
 
 class TQELSBDFProvider : public TQELIntfObj, public IQELBinDataProvider {
-public:
+  public:
     // dir ends with a path delimiter; the postfix is fixed here from the environment.
     explicit TQELSBDFProvider(std::string dir);
     TQELSBDFProvider(std::string dir, std::string postfix);
@@ -65,7 +65,7 @@ public:
     // another failure 1030.
     void WriteToDisk(int fd, const void* data, std::size_t size) const;
 
-private:
+  private:
     [[noreturn]] void SystemFailure(int error) const;
     std::string dir_;
     std::string postfix_;

@@ -15,8 +15,8 @@ namespace {
 
 [[noreturn]] void ZlibFailed(const char* operation, const z_stream& z, int result) {
     const std::string message = z.msg ? z.msg : zError(result);
-    RaiseFrameworkError(errNotSupported,
-                        support::Format(texts::kNotSupported, "", std::string(operation) + "(" + message + ")"));
+    RaiseFrameworkError(errNotSupported, support::Format(texts::kNotSupported, "",
+                                                         std::string(operation) + "(" + message + ")"));
 }
 
 // Deflate expands by at most about 1032:1, so a hint beyond that cannot be honest.
@@ -51,7 +51,8 @@ support::Bytes CompressBlob(const support::Bytes& bytes, TQELCompressLevel level
 support::Bytes DecompressBlob(const support::Bytes& stream, std::int32_t sizeHint) {
     const std::size_t step = std::max<std::size_t>(256, (stream.size() + 255) / 256 * 256);
     const std::size_t ceiling = stream.size() * kMaxRatio + 256;
-    std::size_t size = sizeHint > 0 ? std::min<std::size_t>(static_cast<std::size_t>(sizeHint), ceiling) : step;
+    std::size_t size =
+        sizeHint > 0 ? std::min<std::size_t>(static_cast<std::size_t>(sizeHint), ceiling) : step;
     support::Bytes out(size);
     z_stream z{};
     int result = inflateInit(&z);

@@ -25,9 +25,13 @@ TQELCollectionItem::~TQELCollectionItem() {
 
 // ---- collection ----
 
-TQELCollection::~TQELCollection() { TQELCollection::Clear(true); }
+TQELCollection::~TQELCollection() {
+    TQELCollection::Clear(true);
+}
 
-TQELList::~TQELList() { Clear(false); }
+TQELList::~TQELList() {
+    Clear(false);
+}
 
 void TQELCollection::Destroy(TQELCollectionItem* item) {
     item->owner_ = nullptr;
@@ -71,7 +75,8 @@ void TQELCollection::SetCapacity(int n) {
 }
 
 TQELCollectionItem* TQELCollection::Items(int index) const {
-    if (index < 0 || index >= Count()) RaiseError(errIndexOutOfRange, texts::kIndexOutOfRange, index, Count() - 1);
+    if (index < 0 || index >= Count())
+        RaiseError(errIndexOutOfRange, texts::kIndexOutOfRange, index, Count() - 1);
     return items_[static_cast<std::size_t>(index)];
 }
 
@@ -169,7 +174,8 @@ void TQELCollection::MoveItem(int from, int to) {
 namespace {
 
 // Bounded on both sides, so a comparison that is not a consistent order cannot run off the list.
-void QuickSort(std::vector<TQELCollectionItem*>& v, int lo, int hi, const TQELItemCompare& compare, void* context) {
+void QuickSort(std::vector<TQELCollectionItem*>& v, int lo, int hi, const TQELItemCompare& compare,
+               void* context) {
     while (lo < hi) {
         int i = lo;
         int j = hi;
@@ -243,7 +249,8 @@ void TQELCollection::AssignItems(const TQELCollection& source) {
     for (int i = 0; i < n; ++i) {
         const TQELCollectionItem* from = source.Items(i);
         TQELCollectionItem* to = nullptr;
-        if (i < Count() && Items(i)->ClassId() == from->ClassId() && Items(i)->ClassVersion() == from->ClassVersion()) {
+        if (i < Count() && Items(i)->ClassId() == from->ClassId() &&
+            Items(i)->ClassVersion() == from->ClassVersion()) {
             to = Items(i);
         } else {
             while (Count() > i) DeleteAt(Count() - 1, true);
@@ -265,7 +272,8 @@ void TQELCollection::PersistItems(TQELWriter* writer, TQELReader* reader) {
         if (Count() > 0 && writer->Version >= 0) {
             writer->WriteInt32(Count());
             for (auto* item : items_) {
-                writer->WriteItemHeader(item->ClassId(), item->ClassVersion(), NameCheckByte(item->ClassName()));
+                writer->WriteItemHeader(item->ClassId(), item->ClassVersion(),
+                                        NameCheckByte(item->ClassName()));
                 item->Persist(writer, nullptr);
             }
         } else {
@@ -314,8 +322,9 @@ void TQELElement::Persist(TQELWriter* writer, TQELReader* reader) {
         const bool packed = writer->DataFlag();
         writer->WriteBoolean(packed);
         if (packed) {
-            const std::uint64_t v = static_cast<std::uint32_t>(ElementId) | (std::uint64_t{ElementFlags} << 32) |
-                                    (std::uint64_t{ElementState} << 40) | (std::uint64_t{Releasing ? 1u : 0u} << 48);
+            const std::uint64_t v =
+                static_cast<std::uint32_t>(ElementId) | (std::uint64_t{ElementFlags} << 32) |
+                (std::uint64_t{ElementState} << 40) | (std::uint64_t{Releasing ? 1u : 0u} << 48);
             writer->WriteInt64(static_cast<std::int64_t>(v));
         } else {
             writer->WriteInt8(ElementFlags);
@@ -346,14 +355,17 @@ void TQELElement::LoadFromBlob(const support::Bytes& bytes) {
     LoadObjectFromBlob(&bytes, this);
 }
 
-support::Bytes TQELElement::SaveToBlob() { return SaveObjectToBlob(this); }
+support::Bytes TQELElement::SaveToBlob() {
+    return SaveObjectToBlob(this);
+}
 
 // ---- class dictionary ----
 
 TQELDynClassDicts& TQELDynClassDicts::Instance() {
     static TQELDynClassDicts* dicts = [] {
         static TQELDynClassDicts instance;
-        instance.Register(kCollectionClassId, 0, "TQELCollection", [] { return std::make_unique<TQELCollection>(); });
+        instance.Register(kCollectionClassId, 0, "TQELCollection",
+                          [] { return std::make_unique<TQELCollection>(); });
         return &instance;
     }();
     return *dicts;

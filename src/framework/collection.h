@@ -40,7 +40,7 @@ enum : int {
 inline constexpr std::uint32_t kCollectionClassId = 0xF0000001u;
 
 class TQELPersistObject : public TQELBase {
-public:
+  public:
     std::string ClassName() const override { return "TQELPersistObject"; }
     // Writes when given a writer, else reads when given a reader.
     virtual void Persist(TQELWriter* writer, TQELReader* reader);
@@ -48,7 +48,7 @@ public:
 };
 
 class TQELCollectionItem : public TQELPersistObject {
-public:
+  public:
     TQELCollectionItem() = default;
     // An owned item leaves its owner first.
     ~TQELCollectionItem() override;
@@ -62,15 +62,16 @@ public:
     template <class T, class... Args>
     static T* Create(TQELCollection& owner, Args&&... args);
 
-private:
+  private:
     friend class TQELCollection;
     TQELCollection* owner_ = nullptr;
 };
 
-using TQELItemCompare = std::function<int(const TQELCollectionItem* a, const TQELCollectionItem* b, void* context)>;
+using TQELItemCompare =
+    std::function<int(const TQELCollectionItem* a, const TQELCollectionItem* b, void* context)>;
 
 class TQELCollection : public TQELCollectionItem {
-public:
+  public:
     TQELCollection() = default;
     ~TQELCollection() override;
 
@@ -106,11 +107,11 @@ public:
     void MoveItem(int from, int to);
     void SortItems(const TQELItemCompare& compare, void* context = nullptr);
 
-protected:
+  protected:
     // Makes room for at least n items at once (reading a stored list).
     void SetCapacity(int n);
 
-private:
+  private:
     void Grow();
     friend class TQELCollectionItem;
     void Unlink(TQELCollectionItem* item) noexcept;  // an owned item being destroyed by others
@@ -119,18 +120,20 @@ private:
     int capacity_ = 0;
 };
 
-inline int CountOf(const TQELCollection* c) { return c ? c->Count() : 0; }
+inline int CountOf(const TQELCollection* c) {
+    return c ? c->Count() : 0;
+}
 
 // A collection that only references its items.
 class TQELList : public TQELCollection {
-public:
+  public:
     ~TQELList() override;
     std::string ClassName() const override { return "TQELList"; }
     bool OwnsItems() const override { return false; }
 };
 
 class TQELElement : public TQELCollection {
-public:
+  public:
     std::string ClassName() const override { return "TQELElement"; }
     void Persist(TQELWriter* writer, TQELReader* reader) override;
     void Notify(TQELBase* sender, int code) override;
@@ -148,10 +151,12 @@ public:
 
 // One class that collections can create by identifier.
 class TQELDynClassDict : public TQELCollectionItem {
-public:
+  public:
     using Factory = std::function<std::unique_ptr<TQELCollectionItem>()>;
     TQELDynClassDict(std::uint32_t classId, std::int32_t classVersion, std::string className, Factory factory)
-        : DictClassId(classId), DictClassVersion(classVersion), DictClassName(std::move(className)),
+        : DictClassId(classId),
+          DictClassVersion(classVersion),
+          DictClassName(std::move(className)),
           Make(std::move(factory)) {}
     std::string ClassName() const override { return "TQELDynClassDict"; }
     std::uint32_t DictClassId;
@@ -162,14 +167,14 @@ public:
 
 // The process-wide class dictionary.
 class TQELDynClassDicts : public TQELCollection {
-public:
+  public:
     std::string ClassName() const override { return "TQELDynClassDicts"; }
     static TQELDynClassDicts& Instance();
     void Register(std::uint32_t classId, std::int32_t classVersion, std::string className,
                   TQELDynClassDict::Factory factory);
     const TQELDynClassDict* Find(std::uint32_t classId, std::int32_t classVersion) const;
 
-private:
+  private:
     TQELThrdCrtclSctn lock_;
 };
 

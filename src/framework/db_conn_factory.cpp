@@ -7,30 +7,30 @@ namespace kestrane::framework {
 
 const TQELRecType& TQELADOConnectionDataType() {
     using R = TQELADOConnectionData;
-    static const TQELRecType type("TQELADOConnectionData",
-                                  {recfield::Text(&R::Provider), recfield::Text(&R::DataSource),
-                                   recfield::Text(&R::UserID), recfield::Text(&R::ConnPassword),
-                                   recfield::Text(&R::ConnString), recfield::Text(&R::ConnText),
-                                   recfield::Ordinal(&R::CommandTimeout), recfield::Ordinal(&R::ConnectTimeout)});
+    static const TQELRecType type(
+        "TQELADOConnectionData",
+        {recfield::Text(&R::Provider), recfield::Text(&R::DataSource), recfield::Text(&R::UserID),
+         recfield::Text(&R::ConnPassword), recfield::Text(&R::ConnString), recfield::Text(&R::ConnText),
+         recfield::Ordinal(&R::CommandTimeout), recfield::Ordinal(&R::ConnectTimeout)});
     return type;
 }
 
 const TQELRecType& TQELDBCtlgInfoRecType() {
     using R = TQELDBCtlgInfoRec;
-    static const TQELRecType type("TQELDBCtlgInfoRec",
-                                  {recfield::Text(&R::CtlgName), recfield::Text(&R::CtlgUser),
-                                   recfield::Text(&R::CtlgPassword), recfield::Text(&R::CtlgText),
-                                   recfield::Ordinal(&R::CtlgId), recfield::Ordinal(&R::CtlgFlags),
-                                   recfield::Ordinal(&R::UseCount)});
+    static const TQELRecType type(
+        "TQELDBCtlgInfoRec",
+        {recfield::Text(&R::CtlgName), recfield::Text(&R::CtlgUser), recfield::Text(&R::CtlgPassword),
+         recfield::Text(&R::CtlgText), recfield::Ordinal(&R::CtlgId), recfield::Ordinal(&R::CtlgFlags),
+         recfield::Ordinal(&R::UseCount)});
     return type;
 }
 
 const TQELRecType& TQELDBCFDataType() {
     using R = TQELDBCFData;
-    static const TQELRecType type(
-        "TQELDBCFData", {recfield::Record(&R::ConnData, TQELADOConnectionDataType()),
-                         recfield::DynArray(&R::Catalogs, TQELDBCtlgInfoRecType()), recfield::Ordinal(&R::FactoryId),
-                         recfield::Raw(&R::Align)});
+    static const TQELRecType type("TQELDBCFData",
+                                  {recfield::Record(&R::ConnData, TQELADOConnectionDataType()),
+                                   recfield::DynArray(&R::Catalogs, TQELDBCtlgInfoRecType()),
+                                   recfield::Ordinal(&R::FactoryId), recfield::Raw(&R::Align)});
     return type;
 }
 
@@ -80,7 +80,9 @@ const TQELDBConnection& TQELDBConnFactory::ConnectionClass() const {
     return *connectionClass_;
 }
 
-int ServerKind(const TQELDBConnFactory& factory) { return factory.ConnectionClass().ServerKind(); }
+int ServerKind(const TQELDBConnFactory& factory) {
+    return factory.ConnectionClass().ServerKind();
+}
 
 std::string CatalogConnectionString(const TQELDBConnFactory& factory, const TQELDBCtlgInfoRec& catalog) {
     const TQELADOConnectionData& conn = factory.Data.ConnData;
@@ -91,8 +93,8 @@ std::string CatalogConnectionString(const TQELDBConnFactory& factory, const TQEL
     const std::string& password = (catalog.CtlgFlags & cfUseCtlgPassword) && !catalog.CtlgPassword.empty()
                                       ? catalog.CtlgPassword
                                       : conn.ConnPassword;
-    s += "User ID=" + user + ";Password=" + password + ";Data Source=" +
-         factory.ConnectionClass().CatalogDataSource(conn, catalog) + ";";
+    s += "User ID=" + user + ";Password=" + password +
+         ";Data Source=" + factory.ConnectionClass().CatalogDataSource(conn, catalog) + ";";
     factory.ConnectionClass().AppendConnectionTail(s, conn, catalog);
     return s;
 }
@@ -118,7 +120,9 @@ const TQELDBCtlgInfoRec* FindCatalogById(const TQELDBConnFactory& factory, std::
     return nullptr;
 }
 
-TQELDBConnFactorys::~TQELDBConnFactorys() { Clear(true); }
+TQELDBConnFactorys::~TQELDBConnFactorys() {
+    Clear(true);
+}
 
 bool TQELDBConnFactorys::AcceptsItem(const TQELBase* item) const {
     return dynamic_cast<const TQELDBConnFactory*>(item) != nullptr;
@@ -186,9 +190,11 @@ void TQELDBConnFactorys::DelDBCtlg(TQELDBConnFactory* factory, std::int16_t ctlg
     int index = 0;
     const TQELDBCtlgInfoRec* catalog = FindCatalogById(*factory, ctlgId, index);
     if (!catalog) RaiseError(errNotSupported, texts::kNotSupported, ClassName(), "DelDBCtlg(Invalid CtlgID)");
-    if (catalog->UseCount > 0) RaiseError(errNotSupported, texts::kNotSupported, ClassName(), "DelDBCtlg(Ctlg In use)");
+    if (catalog->UseCount > 0)
+        RaiseError(errNotSupported, texts::kNotSupported, ClassName(), "DelDBCtlg(Ctlg In use)");
     // Removing the database on the server belongs to the framework's server side.
-    if (dropDatabase) RaiseError(errNotSupported, texts::kNotSupported, ClassName(), "DelDBCtlg(DropDatabase)");
+    if (dropDatabase)
+        RaiseError(errNotSupported, texts::kNotSupported, ClassName(), "DelDBCtlg(DropDatabase)");
     lock_.Enter();
     factory->Data.Catalogs.erase(factory->Data.Catalogs.begin() + index);
     lock_.Leave();
@@ -213,7 +219,8 @@ std::int16_t TQELDBConnFactorys::AddDBCtlg(TQELDBConnFactory* factory, const std
     }
     lock_.Enter();
     auto& catalogs = factory->Data.Catalogs;
-    catalog.CtlgId = catalogs.empty() ? std::int16_t{1024} : static_cast<std::int16_t>(catalogs.back().CtlgId + 1);
+    catalog.CtlgId =
+        catalogs.empty() ? std::int16_t{1024} : static_cast<std::int16_t>(catalogs.back().CtlgId + 1);
     catalogs.push_back(catalog);
     lock_.Leave();
     return catalog.CtlgId;

@@ -53,12 +53,13 @@ const TQELRecType& TQELDBCFDataType();
 
 // The connection class of a factory decides the kind of server and the tail of its connection text.
 class TQELDBConnection {
-public:
+  public:
     virtual ~TQELDBConnection() = default;
     virtual const char* ClassName() const { return "TQELDBConnection"; }
     virtual int ServerKind() const { return 0; }
     // The "Data Source" of the catalogue's connection text.
-    virtual std::string CatalogDataSource(const TQELADOConnectionData& conn, const TQELDBCtlgInfoRec& catalog) const {
+    virtual std::string CatalogDataSource(const TQELADOConnectionData& conn,
+                                          const TQELDBCtlgInfoRec& catalog) const {
         return conn.DataSource;
     }
     virtual void AppendConnectionTail(std::string& s, const TQELADOConnectionData& conn,
@@ -66,7 +67,7 @@ public:
 };
 
 class TQELMSSqlConnection : public TQELDBConnection {
-public:
+  public:
     const char* ClassName() const override { return "TQELMSSqlConnection"; }
     int ServerKind() const override { return 2; }
     void AppendConnectionTail(std::string& s, const TQELADOConnectionData& conn,
@@ -74,13 +75,13 @@ public:
 };
 
 class TQELOracleSqlConnection : public TQELDBConnection {
-public:
+  public:
     const char* ClassName() const override { return "TQELOracleSqlConnection"; }
     int ServerKind() const override { return 1; }
 };
 
 class TQELOracleODBCSqlConnection : public TQELOracleSqlConnection {
-public:
+  public:
     const char* ClassName() const override { return "TQELOracleODBCSqlConnection"; }
 };
 
@@ -89,17 +90,18 @@ public:
 inline constexpr int kServerKindEmbedded = 3;
 
 class TQELJetConnection : public TQELDBConnection {
-public:
+  public:
     const char* ClassName() const override { return "TQELJetConnection"; }
     int ServerKind() const override { return kServerKindEmbedded; }
-    std::string CatalogDataSource(const TQELADOConnectionData& conn, const TQELDBCtlgInfoRec& catalog) const override;
+    std::string CatalogDataSource(const TQELADOConnectionData& conn,
+                                  const TQELDBCtlgInfoRec& catalog) const override;
 };
 
 // By the upper-cased prefix of the provider.
 const TQELDBConnection& ConnectionClassFor(const std::string& provider);
 
 class TQELDBConnFactory : public TQELElement {
-public:
+  public:
     TQELDBConnFactory();
     std::string ClassName() const override { return "TQELDBConnFactory"; }
     void PersistData(TQELFilter& filer) override;
@@ -108,7 +110,7 @@ public:
 
     TQELDBCFData Data;
 
-private:
+  private:
     mutable const TQELDBConnection* connectionClass_ = nullptr;
 };
 
@@ -124,7 +126,7 @@ inline std::uint32_t MakeCatalogRef(std::int16_t factoryId, std::int16_t ctlgId)
 const TQELDBCtlgInfoRec* FindCatalogById(const TQELDBConnFactory& factory, std::int16_t ctlgId, int& index);
 
 class TQELDBConnFactorys : public TQELElement {
-public:
+  public:
     ~TQELDBConnFactorys() override;
     std::string ClassName() const override { return "TQELDBConnFactorys"; }
     bool AcceptsItem(const TQELBase* item) const override;
@@ -143,7 +145,7 @@ public:
     std::int16_t AddDBCtlg(TQELDBConnFactory* factory, const std::string& name, const std::string& user,
                            const std::string& password, const std::string& text = {});
 
-private:
+  private:
     TQELThrdCrtclSctn lock_;
 };
 

@@ -27,7 +27,9 @@ TQELRecType::TQELRecType(std::string name, std::uint8_t checkByte, std::vector<T
 }
 
 namespace {
-std::size_t PadTo(std::size_t offset, std::size_t align) { return align > 1 ? (align - offset % align) % align : 0; }
+std::size_t PadTo(std::size_t offset, std::size_t align) {
+    return align > 1 ? (align - offset % align) % align : 0;
+}
 }  // namespace
 
 void TQELRecType::Layout() {

@@ -30,7 +30,7 @@ struct TQELRecField {
 };
 
 class TQELRecType {
-public:
+  public:
     TQELRecType(std::string name, std::vector<TQELRecField> fields);
     // For a type whose stored check byte is known but whose name is not.
     TQELRecType(std::string name, std::uint8_t checkByte, std::vector<TQELRecField> fields);
@@ -45,7 +45,7 @@ public:
     void WriteFields(TQELWriter& w, const void* rec) const;
     void ReadFields(TQELReader& r, void* rec) const;
 
-private:
+  private:
     void Layout();
     std::string name_;
     std::uint8_t checkByte_;
@@ -58,7 +58,8 @@ private:
 namespace detail {
 
 template <class T>
-using Underlying = typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>, std::type_identity<T>>::type;
+using Underlying =
+    typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>, std::type_identity<T>>::type;
 
 }  // namespace detail
 
@@ -69,27 +70,30 @@ template <class R, class T>
 TQELRecField Ordinal(T R::*m) {
     static_assert(std::is_integral_v<T> || std::is_enum_v<T>);
     using U = detail::Underlying<T>;
-    return {sizeof(T), sizeof(T), sizeof(T),
-            [m](TQELWriter& w, const void* r) {
-                detail::PutRawLE(w, static_cast<U>(static_cast<const R*>(r)->*m));
-            },
-            [m](TQELReader& rd, void* r) { static_cast<R*>(r)->*m = static_cast<T>(detail::GetRawLE<U>(rd)); }};
+    return {
+        sizeof(T), sizeof(T), sizeof(T),
+        [m](TQELWriter& w, const void* r) {
+            detail::PutRawLE(w, static_cast<U>(static_cast<const R*>(r)->*m));
+        },
+        [m](TQELReader& rd, void* r) { static_cast<R*>(r)->*m = static_cast<T>(detail::GetRawLE<U>(rd)); }};
 }
 
 template <class R>
 TQELRecField Boolean(bool R::*m) {
-    return {1, 1, 1,
-            [m](TQELWriter& w, const void* r) {
-                const std::uint8_t b = static_cast<const R*>(r)->*m ? 1 : 0;
-                w.WriteRaw(&b, 1);
-            },
-            [m](TQELReader& rd, void* r) { static_cast<R*>(r)->*m = detail::GetRawLE<std::uint8_t>(rd) != 0; }};
+    return {
+        1, 1, 1,
+        [m](TQELWriter& w, const void* r) {
+            const std::uint8_t b = static_cast<const R*>(r)->*m ? 1 : 0;
+            w.WriteRaw(&b, 1);
+        },
+        [m](TQELReader& rd, void* r) { static_cast<R*>(r)->*m = detail::GetRawLE<std::uint8_t>(rd) != 0; }};
 }
 
 // Bytes kept as they are, alignment filler included.
 template <class R, std::size_t N>
 TQELRecField Raw(std::array<std::uint8_t, N> R::*m) {
-    return {N, 1, N, [m](TQELWriter& w, const void* r) { w.WriteRaw((static_cast<const R*>(r)->*m).data(), N); },
+    return {N, 1, N,
+            [m](TQELWriter& w, const void* r) { w.WriteRaw((static_cast<const R*>(r)->*m).data(), N); },
             [m](TQELReader& rd, void* r) { rd.ReadRaw((static_cast<R*>(r)->*m).data(), N); }};
 }
 
@@ -130,7 +134,8 @@ TQELRecField DynArray(std::vector<E> R::*m, const TQELRecType& element) {
             },
             [m, e](TQELReader& rd, void* r) {
                 auto& v = static_cast<R*>(r)->*m;
-                const std::size_t n = rd.CheckedLength(rd.ReadRawInt32(), e->MinStream() ? e->MinStream() : 1);
+                const std::size_t n =
+                    rd.CheckedLength(rd.ReadRawInt32(), e->MinStream() ? e->MinStream() : 1);
                 std::vector<E> items(n);
                 for (E& item : items) e->ReadFields(rd, &item);
                 v = std::move(items);

@@ -43,7 +43,9 @@ std::string TQELWriter::Encode(const std::string& utf8) const {
     }
 }
 
-void TQELWriter::WriteRawInt32(std::int32_t v) { PutRawLE(*this, v); }
+void TQELWriter::WriteRawInt32(std::int32_t v) {
+    PutRawLE(*this, v);
+}
 
 void TQELWriter::WriteRawText(const std::string& utf8) {
     const std::string bytes = Encode(utf8);
@@ -62,7 +64,9 @@ void TQELWriter::WriteRawWideText(const std::string& utf8) {
     for (char16_t c : wide) PutRawLE(*this, static_cast<std::uint16_t>(c));
 }
 
-void TQELWriter::WriteBoolean(bool v) { Tag(v ? tagTrue : tagFalse); }
+void TQELWriter::WriteBoolean(bool v) {
+    Tag(v ? tagTrue : tagFalse);
+}
 void TQELWriter::WriteInt8(std::uint8_t v) {
     Tag(tagInt8);
     WriteRaw(&v, 1);
@@ -185,7 +189,8 @@ void TQELWriter::WriteClassRef(std::uint32_t classId, std::int32_t classVersion)
     PutRawLE(*this, classVersion);
 }
 
-void TQELWriter::WriteItemHeader(std::uint32_t classId, std::int32_t classVersion, std::uint8_t nameCheckByte) {
+void TQELWriter::WriteItemHeader(std::uint32_t classId, std::int32_t classVersion,
+                                 std::uint8_t nameCheckByte) {
     Tag(tagItemHeader);
     PutRawLE(*this, classId);
     PutRawLE(*this, classVersion);
@@ -204,7 +209,9 @@ void TQELWriter::WriteBytes(std::span<const std::uint8_t> bytes) {
 
 // ---- reader ----
 
-void TQELReader::ReadFailed() const { RaiseError(errReadBuffer, texts::kReadError); }
+void TQELReader::ReadFailed() const {
+    RaiseError(errReadBuffer, texts::kReadError);
+}
 
 void TQELReader::ReadRaw(void* data, std::size_t size) {
     if (size == 0) return;
@@ -248,9 +255,13 @@ std::string TQELReader::ReadLengthPrefixed(std::size_t length) {
     return Decode(bytes);
 }
 
-std::int32_t TQELReader::ReadRawInt32() { return GetRawLE<std::int32_t>(*this); }
+std::int32_t TQELReader::ReadRawInt32() {
+    return GetRawLE<std::int32_t>(*this);
+}
 
-std::string TQELReader::ReadRawText() { return ReadLengthPrefixed(CheckedLength(ReadRawInt32())); }
+std::string TQELReader::ReadRawText() {
+    return ReadLengthPrefixed(CheckedLength(ReadRawInt32()));
+}
 
 std::string TQELReader::ReadRawWideText() {
     const std::size_t bytes = CheckedLength(ReadRawInt32());

@@ -46,14 +46,14 @@ enum TQELTag : std::uint8_t {
 };
 
 class TQELWritableData : public TQELBase {
-public:
+  public:
     std::string ClassName() const override { return "TQELWritableData"; }
     virtual void Write(const void* data, std::size_t size) = 0;
     virtual bool DataFlag() const { return false; }
 };
 
 class TQELReadableData : public TQELBase {
-public:
+  public:
     std::string ClassName() const override { return "TQELReadableData"; }
     // Bytes delivered, fewer only at the end of the data.
     virtual std::size_t Read(void* data, std::size_t size) = 0;
@@ -64,32 +64,32 @@ public:
 };
 
 class TQELMemWriteData : public TQELWritableData {
-public:
+  public:
     std::string ClassName() const override { return "TQELMemWriteData"; }
     void Write(const void* data, std::size_t size) override;
     const support::Bytes& Data() const { return bytes_; }
     support::Bytes Take() { return std::move(bytes_); }
 
-private:
+  private:
     support::Bytes bytes_;
 };
 
 // Reads from bytes owned by the caller, which must outlive it.
 class TQELMemReadData : public TQELReadableData {
-public:
+  public:
     explicit TQELMemReadData(std::span<const std::uint8_t> data) : data_(data) {}
     std::string ClassName() const override { return "TQELMemReadData"; }
     std::size_t Read(void* data, std::size_t size) override;
     std::size_t Remaining() const override { return data_.size() - pos_; }
     bool PeekByte(std::uint8_t& byte) const override;
 
-private:
+  private:
     std::span<const std::uint8_t> data_;
     std::size_t pos_ = 0;
 };
 
 class TQELFilter : public TQELBase {
-public:
+  public:
     std::string ClassName() const override { return "TQELFilter"; }
     std::int32_t Version = 0;
     virtual bool DataFlag() const = 0;
@@ -97,7 +97,7 @@ public:
 };
 
 class TQELWriter : public TQELFilter {
-public:
+  public:
     explicit TQELWriter(TQELWritableData& data) : data_(data) {}
     std::string ClassName() const override { return "TQELWriter"; }
     bool DataFlag() const override { return data_.DataFlag(); }
@@ -132,7 +132,7 @@ public:
     void WriteRawText(const std::string& utf8);      // 32-bit length, code page 936 bytes
     void WriteRawWideText(const std::string& utf8);  // 32-bit byte length, UTF-16LE bytes
 
-private:
+  private:
     void Tag(TQELTag tag) { WriteRaw(&tag, 1); }
     std::string Encode(const std::string& utf8) const;
     TQELWritableData& data_;
@@ -147,7 +147,7 @@ struct TQELItemHeader {
 // Every read accepts only its own tag and its empty form (texts: all four text tags); anything else,
 // and the end of the data, raises 1360.
 class TQELReader : public TQELFilter {
-public:
+  public:
     explicit TQELReader(TQELReadableData& data) : data_(data) {}
     std::string ClassName() const override { return "TQELReader"; }
     bool DataFlag() const override { return data_.DataFlag(); }
@@ -188,7 +188,7 @@ public:
 
     [[noreturn]] void ReadFailed() const;
 
-private:
+  private:
     void Expect(TQELTag tag);
     std::string Decode(const std::string& cp936) const;
     std::string ReadLengthPrefixed(std::size_t length);

@@ -73,7 +73,8 @@ class TResCollection : public TResBase {
     // `log` and `errors`, each followed by a progress report. False when an item failed; a target
     // folder that cannot be created ends the run with that exception.
     bool InstallAll(const std::string& installDir, const TLogEvent& log, const TLogEvent& errors);
-    bool InstallAll(const std::string& installDir, std::vector<std::string>& log, std::vector<std::string>& errors);
+    bool InstallAll(const std::string& installDir, std::vector<std::string>& log,
+                    std::vector<std::string>& errors);
 
     std::size_t ChildCount() const override { return items_.size(); }
     const TResBase& Child(std::size_t i) const override { return Item(i); }

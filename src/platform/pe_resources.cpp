@@ -30,8 +30,9 @@ struct TableEntry {
 };
 
 class Walker {
-public:
-    Walker(const ByteSource& source, std::string_view origin, std::vector<Section> sections, std::uint64_t base)
+  public:
+    Walker(const ByteSource& source, std::string_view origin, std::vector<Section> sections,
+           std::uint64_t base)
         : source_(source), origin_(origin), sections_(std::move(sections)), base_(base) {}
 
     std::vector<PeResource> Walk() {
@@ -45,7 +46,7 @@ public:
         std::vector<PeResource> out;
         for (const TableEntry& t : ReadTable(0)) {
             if (!(t.data & kHighBit)) Damaged(texts::kPeShape);
-            const std::string type = t.name & kHighBit ? NameText(t.name)
+            const std::string type = t.name & kHighBit       ? NameText(t.name)
                                      : t.name == kRcDataType ? std::string("RCDATA")
                                                              : std::to_string(t.name);
             const bool rcData = !(t.name & kHighBit) && t.name == kRcDataType;
@@ -70,7 +71,7 @@ public:
         return out;
     }
 
-private:
+  private:
     [[noreturn]] void Damaged(const std::string& reason) const {
         throw EResourceError(Format(texts::kPeDamaged, origin_, reason));
     }
@@ -120,8 +121,10 @@ private:
         std::vector<TableEntry> entries(count);
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* p = &raw[std::size_t{i} * 8];
-            entries[i].name = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | std::uint32_t{p[3]} << 24;
-            entries[i].data = static_cast<std::uint32_t>(p[4] | p[5] << 8 | p[6] << 16) | std::uint32_t{p[7]} << 24;
+            entries[i].name = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | std::uint32_t{p[3]}
+                                                                                              << 24;
+            entries[i].data = static_cast<std::uint32_t>(p[4] | p[5] << 8 | p[6] << 16) | std::uint32_t{p[7]}
+                                                                                              << 24;
         }
         return entries;
     }
@@ -135,7 +138,8 @@ private:
         std::vector<std::uint8_t> raw(2 * std::size_t{units});
         source_.ReadAt(at, raw.data(), raw.size());
         std::u16string text(units, u'\0');
-        for (std::size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(raw[2 * i] | raw[2 * i + 1] << 8);
+        for (std::size_t i = 0; i < units; ++i)
+            text[i] = static_cast<char16_t>(raw[2 * i] | raw[2 * i + 1] << 8);
         try {
             return support::Utf16ToUtf8(text);
         } catch (const support::ECodePageError&) {
@@ -177,14 +181,16 @@ std::optional<PeResources> PeResources::Find(const ByteSource& source, std::stri
         throw damaged(Format(texts::kPeMagic, magic));
     }
     PeResources result;
-    if (countField + 4 > optionalSize || source.U32(optional + countField) <= kResourceDirectoryIndex) return result;
+    if (countField + 4 > optionalSize || source.U32(optional + countField) <= kResourceDirectoryIndex)
+        return result;
     const std::uint64_t entry = directories + 8 * kResourceDirectoryIndex;
     if (entry + 8 > optionalSize) throw damaged(texts::kPeHeaders);
     const std::uint32_t resourceRva = source.U32(optional + entry);
     if (resourceRva == 0) return result;
 
     const std::uint64_t table = optional + optionalSize;
-    if (!source.Contains(table, std::uint64_t{sectionCount} * kSectionHeaderSize)) throw damaged(texts::kPeSectionTable);
+    if (!source.Contains(table, std::uint64_t{sectionCount} * kSectionHeaderSize))
+        throw damaged(texts::kPeSectionTable);
     std::vector<Section> sections;
     sections.reserve(sectionCount);
     for (std::uint32_t i = 0; i < sectionCount; ++i) {

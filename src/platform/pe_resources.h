@@ -14,13 +14,13 @@
 namespace kestrane::platform {
 
 struct PeResource {
-    ResourceInfo info;     // type "RCDATA" or a number or name; name "#<id>" for a numeric name
-    bool rcData = false;   // numeric type 10
+    ResourceInfo info;    // type "RCDATA" or a number or name; name "#<id>" for a numeric name
+    bool rcData = false;  // numeric type 10
     std::uint64_t fileOffset = 0;
 };
 
 class PeResources {
-public:
+  public:
     // nullopt when the source is not a PE file; throws EResourceError when its headers or its
     // resource directory are damaged. A PE without resources gives an empty list.
     static std::optional<PeResources> Find(const ByteSource& source, std::string_view origin);
@@ -32,7 +32,7 @@ public:
 
     static ResourceBytes Read(const ByteSource& source, const PeResource& resource);
 
-private:
+  private:
     std::vector<PeResource> resources_;
 };
 

@@ -27,8 +27,10 @@ struct RootName {
     RegRoot root;
 };
 constexpr RootName kRoots[] = {
-    {"HKEY_LOCAL_MACHINE", "HKLM", RegRoot::LocalMachine}, {"HKEY_CURRENT_USER", "HKCU", RegRoot::CurrentUser},
-    {"HKEY_CLASSES_ROOT", "HKCR", RegRoot::ClassesRoot},   {"HKEY_USERS", "HKU", RegRoot::Users},
+    {"HKEY_LOCAL_MACHINE", "HKLM", RegRoot::LocalMachine},
+    {"HKEY_CURRENT_USER", "HKCU", RegRoot::CurrentUser},
+    {"HKEY_CLASSES_ROOT", "HKCR", RegRoot::ClassesRoot},
+    {"HKEY_USERS", "HKU", RegRoot::Users},
     {"HKEY_CURRENT_CONFIG", "HKCC", RegRoot::CurrentConfig},
 };
 
@@ -131,7 +133,8 @@ std::string TextOfBytes(const std::vector<std::uint8_t>& data, bool wide, std::s
 
 std::uint64_t LittleEndian(const std::vector<std::uint8_t>& data, std::size_t width) {
     std::uint64_t v = 0;
-    for (std::size_t i = 0; i < width && i < data.size(); ++i) v |= static_cast<std::uint64_t>(data[i]) << (8 * i);
+    for (std::size_t i = 0; i < width && i < data.size(); ++i)
+        v |= static_cast<std::uint64_t>(data[i]) << (8 * i);
     return v;
 }
 
@@ -170,8 +173,14 @@ RegValue ParseData(std::string name, std::string_view data, bool wide, std::size
     }
     v.data = ParseHexBytes(data.substr(colon + 1), line);
     switch (type) {
-        case 1: v.type = RegDataType::String; v.text = TextOfBytes(v.data, wide, line); break;
-        case 2: v.type = RegDataType::ExpandString; v.text = TextOfBytes(v.data, wide, line); break;
+        case 1:
+            v.type = RegDataType::String;
+            v.text = TextOfBytes(v.data, wide, line);
+            break;
+        case 2:
+            v.type = RegDataType::ExpandString;
+            v.text = TextOfBytes(v.data, wide, line);
+            break;
         case 7: {
             v.type = RegDataType::MultiString;
             std::string joined = TextOfBytes(v.data, wide, line);
@@ -181,17 +190,29 @@ RegValue ParseData(std::string name, std::string_view data, bool wide, std::size
             v.text = joined;
             break;
         }
-        case 4: v.type = RegDataType::DWord; v.number = LittleEndian(v.data, 4); break;
-        case 0xB: v.type = RegDataType::QWord; v.number = LittleEndian(v.data, 8); break;
-        case 3: v.type = RegDataType::Binary; break;
-        default: v.type = RegDataType::Other; break;
+        case 4:
+            v.type = RegDataType::DWord;
+            v.number = LittleEndian(v.data, 4);
+            break;
+        case 0xB:
+            v.type = RegDataType::QWord;
+            v.number = LittleEndian(v.data, 8);
+            break;
+        case 3:
+            v.type = RegDataType::Binary;
+            break;
+        default:
+            v.type = RegDataType::Other;
+            break;
     }
     return v;
 }
 
 }  // namespace
 
-bool RegistryKey::ValueExists(std::string_view name) const { return FindValue(name) != nullptr; }
+bool RegistryKey::ValueExists(std::string_view name) const {
+    return FindValue(name) != nullptr;
+}
 
 const RegValue* RegistryKey::FindValue(std::string_view name) const {
     auto it = values_.find(su::UpperCase(name));

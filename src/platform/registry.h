@@ -13,7 +13,7 @@
 namespace kestrane::platform {
 
 class ERegistryError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -30,7 +30,7 @@ struct RegValue {
 };
 
 class RegistryKey {
-public:
+  public:
     const std::string& Path() const { return path_; }
     bool ValueExists(std::string_view name) const;
     // Empty when the value is absent; throws ERegistryError when it holds no text.
@@ -38,14 +38,14 @@ public:
     const RegValue* FindValue(std::string_view name) const;
     std::vector<std::string> ValueNames() const;
 
-private:
+  private:
     friend class Registry;
     std::string path_;
     std::map<std::string, RegValue> values_;  // by upper-cased name
 };
 
 class Registry {
-public:
+  public:
     // $KESTRANE_REGISTRY when set and not empty, else /etc/kestrane/registry.reg.
     static std::string DefaultPath();
     // The default file; a missing file is an empty registry, a malformed one throws ERegistryError.
@@ -59,7 +59,7 @@ public:
     const RegistryKey* OpenKey(RegRoot root, std::string_view path) const;
     bool KeyExists(RegRoot root, std::string_view path) const { return OpenKey(root, path) != nullptr; }
 
-private:
+  private:
     std::map<std::string, RegistryKey> keys_;  // by upper-cased full path "ROOT\A\B"
 };
 

@@ -27,7 +27,7 @@ using support::Format;
 // An appended archive takes precedence: a PE file updated here keeps its own section untouched
 // and carries the new resources in the archive.
 class OpenedResourceFile : public ResourceFile {
-public:
+  public:
     explicit OpenedResourceFile(const std::string& path) : path_(path), source_(path) {
         zip_ = ZipArchive::Find(source_, path_);
         if (!zip_) pe_ = PeResources::Find(source_, path_);
@@ -39,8 +39,8 @@ public:
             for (const ZipEntry& e : zip_->Entries()) {
                 const auto slash = e.name.find('/');
                 if (slash == 0 || slash == std::string::npos || slash + 1 == e.name.size()) continue;
-                out.push_back({PrintableName(e.name.substr(0, slash)), PrintableName(e.name.substr(slash + 1)), 0,
-                               e.size});
+                out.push_back({PrintableName(e.name.substr(0, slash)),
+                               PrintableName(e.name.substr(slash + 1)), 0, e.size});
             }
         } else if (pe_) {
             for (const PeResource& r : pe_->Resources()) out.push_back(r.info);
@@ -50,14 +50,15 @@ public:
 
     ResourceBytes ReadRcData(const std::string& name) const override {
         if (zip_) {
-            if (const ZipEntry* e = zip_->FindEntry(RcDataEntryName(name))) return ZipArchive::Read(source_, *e, path_);
+            if (const ZipEntry* e = zip_->FindEntry(RcDataEntryName(name)))
+                return ZipArchive::Read(source_, *e, path_);
         } else if (pe_) {
             if (const PeResource* r = pe_->FindRcData(name)) return PeResources::Read(source_, *r);
         }
         throw EResourceError(Format(texts::kResourceNotFound, name));
     }
 
-private:
+  private:
     std::string path_;
     FileSource source_;
     std::optional<ZipArchive> zip_;
@@ -66,9 +67,10 @@ private:
 
 // A temporary file beside the target, removed unless it was renamed into place.
 class TempFile {
-public:
+  public:
     explicit TempFile(const std::filesystem::path& target) {
-        std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+        std::string pattern =
+            (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
         fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd_ < 0) throw std::system_error(errno, std::generic_category());
         path_ = pattern;
@@ -83,11 +85,13 @@ public:
     int Descriptor() const { return fd_; }
 
     void CommitAs(const std::filesystem::path& target, unsigned mode) {
-        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) throw std::system_error(errno, std::generic_category());
+        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
+            throw std::system_error(errno, std::generic_category());
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) throw std::system_error(errno, std::generic_category());
-        if (::rename(path_.c_str(), target.c_str()) != 0) throw std::system_error(errno, std::generic_category());
+        if (::rename(path_.c_str(), target.c_str()) != 0)
+            throw std::system_error(errno, std::generic_category());
         path_.clear();
         // The rename itself reaches the disk with the folder.
         const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -97,7 +101,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_ = -1;
     std::string path_;
 };
@@ -115,7 +119,8 @@ std::string RunningExecutable() {
     return path.string();
 }
 
-void UpdateRcData(const std::string& path, const std::vector<std::pair<std::string, ResourceBytes>>& resources) {
+void UpdateRcData(const std::string& path,
+                  const std::vector<std::pair<std::string, ResourceBytes>>& resources) {
     // Through a symbolic link the file it names is replaced, not the link.
     std::error_code ec;
     const std::filesystem::path target = std::filesystem::canonical(path, ec);

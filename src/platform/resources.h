@@ -15,7 +15,7 @@ using ResourceBytes = std::vector<std::uint8_t>;
 
 // The message is the user-facing text ("Resource %s not found", "Stream read error", ...).
 class EResourceError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -28,7 +28,7 @@ struct ResourceInfo {
 
 // An executable opened for reading its resources; the file is released when the object goes.
 class ResourceFile {
-public:
+  public:
     virtual ~ResourceFile() = default;
     static std::unique_ptr<ResourceFile> Open(const std::string& path);  // throws EResourceError
     virtual std::vector<ResourceInfo> List() const = 0;
@@ -41,6 +41,7 @@ std::string RunningExecutable();
 
 // Replaces or adds the given RCDATA resources (language 0) of `path`, all of them or none: the new
 // file is written beside the target and renamed into place. Throws EResourceError.
-void UpdateRcData(const std::string& path, const std::vector<std::pair<std::string, ResourceBytes>>& resources);
+void UpdateRcData(const std::string& path,
+                  const std::vector<std::pair<std::string, ResourceBytes>>& resources);
 
 }  // namespace kestrane::platform

@@ -42,7 +42,9 @@ FileSource::FileSource(const std::string& path) {
     mode_ = st.st_mode & 07777;
 }
 
-FileSource::~FileSource() { ::close(fd_); }
+FileSource::~FileSource() {
+    ::close(fd_);
+}
 
 void FileSource::ReadAt(std::uint64_t offset, void* dst, std::size_t n) const {
     if (!Contains(offset, n)) throw EResourceError(texts::kStreamReadError);

@@ -10,13 +10,15 @@
 namespace kestrane::platform {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual std::uint64_t Size() const = 0;
     // Throws EResourceError("Stream read error") unless [offset, offset + n) lies inside the source.
     virtual void ReadAt(std::uint64_t offset, void* dst, std::size_t n) const = 0;
 
-    bool Contains(std::uint64_t offset, std::uint64_t n) const { return offset <= Size() && n <= Size() - offset; }
+    bool Contains(std::uint64_t offset, std::uint64_t n) const {
+        return offset <= Size() && n <= Size() - offset;
+    }
     std::uint16_t U16(std::uint64_t offset) const;
     std::uint32_t U32(std::uint64_t offset) const;
 };
@@ -24,7 +26,7 @@ public:
 // A file read with pread, so that a resource is copied once, straight into its buffer. The size is
 // taken when the file is opened; bytes that vanish afterwards give "Stream read error".
 class FileSource : public ByteSource {
-public:
+  public:
     explicit FileSource(const std::string& path);  // throws EResourceError
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
@@ -35,41 +37,41 @@ public:
     int Descriptor() const { return fd_; }
     unsigned Mode() const { return mode_; }
 
-private:
+  private:
     int fd_ = -1;
     std::uint64_t size_ = 0;
     unsigned mode_ = 0;
 };
 
 class MemorySource : public ByteSource {
-public:
+  public:
     MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     std::uint64_t Size() const override { return size_; }
     void ReadAt(std::uint64_t offset, void* dst, std::size_t n) const override;
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
 };
 
 class ByteSink {
-public:
+  public:
     virtual ~ByteSink() = default;
     virtual void Write(const void* data, std::size_t n) = 0;
 };
 
 // Writes to an open descriptor; a failing write throws std::system_error.
 class FdSink : public ByteSink {
-public:
+  public:
     explicit FdSink(int fd) : fd_(fd) {}
     void Write(const void* data, std::size_t n) override;
 
-private:
+  private:
     int fd_;
 };
 
 class VectorSink : public ByteSink {
-public:
+  public:
     void Write(const void* data, std::size_t n) override;
     std::vector<std::uint8_t> bytes;
 };

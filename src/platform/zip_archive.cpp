@@ -20,7 +20,9 @@ using support::Format;
     throw EResourceError(Format(texts::kArchiveDamaged, origin, reason));
 }
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t Get16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t Get32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -49,7 +51,8 @@ void Inflate(const ByteSource& source, const ZipEntry& entry, ResourceBytes& out
     const std::string printable = PrintableName(entry.name);
     // Deflate cannot expand data by more than about 1032:1; a larger declared size is a lie and
     // must not decide how much memory is taken.
-    if (entry.size > entry.compressedSize * 1032 + 1024) Damaged(origin, Format(texts::kZipInflate, printable));
+    if (entry.size > entry.compressedSize * 1032 + 1024)
+        Damaged(origin, Format(texts::kZipInflate, printable));
     out.resize(static_cast<std::size_t>(entry.size));
     z_stream zs{};
     if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) Damaged(origin, Format(texts::kZipInflate, printable));
@@ -57,7 +60,8 @@ void Inflate(const ByteSource& source, const ZipEntry& entry, ResourceBytes& out
         z_stream* zs;
         ~End() { inflateEnd(zs); }
     } end{&zs};
-    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(entry.compressedSize, 1u << 16)));
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min<std::uint64_t>(entry.compressedSize, 1u << 16)));
     std::uint64_t offset = entry.dataOffset;
     std::uint64_t left = entry.compressedSize;
     std::uint8_t none = 0;  // zlib refuses a null output pointer, even for an empty entry
@@ -78,12 +82,15 @@ void Inflate(const ByteSource& source, const ZipEntry& entry, ResourceBytes& out
         // Z_BUF_ERROR here means the output is full while input remains: more than declared.
         if (rc != Z_OK && rc != Z_STREAM_END) break;
     }
-    if (rc != Z_STREAM_END || zs.total_out != entry.size) Damaged(origin, Format(texts::kZipInflate, printable));
+    if (rc != Z_STREAM_END || zs.total_out != entry.size)
+        Damaged(origin, Format(texts::kZipInflate, printable));
 }
 
 }  // namespace
 
-std::string RcDataEntryName(std::string_view resourceName) { return "RCDATA/" + std::string(resourceName); }
+std::string RcDataEntryName(std::string_view resourceName) {
+    return "RCDATA/" + std::string(resourceName);
+}
 
 std::string PrintableName(std::string_view name) {
     if (support::IsValidUtf8(name)) return std::string(name);
@@ -102,7 +109,8 @@ std::optional<ZipArchive> ZipArchive::Find(const ByteSource& source, std::string
     const std::uint16_t diskEntries = Get16(end + 8), count = Get16(end + 10);
     const std::uint32_t centralSize = Get32(end + 12), centralStart = Get32(end + 16);
     if (count == 0xFFFF || centralSize == 0xFFFFFFFF || centralStart == 0xFFFFFFFF ||
-        (*endPos >= zip::kZip64LocatorSize && source.U32(*endPos - zip::kZip64LocatorSize) == zip::kZip64LocatorSignature))
+        (*endPos >= zip::kZip64LocatorSize &&
+         source.U32(*endPos - zip::kZip64LocatorSize) == zip::kZip64LocatorSignature))
         Damaged(origin, texts::kZip64);
     if (disk != 0 || centralDisk != 0 || diskEntries != count) Damaged(origin, texts::kZipMultiDisk);
     if (std::uint64_t{centralStart} + centralSize > *endPos) Damaged(origin, texts::kZipCentralOutside);
@@ -116,7 +124,8 @@ std::optional<ZipArchive> ZipArchive::Find(const ByteSource& source, std::string
         std::uint8_t rec[zip::kCentralSize];
         if (!(pos + zip::kCentralSize <= centralEnd)) Damaged(origin, Format(texts::kZipCentralEntry, i));
         source.ReadAt(pos, rec, sizeof rec);
-        const std::uint16_t nameLen = Get16(rec + 28), extraLen = Get16(rec + 30), commentLen = Get16(rec + 32);
+        const std::uint16_t nameLen = Get16(rec + 28), extraLen = Get16(rec + 30),
+                            commentLen = Get16(rec + 32);
         const std::uint64_t recLen = std::uint64_t{zip::kCentralSize} + nameLen + extraLen + commentLen;
         if (Get32(rec) != zip::kCentralSignature || pos + recLen > centralEnd)
             Damaged(origin, Format(texts::kZipCentralEntry, i));
@@ -137,7 +146,8 @@ std::optional<ZipArchive> ZipArchive::Find(const ByteSource& source, std::string
 
         const std::string printable = PrintableName(e.name);
         std::uint8_t local[zip::kLocalSize];
-        if (e.localOffset + zip::kLocalSize > centralStart) Damaged(origin, Format(texts::kZipLocalHeader, printable));
+        if (e.localOffset + zip::kLocalSize > centralStart)
+            Damaged(origin, Format(texts::kZipLocalHeader, printable));
         source.ReadAt(e.localOffset, local, sizeof local);
         e.dataOffset = e.localOffset + zip::kLocalSize + Get16(local + 26) + Get16(local + 28);
         if (Get32(local) != zip::kLocalSignature || e.dataOffset + e.compressedSize > centralStart)

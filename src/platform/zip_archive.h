@@ -28,7 +28,7 @@ struct ZipEntry {
 };
 
 class ZipArchive {
-public:
+  public:
     // nullopt when the source does not end in an archive; throws EResourceError when it ends in a
     // damaged one. `origin` names the file in messages.
     static std::optional<ZipArchive> Find(const ByteSource& source, std::string_view origin);
@@ -43,7 +43,7 @@ public:
     // The entry's bytes, inflated if need be, with the CRC-32 checked. Throws EResourceError.
     static ResourceBytes Read(const ByteSource& source, const ZipEntry& entry, std::string_view origin);
 
-private:
+  private:
     std::vector<ZipEntry> entries_;
     std::uint64_t start_ = 0;
 };

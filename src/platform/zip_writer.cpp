@@ -21,8 +21,8 @@ constexpr std::uint16_t kNeededStored = 10;
 constexpr std::uint32_t kRegularFileMode = 0100644;
 
 void CheckName(std::string_view name) {
-    const bool bad = name.empty() || name.find('\0') != std::string_view::npos || !support::IsValidUtf8(name) ||
-                     name.size() > 0xFFFF - RcDataEntryName("").size();
+    const bool bad = name.empty() || name.find('\0') != std::string_view::npos ||
+                     !support::IsValidUtf8(name) || name.size() > 0xFFFF - RcDataEntryName("").size();
     if (bad) throw EResourceError(support::Format(texts::kBadResourceName, PrintableName(name)));
 }
 
@@ -51,7 +51,8 @@ void ZipWriter::CopyEntry(const ByteSource& from, const ZipEntry& entry) {
     const std::uint32_t offset = NextOffset();
     std::vector<std::uint8_t> record(entry.centralLength);
     from.ReadAt(entry.centralOffset, record.data(), record.size());
-    for (int i = 0; i < 4; ++i) record[zip::kCentralOffsetField + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        record[zip::kCentralOffsetField + i] = static_cast<std::uint8_t>(offset >> (8 * i));
     CopyRange(from, entry.localOffset, entry.recordEnd - entry.localOffset, sink_);
     position_ += entry.recordEnd - entry.localOffset;
     central_.insert(central_.end(), record.begin(), record.end());
@@ -60,7 +61,8 @@ void ZipWriter::CopyEntry(const ByteSource& from, const ZipEntry& entry) {
 
 void ZipWriter::AddStored(std::string_view name, const ResourceBytes& data, std::uint32_t dosTime) {
     const std::uint32_t offset = NextOffset();
-    if (data.size() > zip::kMaxOffset || position_ + zip::kLocalSize + name.size() + data.size() > zip::kMaxOffset)
+    if (data.size() > zip::kMaxOffset ||
+        position_ + zip::kLocalSize + name.size() + data.size() > zip::kMaxOffset)
         throw std::length_error(texts::kTooLarge);
     const auto size = static_cast<std::uint32_t>(data.size());
     const auto crc = static_cast<std::uint32_t>(crc32_z(0, data.data(), data.size()));
@@ -122,8 +124,8 @@ void ZipWriter::Finish() {
     central_.clear();
 }
 
-void WriteWithRcData(const ByteSource& source, std::string_view origin, const RcDataList& resources, ByteSink& sink,
-                     std::uint32_t dosTime) {
+void WriteWithRcData(const ByteSource& source, std::string_view origin, const RcDataList& resources,
+                     ByteSink& sink, std::uint32_t dosTime) {
     // One entry per name, ignoring case: the first position, the last bytes.
     std::vector<std::pair<std::string, const ResourceBytes*>> wanted;
     for (const auto& resource : resources) {
@@ -145,8 +147,9 @@ void WriteWithRcData(const ByteSource& source, std::string_view origin, const Rc
     ZipWriter writer(sink, front);
     if (archive) {
         for (const auto& e : archive->Entries()) {
-            const bool replaced = std::any_of(wanted.begin(), wanted.end(),
-                                              [&](const auto& w) { return support::SameText(w.first, e.name); });
+            const bool replaced = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) {
+                return support::SameText(w.first, e.name);
+            });
             if (!replaced) writer.CopyEntry(source, e);
         }
     }

@@ -15,7 +15,7 @@
 namespace kestrane::platform {
 
 class ZipWriter {
-public:
+  public:
     // `position`: how many bytes the sink already holds, i.e. the file offset of the first entry.
     ZipWriter(ByteSink& sink, std::uint64_t position) : sink_(sink), position_(position) {}
 
@@ -27,7 +27,7 @@ public:
     // The central directory and the end record; nothing may be added afterwards.
     void Finish();
 
-private:
+  private:
     void Put(const std::vector<std::uint8_t>& bytes);
     std::uint32_t NextOffset() const;
 
@@ -46,7 +46,7 @@ using RcDataList = std::vector<std::pair<std::string, ResourceBytes>>;
 // archive (all of them when it has none), every other entry unchanged, then the given resources as
 // stored entries "RCDATA/<NAME>" in their order. A name given twice keeps the last bytes. Throws
 // EResourceError for a damaged source archive or a bad name, std::length_error past 4 GiB.
-void WriteWithRcData(const ByteSource& source, std::string_view origin, const RcDataList& resources, ByteSink& sink,
-                     std::uint32_t dosTime);
+void WriteWithRcData(const ByteSource& source, std::string_view origin, const RcDataList& resources,
+                     ByteSink& sink, std::uint32_t dosTime);
 
 }  // namespace kestrane::platform

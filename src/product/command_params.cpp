@@ -31,26 +31,35 @@ db::Parameter MakeCommandParameter(TParamValueKind kind, const support::Variant&
     using K = TParamValueKind;
     switch (kind) {
         case K::SmallInt:
-        case K::Word: return {db::adSmallInt, value, 0};
+        case K::Word:
+            return {db::adSmallInt, value, 0};
         case K::Integer:
-        case K::LongWord: return {db::adInteger, value, 0};
+        case K::LongWord:
+            return {db::adInteger, value, 0};
         case K::Double:
         case K::Currency:
-        case K::Decimal: return {db::adDouble, value, 0};
-        case K::Date: return {db::adDBTimeStamp, value, 0};
+        case K::Decimal:
+            return {db::adDouble, value, 0};
+        case K::Date:
+            return {db::adDBTimeStamp, value, 0};
         case K::WideText: {
             const std::int64_t n = WideLength(value.AsString());
             return {n <= 2000 ? db::adVarWChar : db::adLongVarWChar, value, n};
         }
-        case K::Boolean: return {oracleFactory ? db::adTinyInt : db::adBoolean, value, 0};
-        case K::Byte: return {db::adTinyInt, value, 0};
-        case K::Int64: return {db::adBigInt, value, 0};
+        case K::Boolean:
+            return {oracleFactory ? db::adTinyInt : db::adBoolean, value, 0};
+        case K::Byte:
+            return {db::adTinyInt, value, 0};
+        case K::Int64:
+            return {db::adBigInt, value, 0};
         case K::Text: {
             const std::int64_t n = AnsiLength(value.AsString());
             return {n <= 4000 ? db::adVarChar : db::adLongVarChar, value, n};
         }
-        case K::ByteArray: return {db::adLongVarBinary, value, -1};
-        case K::Other: break;
+        case K::ByteArray:
+            return {db::adLongVarBinary, value, -1};
+        case K::Other:
+            break;
     }
     return {db::adEmpty, value, 0};
 }
@@ -60,18 +69,26 @@ TParamValueKind ValueKindOf(const support::Variant& value) {
     switch (value.Type()) {
         case support::VarType::Integer: {
             const std::int64_t v = value.AsInt64();
-            return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()
+            return v >= std::numeric_limits<std::int32_t>::min() &&
+                           v <= std::numeric_limits<std::int32_t>::max()
                        ? K::Integer
                        : K::Int64;
         }
-        case support::VarType::Double: return K::Double;
-        case support::VarType::Decimal: return K::Decimal;
-        case support::VarType::DateTime: return K::Date;
-        case support::VarType::Text: return K::Text;
-        case support::VarType::Boolean: return K::Boolean;
-        case support::VarType::Bytes: return value.AsBytes().empty() ? K::Other : K::ByteArray;
+        case support::VarType::Double:
+            return K::Double;
+        case support::VarType::Decimal:
+            return K::Decimal;
+        case support::VarType::DateTime:
+            return K::Date;
+        case support::VarType::Text:
+            return K::Text;
+        case support::VarType::Boolean:
+            return K::Boolean;
+        case support::VarType::Bytes:
+            return value.AsBytes().empty() ? K::Other : K::ByteArray;
         case support::VarType::Empty:
-        case support::VarType::Null: break;
+        case support::VarType::Null:
+            break;
     }
     return K::Other;
 }

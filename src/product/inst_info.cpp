@@ -7,15 +7,16 @@ namespace recfield = framework::recfield;
 
 const TQELRecType& TQELInstInfoType() {
     using R = TQELInstInfo;
-    static const TQELRecType type("TQELInstInfo",
-                                  {recfield::Text(&R::InstName), recfield::Text(&R::InstText), recfield::Guid(&R::InstId),
-                                   recfield::Ordinal(&R::InstRef), recfield::Ordinal(&R::InstState),
-                                   recfield::Raw(&R::Align)});
+    static const TQELRecType type(
+        "TQELInstInfo",
+        {recfield::Text(&R::InstName), recfield::Text(&R::InstText), recfield::Guid(&R::InstId),
+         recfield::Ordinal(&R::InstRef), recfield::Ordinal(&R::InstState), recfield::Raw(&R::Align)});
     return type;
 }
 
 const TQELRecType& TQELInstInfoDArrayType() {
-    static const TQELRecType type = framework::DynArrayType<TQELInstInfo>("TQELInstInfoDArray", TQELInstInfoType());
+    static const TQELRecType type =
+        framework::DynArrayType<TQELInstInfo>("TQELInstInfoDArray", TQELInstInfoType());
     return type;
 }
 

@@ -36,7 +36,7 @@ inline constexpr std::uint8_t kInstDataCheckByte = 0x6F;
 // An instance element as far as this program needs it: its leading data record's name text. Every
 // byte after that text is kept as it was read and written back unchanged.
 class TQELDBInstance : public framework::TQELElement {
-public:
+  public:
     std::string ClassName() const override { return "TQELDBInstance"; }
     void Persist(framework::TQELWriter* writer, framework::TQELReader* reader) override;
 

@@ -27,7 +27,8 @@ std::optional<double> TryTextToNumber(std::string_view text) {
         negative = v.front() == '-';
         v.remove_prefix(1);
     }
-    if (v.empty() || !(std::isdigit(static_cast<unsigned char>(v.front())) || v.front() == '.')) return std::nullopt;
+    if (v.empty() || !(std::isdigit(static_cast<unsigned char>(v.front())) || v.front() == '.'))
+        return std::nullopt;
     double d = 0;
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), d, std::chars_format::general);
     if (ec != std::errc() || end != v.data() + v.size()) return std::nullopt;
@@ -43,9 +44,12 @@ std::optional<bool> TryTextToBoolean(std::string_view text) {
     return std::nullopt;
 }
 
-bool TextToBoolean(std::string_view text, bool def) { return TryTextToBoolean(text).value_or(def); }
+bool TextToBoolean(std::string_view text, bool def) {
+    return TryTextToBoolean(text).value_or(def);
+}
 
-void MergeConfigOverlay(const std::string& OverlayText, const std::string& ConfigText, platform::MemIniFile& Ini) {
+void MergeConfigOverlay(const std::string& OverlayText, const std::string& ConfigText,
+                        platform::MemIniFile& Ini) {
     Ini.SetText(ConfigText);
     if (OverlayText.empty()) return;
     platform::MemIniFile overlay;
@@ -68,8 +72,8 @@ bool IsNetworkEdition(const std::string& Dir) {
         }
         if (FileExists(Dir + texts::kSetupFile)) {
             const platform::IniFile setup(Dir + texts::kSetupFile);
-            return TextToBoolean(setup.ReadString(texts::kSetupSection, texts::kNetVerKey, texts::kNetVerDefault),
-                                 false);
+            return TextToBoolean(
+                setup.ReadString(texts::kSetupSection, texts::kNetVerKey, texts::kNetVerDefault), false);
         }
     } catch (const std::exception&) {
         // An unreadable file says nothing about the edition.

@@ -18,7 +18,8 @@ bool TextToBoolean(std::string_view text, bool def);
 
 // Ini holds the lines of ConfigText, then every name=value line of the overlay's main section written
 // over the same section of Ini; other sections of the overlay are ignored.
-void MergeConfigOverlay(const std::string& OverlayText, const std::string& ConfigText, platform::MemIniFile& Ini);
+void MergeConfigOverlay(const std::string& OverlayText, const std::string& ConfigText,
+                        platform::MemIniFile& Ini);
 
 // Dir ends with a path delimiter. "lumo.lumocf" decides when it exists (a missing "net" or a text that
 // is no Boolean count as network); else "lumosetup.dat" (missing NETVER counts as network, a text that

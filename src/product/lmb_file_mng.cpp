@@ -18,7 +18,9 @@ using support::Bytes;
 using support::TDBInfoRec;
 using support::TInstanceRec;
 
-TLmbFileMng::TLmbFileMng(const std::string& installPath) { LoadInstallation(installPath); }
+TLmbFileMng::TLmbFileMng(const std::string& installPath) {
+    LoadInstallation(installPath);
+}
 
 void TLmbFileMng::LoadInstallation(const std::string& folder) {
     // A folder picked by the user may come without its delimiter; the store's file names need it.
@@ -153,7 +155,8 @@ void TLmbFileMng::AddServer(const TQELDBConnFactory& factory, TDBInfoRec& R) {
 
 void TLmbFileMng::ScanFactory(const TQELDBConnFactory& factory, const TDBInfoRec& R) {
     db::Connection connection;
-    if (factory.Data.ConnData.ConnectTimeout > 0) connection.SetConnectionTimeout(factory.Data.ConnData.ConnectTimeout);
+    if (factory.Data.ConnData.ConnectTimeout > 0)
+        connection.SetConnectionTimeout(factory.Data.ConnData.ConnectTimeout);
     for (const TQELDBCtlgInfoRec& catalog : factory.Data.Catalogs) {
         if (support::SameText(catalog.CtlgName, texts::kCentralCatalog)) continue;
         connection.SetConnectionString(framework::CatalogConnectionString(factory, catalog));
@@ -236,7 +239,8 @@ void TLmbFileMng::RenameAccountSet(const TInstanceRec& Inst) {
         element.LoadFromBlob(data);
         if (element.InstName == Inst.AccountName) return;
         element.InstName = Inst.AccountName;
-        ExecutePreparedCommand(connection, texts::kUpdateInstElement, {support::Variant(element.SaveToBlob())},
+        ExecutePreparedCommand(connection, texts::kUpdateInstElement,
+                               {support::Variant(element.SaveToBlob())},
                                framework::ServerKind(*factory) == 1);
     } catch (const std::exception&) {
     }

@@ -26,7 +26,7 @@ inline constexpr std::int32_t kFactoriesValue = 1;
 inline constexpr std::int32_t kInstInfosValue = 2;
 
 class TLmbFileMng {
-public:
+  public:
     using TMessageEvent = std::function<void(const void* sender, const std::string& message)>;
 
     // Loads the installation at once; OnMessage is not assigned yet, so catalogues that cannot be
@@ -60,7 +60,7 @@ public:
 
     TMessageEvent OnMessage;
 
-private:
+  private:
     void LoadStoreValues();
     void RemoveDuplicateCatalogs();
     void EnumerateAccountSets();

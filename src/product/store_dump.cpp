@@ -37,10 +37,12 @@ std::string Number(double v) {
     return buf;
 }
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 class Dumper {
-public:
+  public:
     explicit Dumper(const support::Bytes& data) : source_(data), r_(source_) {}
 
     std::vector<TTaggedEntry> Run() {
@@ -48,7 +50,7 @@ public:
         return std::move(out_);
     }
 
-private:
+  private:
     void Add(int depth, std::string kind, std::string value) {
         out_.push_back({depth, std::move(kind), std::move(value)});
     }
@@ -56,31 +58,59 @@ private:
     void Value() {
         switch (r_.PeekTag()) {
             case framework::tagTrue:
-            case framework::tagFalse: Add(0, "boolean", r_.ReadBoolean() ? "true" : "false"); break;
-            case framework::tagInt8: Add(0, "int8", std::to_string(r_.ReadInt8())); break;
-            case framework::tagInt16: Add(0, "int16", std::to_string(r_.ReadInt16())); break;
-            case framework::tagInt32: Add(0, "int32", std::to_string(r_.ReadInt32())); break;
-            case framework::tagInt64: Add(0, "int64", std::to_string(r_.ReadInt64())); break;
-            case framework::tagDouble: Add(0, "double", Number(r_.ReadDouble())); break;
-            case framework::tagSingle: Add(0, "single", Number(r_.ReadSingle())); break;
-            case framework::tagDateTime: Add(0, "datetime", Number(r_.ReadDateTime())); break;
-            case framework::tagDouble2: Add(0, "double2", Number(r_.ReadDouble2())); break;
-            case framework::tagCardinal: Add(0, "cardinal", std::to_string(r_.ReadCardinal())); break;
+            case framework::tagFalse:
+                Add(0, "boolean", r_.ReadBoolean() ? "true" : "false");
+                break;
+            case framework::tagInt8:
+                Add(0, "int8", std::to_string(r_.ReadInt8()));
+                break;
+            case framework::tagInt16:
+                Add(0, "int16", std::to_string(r_.ReadInt16()));
+                break;
+            case framework::tagInt32:
+                Add(0, "int32", std::to_string(r_.ReadInt32()));
+                break;
+            case framework::tagInt64:
+                Add(0, "int64", std::to_string(r_.ReadInt64()));
+                break;
+            case framework::tagDouble:
+                Add(0, "double", Number(r_.ReadDouble()));
+                break;
+            case framework::tagSingle:
+                Add(0, "single", Number(r_.ReadSingle()));
+                break;
+            case framework::tagDateTime:
+                Add(0, "datetime", Number(r_.ReadDateTime()));
+                break;
+            case framework::tagDouble2:
+                Add(0, "double2", Number(r_.ReadDouble2()));
+                break;
+            case framework::tagCardinal:
+                Add(0, "cardinal", std::to_string(r_.ReadCardinal()));
+                break;
             case framework::tagInt32Ext: {
                 std::uint8_t extra = 0;
                 const std::int32_t v = r_.ReadInt32Ext(extra);
                 Add(0, "int32ext", std::to_string(v) + " extra " + std::to_string(extra));
                 break;
             }
-            case framework::tagGuid: Add(0, "guid", support::GuidToString(r_.ReadGuid())); break;
+            case framework::tagGuid:
+                Add(0, "guid", support::GuidToString(r_.ReadGuid()));
+                break;
             case framework::tagCharZero:
-            case framework::tagChar: Add(0, "char", HexNumber(static_cast<std::uint8_t>(r_.ReadChar()), 2)); break;
+            case framework::tagChar:
+                Add(0, "char", HexNumber(static_cast<std::uint8_t>(r_.ReadChar()), 2));
+                break;
             case framework::tagShortStringEmpty:
             case framework::tagShortString:
             case framework::tagStringEmpty:
-            case framework::tagString: Add(0, "text", Quoted(r_.ReadString())); break;
+            case framework::tagString:
+                Add(0, "text", Quoted(r_.ReadString()));
+                break;
             case framework::tagWideStringEmpty:
-            case framework::tagWideString: Add(0, "widetext", Quoted(r_.ReadWideString())); break;
+            case framework::tagWideString:
+                Add(0, "widetext", Quoted(r_.ReadWideString()));
+                break;
             case framework::tagRawBlock: {
                 r_.ReadTag();
                 const std::size_t n = r_.CheckedLength(r_.ReadRawInt32());
@@ -104,12 +134,16 @@ private:
             }
             case framework::tagItemHeader: {
                 const framework::TQELItemHeader h = r_.ReadItemHeader();
-                Add(0, "item", HexNumber(h.ClassId, 8) + " version " + std::to_string(h.ClassVersion) + " check " +
-                                   HexNumber(h.NameCheckByte, 2));
+                Add(0, "item",
+                    HexNumber(h.ClassId, 8) + " version " + std::to_string(h.ClassVersion) + " check " +
+                        HexNumber(h.NameCheckByte, 2));
                 break;
             }
-            case framework::tagRecord: Record(); break;
-            default: r_.ReadFailed();
+            case framework::tagRecord:
+                Record();
+                break;
+            default:
+                r_.ReadFailed();
         }
     }
 
@@ -154,8 +188,9 @@ private:
                 Add(1, p + "InstName", Quoted(k.InstName));
                 Add(1, p + "InstText", Quoted(k.InstText));
                 Add(1, p + "InstId", support::GuidToString(k.InstId));
-                Add(1, p + "InstRef", HexNumber(k.InstRef, 8) + " (factory " + std::to_string(k.InstRef & 0xFFFF) +
-                                          ", catalogue " + std::to_string(k.InstRef >> 16) + ")");
+                Add(1, p + "InstRef",
+                    HexNumber(k.InstRef, 8) + " (factory " + std::to_string(k.InstRef & 0xFFFF) +
+                        ", catalogue " + std::to_string(k.InstRef >> 16) + ")");
                 Add(1, p + "InstState", std::to_string(k.InstState));
             }
         } else if (check == kInstDataCheckByte) {
@@ -188,9 +223,9 @@ TStoredValueFile DecodeValueFile(const support::Bytes& file) {
     if (file.size() < 4) return v;
     v.StoredSize = file.size() - 4;
     const std::size_t n = v.StoredSize;
-    v.Trailer = static_cast<std::int32_t>(static_cast<std::uint32_t>(file[n]) | static_cast<std::uint32_t>(file[n + 1]) << 8 |
-                                          static_cast<std::uint32_t>(file[n + 2]) << 16 |
-                                          static_cast<std::uint32_t>(file[n + 3]) << 24);
+    v.Trailer = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(file[n]) | static_cast<std::uint32_t>(file[n + 1]) << 8 |
+        static_cast<std::uint32_t>(file[n + 2]) << 16 | static_cast<std::uint32_t>(file[n + 3]) << 24);
     v.Empty = n == 0;
     if (v.Empty) return v;
     support::Bytes stored(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
@@ -199,6 +234,8 @@ TStoredValueFile DecodeValueFile(const support::Bytes& file) {
     return v;
 }
 
-std::vector<TTaggedEntry> DumpTagged(const support::Bytes& data) { return Dumper(data).Run(); }
+std::vector<TTaggedEntry> DumpTagged(const support::Bytes& data) {
+    return Dumper(data).Run();
+}
 
 }  // namespace kestrane::product

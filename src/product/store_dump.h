@@ -14,7 +14,7 @@ namespace kestrane::product {
 struct TStoredValueFile {
     std::size_t StoredSize = 0;  // bytes before the trailer
     std::int32_t Trailer = 0;
-    bool Empty = true;           // no stored bytes: an empty value
+    bool Empty = true;  // no stored bytes: an empty value
     support::Bytes Decoded;
 };
 

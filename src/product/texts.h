@@ -22,6 +22,7 @@ inline constexpr const char* kSelectVersion = "select ZTVersion from Sys_Account
 inline constexpr const char* kSelectInstElement =
     "select ElmntData from QEL_InstElmnt where Enabled=1 and SvcID=-268304361 and ElmntType=80 and ElmntID=0";
 inline constexpr const char* kUpdateInstElement =
-    "update QEL_InstElmnt set ElmntData=? where Enabled=1 and SvcID=-268304361 and ElmntType=80 and ElmntID=0";
+    "update QEL_InstElmnt set ElmntData=? where Enabled=1 and SvcID=-268304361 and ElmntType=80 and "
+    "ElmntID=0";
 
 }  // namespace kestrane::product::texts

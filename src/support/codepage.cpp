@@ -95,7 +95,8 @@ std::string Cp936ToUtf8(std::string_view in) {
     char* dst = out.data();
     std::size_t dstLeft = out.size();
     while (srcLeft > 0) {
-        if (iconv(static_cast<iconv_t>(cd.get()), &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+        if (iconv(static_cast<iconv_t>(cd.get()), &src, &srcLeft, &dst, &dstLeft) ==
+            static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) {
                 const std::size_t used = static_cast<std::size_t>(dst - out.data());
                 out.resize(out.size() * 2);
@@ -124,7 +125,8 @@ std::string Utf8ToCp936(std::string_view in) {
         std::size_t srcLeft = i - start;
         char* dst = buf;
         std::size_t dstLeft = sizeof buf;
-        if (iconv(static_cast<iconv_t>(cd.get()), &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+        if (iconv(static_cast<iconv_t>(cd.get()), &src, &srcLeft, &dst, &dstLeft) ==
+            static_cast<std::size_t>(-1)) {
             iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
             out += '?';
         } else {

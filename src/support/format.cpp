@@ -27,14 +27,16 @@ std::string Digits(std::uint64_t v, int base, int minDigits) {
         d.insert(d.begin(), kHex[v % static_cast<unsigned>(base)]);
         v /= static_cast<unsigned>(base);
     } while (v != 0);
-    if (minDigits > static_cast<int>(d.size())) d.insert(0, static_cast<std::size_t>(minDigits) - d.size(), '0');
+    if (minDigits > static_cast<int>(d.size()))
+        d.insert(0, static_cast<std::size_t>(minDigits) - d.size(), '0');
     return d;
 }
 
 std::string Float(char type, double v, int prec) {
     char directive[8];
     int p = prec >= 0 ? prec : (type == 'e' || type == 'g' ? 15 : 2);
-    std::snprintf(directive, sizeof directive, "%%.%d%c", p > 99 ? 99 : p, type == 'n' ? 'f' : (type == 'e' ? 'E' : type));
+    std::snprintf(directive, sizeof directive, "%%.%d%c", p > 99 ? 99 : p,
+                  type == 'n' ? 'f' : (type == 'e' ? 'E' : type));
     char buf[512];
     std::snprintf(buf, sizeof buf, directive, v);
     std::string s = buf;
@@ -123,7 +125,8 @@ std::string FormatV(std::string_view pattern, std::initializer_list<FormatArg> a
                     piece = Digits(bits, type == 'x' ? 16 : 10, prec);
                 } else {
                     const bool neg = value < 0;
-                    const std::uint64_t mag = neg ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+                    const std::uint64_t mag =
+                        neg ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
                     piece = (neg ? "-" : "") + Digits(mag, 10, prec);
                 }
                 break;
@@ -131,7 +134,9 @@ std::string FormatV(std::string_view pattern, std::initializer_list<FormatArg> a
             case 's': {
                 const auto* s = std::get_if<std::string_view>(&v);
                 if (!s) Invalid(pattern);
-                piece = std::string(prec >= 0 && static_cast<std::size_t>(prec) < s->size() ? s->substr(0, static_cast<std::size_t>(prec)) : *s);
+                piece = std::string(prec >= 0 && static_cast<std::size_t>(prec) < s->size()
+                                        ? s->substr(0, static_cast<std::size_t>(prec))
+                                        : *s);
                 break;
             }
             case 'p': {
@@ -145,9 +150,12 @@ std::string FormatV(std::string_view pattern, std::initializer_list<FormatArg> a
             case 'g':
             case 'n': {
                 double d;
-                if (const auto* f = std::get_if<double>(&v)) d = *f;
-                else if (const auto* n = std::get_if<std::int64_t>(&v)) d = static_cast<double>(*n);
-                else Invalid(pattern);
+                if (const auto* f = std::get_if<double>(&v))
+                    d = *f;
+                else if (const auto* n = std::get_if<std::int64_t>(&v))
+                    d = static_cast<double>(*n);
+                else
+                    Invalid(pattern);
                 piece = Float(type, d, prec);
                 break;
             }

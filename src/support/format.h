@@ -13,12 +13,12 @@
 namespace kestrane::support {
 
 class EConvertError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class FormatArg {
-public:
+  public:
     using Value = std::variant<std::int64_t, std::string_view, const void*, double>;
     template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>, int> = 0>
     FormatArg(T v) : value_(static_cast<std::int64_t>(v)) {}
@@ -30,7 +30,7 @@ public:
     FormatArg(const void* v) : value_(v) {}
     const Value& value() const { return value_; }
 
-private:
+  private:
     Value value_;
 };
 

@@ -13,14 +13,14 @@ enum TKVDataBaseType : std::uint8_t { dbtMsSql = 0, dbtOracle = 1, dbAccess = 2 
 
 // Set of database kinds, one bit per TKVDataBaseType value.
 class TKVDataBaseTypes {
-public:
+  public:
     void Include(TKVDataBaseType t) { bits_ |= Bit(t); }
     void Exclude(TKVDataBaseType t) { bits_ &= static_cast<std::uint8_t>(~Bit(t)); }
     bool Contains(TKVDataBaseType t) const { return (bits_ & Bit(t)) != 0; }
     bool Empty() const { return bits_ == 0; }
     bool operator==(const TKVDataBaseTypes&) const = default;
 
-private:
+  private:
     static std::uint8_t Bit(TKVDataBaseType t) { return static_cast<std::uint8_t>(1u << t); }
     std::uint8_t bits_ = 0;
 };

@@ -5,7 +5,9 @@
 namespace kestrane::support {
 
 namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 }  // namespace
 
 std::string Trim(std::string_view s) {
@@ -27,8 +29,12 @@ std::string TrimRight(std::string_view s) {
     return std::string(s.substr(0, e));
 }
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string UpperCase(std::string_view s) {
     std::string r(s);
@@ -53,7 +59,9 @@ int CompareText(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool SameText(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareText(a, b) == 0; }
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareText(a, b) == 0;
+}
 
 bool StartsText(std::string_view prefix, std::string_view s) {
     return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
@@ -99,9 +107,8 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
 }
 
 std::string ReplaceText(std::string_view s, std::string_view from, std::string_view to) {
-    return ReplaceWith(s, from, to, [](std::string_view h, std::string_view n, std::size_t p) {
-        return FindText(h, n, p);
-    });
+    return ReplaceWith(
+        s, from, to, [](std::string_view h, std::string_view n, std::size_t p) { return FindText(h, n, p); });
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -159,15 +166,21 @@ std::optional<std::int64_t> TryStrToInt64(std::string_view s) {
     for (; i < s.size(); ++i) {
         int d;
         const char c = s[i];
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return std::nullopt;
-        if (v > (limit - static_cast<std::uint64_t>(d)) / static_cast<std::uint64_t>(base)) return std::nullopt;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
+        if (v > (limit - static_cast<std::uint64_t>(d)) / static_cast<std::uint64_t>(base))
+            return std::nullopt;
         v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
     }
-    if (negative) return v == (std::uint64_t{1} << 63) ? std::numeric_limits<std::int64_t>::min()
-                                                       : -static_cast<std::int64_t>(v);
+    if (negative)
+        return v == (std::uint64_t{1} << 63) ? std::numeric_limits<std::int64_t>::min()
+                                             : -static_cast<std::int64_t>(v);
     return static_cast<std::int64_t>(v);
 }
 
@@ -178,7 +191,9 @@ std::optional<std::int32_t> TryStrToInt(std::string_view s) {
     return static_cast<std::int32_t>(*v);
 }
 
-std::int32_t StrToIntDef(std::string_view s, std::int32_t def) { return TryStrToInt(s).value_or(def); }
+std::int32_t StrToIntDef(std::string_view s, std::int32_t def) {
+    return TryStrToInt(s).value_or(def);
+}
 
 std::string HexText(std::span<const std::uint8_t> bytes, bool lowerCase) {
     const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";

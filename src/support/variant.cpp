@@ -18,15 +18,24 @@ namespace {
 
 const char* TypeName(VarType t) {
     switch (t) {
-        case VarType::Empty: return "Empty";
-        case VarType::Null: return "Null";
-        case VarType::Integer: return "Int64";
-        case VarType::Double: return "Double";
-        case VarType::Decimal: return "Decimal";
-        case VarType::Text: return "String";
-        case VarType::Boolean: return "Boolean";
-        case VarType::DateTime: return "Date";
-        case VarType::Bytes: return "Array Byte";
+        case VarType::Empty:
+            return "Empty";
+        case VarType::Null:
+            return "Null";
+        case VarType::Integer:
+            return "Int64";
+        case VarType::Double:
+            return "Double";
+        case VarType::Decimal:
+            return "Decimal";
+        case VarType::Text:
+            return "String";
+        case VarType::Boolean:
+            return "Boolean";
+        case VarType::DateTime:
+            return "Date";
+        case VarType::Bytes:
+            return "Array Byte";
     }
     return "Unknown";
 }
@@ -92,14 +101,19 @@ Variant Variant::FromDateTime(double days) {
     return v;
 }
 
-VarType Variant::Type() const { return static_cast<VarType>(v_.index()); }
+VarType Variant::Type() const {
+    return static_cast<VarType>(v_.index());
+}
 
 std::int64_t Variant::AsInt64() const {
     switch (Type()) {
         case VarType::Empty:
-        case VarType::Null: return 0;
-        case VarType::Integer: return std::get<std::int64_t>(v_);
-        case VarType::Boolean: return std::get<bool>(v_) ? 1 : 0;
+        case VarType::Null:
+            return 0;
+        case VarType::Integer:
+            return std::get<std::int64_t>(v_);
+        case VarType::Boolean:
+            return std::get<bool>(v_) ? 1 : 0;
         case VarType::Double:
         case VarType::Decimal:
         case VarType::DateTime: {
@@ -111,10 +125,12 @@ std::int64_t Variant::AsInt64() const {
             const std::string& s = std::get<std::string>(v_);
             if (auto n = TryStrToInt64(Trim(s))) return *n;
             double d;
-            if (ParseDouble(s, d) && d >= -9.2e18 && d <= 9.2e18) return static_cast<std::int64_t>(std::nearbyint(d));
+            if (ParseDouble(s, d) && d >= -9.2e18 && d <= 9.2e18)
+                return static_cast<std::int64_t>(std::nearbyint(d));
             throw EConvertError(Format("'%s' is not a valid integer value", s));
         }
-        case VarType::Bytes: break;
+        case VarType::Bytes:
+            break;
     }
     CannotConvert(TypeName(Type()), "Int64");
 }
@@ -129,11 +145,16 @@ std::int32_t Variant::AsInteger() const {
 double Variant::AsDouble() const {
     switch (Type()) {
         case VarType::Empty:
-        case VarType::Null: return 0;
-        case VarType::Integer: return static_cast<double>(std::get<std::int64_t>(v_));
-        case VarType::Double: return std::get<double>(v_);
-        case VarType::DateTime: return std::get<DateValue>(v_).days;
-        case VarType::Boolean: return std::get<bool>(v_) ? 1 : 0;
+        case VarType::Null:
+            return 0;
+        case VarType::Integer:
+            return static_cast<double>(std::get<std::int64_t>(v_));
+        case VarType::Double:
+            return std::get<double>(v_);
+        case VarType::DateTime:
+            return std::get<DateValue>(v_).days;
+        case VarType::Boolean:
+            return std::get<bool>(v_) ? 1 : 0;
         case VarType::Decimal:
         case VarType::Text: {
             const std::string& s =
@@ -142,7 +163,8 @@ double Variant::AsDouble() const {
             if (ParseDouble(s, d)) return d;
             throw EConvertError(Format("'%s' is not a valid floating point value", s));
         }
-        case VarType::Bytes: break;
+        case VarType::Bytes:
+            break;
     }
     CannotConvert(TypeName(Type()), "Double");
 }
@@ -150,8 +172,10 @@ double Variant::AsDouble() const {
 bool Variant::AsBoolean() const {
     switch (Type()) {
         case VarType::Empty:
-        case VarType::Null: return false;
-        case VarType::Boolean: return std::get<bool>(v_);
+        case VarType::Null:
+            return false;
+        case VarType::Boolean:
+            return std::get<bool>(v_);
         case VarType::Text: {
             const std::string s = Trim(std::get<std::string>(v_));
             if (SameText(s, "True")) return true;
@@ -160,21 +184,30 @@ bool Variant::AsBoolean() const {
             if (ParseDouble(s, d)) return d != 0;
             throw EConvertError(Format("'%s' is not a valid boolean value", s));
         }
-        case VarType::Bytes: CannotConvert("Array Byte", "Boolean");
-        default: return AsDouble() != 0;
+        case VarType::Bytes:
+            CannotConvert("Array Byte", "Boolean");
+        default:
+            return AsDouble() != 0;
     }
 }
 
 std::string Variant::AsString() const {
     switch (Type()) {
         case VarType::Empty:
-        case VarType::Null: return {};
-        case VarType::Integer: return std::to_string(std::get<std::int64_t>(v_));
-        case VarType::Double: return DoubleText(std::get<double>(v_));
-        case VarType::Decimal: return std::get<DecimalText>(v_).text;
-        case VarType::Text: return std::get<std::string>(v_);
-        case VarType::Boolean: return std::get<bool>(v_) ? "True" : "False";
-        case VarType::DateTime: return DateTimeToText(std::get<DateValue>(v_).days);
+        case VarType::Null:
+            return {};
+        case VarType::Integer:
+            return std::to_string(std::get<std::int64_t>(v_));
+        case VarType::Double:
+            return DoubleText(std::get<double>(v_));
+        case VarType::Decimal:
+            return std::get<DecimalText>(v_).text;
+        case VarType::Text:
+            return std::get<std::string>(v_);
+        case VarType::Boolean:
+            return std::get<bool>(v_) ? "True" : "False";
+        case VarType::DateTime:
+            return DateTimeToText(std::get<DateValue>(v_).days);
         case VarType::Bytes: {
             const Bytes& b = std::get<Bytes>(v_);
             return std::string(b.begin(), b.end());
@@ -245,7 +278,8 @@ namespace {
 bool ReadNumber(const std::string& t, std::size_t& pos, int maxDigits, int& value) {
     const std::size_t start = pos;
     value = 0;
-    while (pos < t.size() && pos - start < static_cast<std::size_t>(maxDigits) && t[pos] >= '0' && t[pos] <= '9')
+    while (pos < t.size() && pos - start < static_cast<std::size_t>(maxDigits) && t[pos] >= '0' &&
+           t[pos] <= '9')
         value = value * 10 + (t[pos++] - '0');
     return pos > start;
 }

@@ -15,7 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 enum class VarType { Empty, Null, Integer, Double, Decimal, Text, Boolean, DateTime, Bytes };
 
 class Variant {
-public:
+  public:
     Variant() = default;
     Variant(std::int32_t v) : v_(static_cast<std::int64_t>(v)) {}
     Variant(std::int64_t v) : v_(v) {}
@@ -45,7 +45,7 @@ public:
 
     bool operator==(const Variant& o) const = default;
 
-private:
+  private:
     struct NullTag {
         bool operator==(const NullTag&) const = default;
     };
@@ -57,7 +57,9 @@ private:
         double days;
         bool operator==(const DateValue&) const = default;
     };
-    std::variant<std::monostate, NullTag, std::int64_t, double, DecimalText, std::string, bool, DateValue, Bytes> v_;
+    std::variant<std::monostate, NullTag, std::int64_t, double, DecimalText, std::string, bool, DateValue,
+                 Bytes>
+        v_;
 };
 
 // "yyyy-mm-dd hh:nn:ss" (the time left out when it is midnight) and back.

@@ -22,8 +22,9 @@ TEST_F(ManagerDiscovery, ServersAndAccountSetsComeFromTheStore) {
     const auto value = kestrane::testing::StoredValueFile(
         kestrane::testing::StoredFactories({EmbeddedFactory(1, sets, {"DB1", "GONE"})}));
     WriteFile("lumo/lumo_bd_1_14.lmb", std::string(value.begin(), value.end()));
-    WriteFile("registry.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\r\n\"AppInstallPath\"=\"" +
-                                  Path("lumo") + "\"\r\n");
+    WriteFile("registry.reg",
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\r\n\"AppInstallPath\"=\"" +
+                  Path("lumo") + "\"\r\n");
 
     TManager m(ui_, Path("Kestrane.exe"));
     const auto& params = m.ParamInfo();

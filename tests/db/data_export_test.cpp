@@ -1,7 +1,8 @@
+#include "db/data_export.h"
+
 #include <gtest/gtest.h>
 
 #include "db/connect.h"
-#include "db/data_export.h"
 #include "db/db_processor.h"
 #include "db_test_util.h"
 #include "support/guid.h"
@@ -15,8 +16,9 @@ using kestrane::support::dbtOracle;
 
 namespace {
 
-const char* kMsSource = "Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=p;Persist Security Info=True;Initial "
-                        "Catalog=Lumo01";
+const char* kMsSource =
+    "Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=p;Persist Security Info=True;Initial "
+    "Catalog=Lumo01";
 const char* kOraTarget =
     "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;Password=p;Persist Security Info=True";
 
@@ -57,14 +59,16 @@ const std::vector<std::string> kAccountSet = {
     "Amount decimal(18,2), Flag BIT, Made DATETIME, Data LONGBINARY, Note MEMO)",
     "insert into Sys_PurFunRes values ('{11111111-2222-3333-4444-555555555555}', 1, 'A01', '总部', 12.5, 1, "
     "'2024-01-02 03:04:05', x'0102', 'first')",
-    "insert into Sys_PurFunRes values ('{21111111-2222-3333-4444-555555555555}', 2, 'B01', null, null, 0, null, "
+    "insert into Sys_PurFunRes values ('{21111111-2222-3333-4444-555555555555}', 2, 'B01', null, null, 0, "
+    "null, "
     "null, null)",
-    "insert into Sys_PurFunRes values ('{31111111-2222-3333-4444-555555555555}', 3, 'A02', '分部', 0.5, 0, null, "
+    "insert into Sys_PurFunRes values ('{31111111-2222-3333-4444-555555555555}', 3, 'A02', '分部', 0.5, 0, "
+    "null, "
     "null, '0012')",
 };
 
 class JetTransfer : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::string update = dir.File("Update.mdb");
     TDataExport ex;
@@ -97,7 +101,8 @@ TEST_F(JetTransfer, StructureOnlyCreatesEmptyTableAndColumnDefines) {
     };
     EXPECT_EQ(Target("select * from DSColumnDefine order by ORDINAL_POSITION"), want);
     // The Jet column keeps its own size; only the side table widens OrgName.
-    auto cols = ex.TargetConnection()->OpenSchema(adSchemaColumns, {Variant::Null(), Variant::Null(), "Sys_PurFunRes"});
+    auto cols = ex.TargetConnection()->OpenSchema(adSchemaColumns,
+                                                  {Variant::Null(), Variant::Null(), "Sys_PurFunRes"});
     cols->MoveNext();
     cols->MoveNext();
     cols->MoveNext();
@@ -114,7 +119,8 @@ TEST_F(JetTransfer, FiltersReplaceMatchingRowsOnly) {
     ex.TransferTable("Sys_PurFunRes", " and StdCode like 'A%' ");
     EXPECT_EQ(Target("select RwID from Sys_PurFunRes order by RwID"), (std::vector<std::string>{"1", "3"}));
     ex.TransferTable("Sys_PurFunRes", " and StdCode = 'B01' ");
-    EXPECT_EQ(Target("select RwID from Sys_PurFunRes order by RwID"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Target("select RwID from Sys_PurFunRes order by RwID"),
+              (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(Target("select G_ID, StdCode, OrgName, Amount, Flag, Made, hex(Data), Note from Sys_PurFunRes "
                      "order by RwID"),
               (std::vector<std::string>{
@@ -169,15 +175,17 @@ TEST_F(JetTransfer, SecondObjectFailsOnTheExistingSideTable) {
         second.TransferTable("Other", "");
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()), "SQL执行错误，详细信息如下：【create table DSColumnDefine ( TABLE_NAME "
-                                         "varchar(255),\r\n COLUMN_NAME varchar(255),\r\n DATA_TYPE long,\r\n "
-                                         "CHARACTER_MAXIMUM_LENGTH long,\r\n NUMERIC_PRECISION long,\r\n "
-                                         "NUMERIC_SCALE long,\r\n IS_NULLABLE varchar(10),\r\n ORDINAL_POSITION "
-                                         "long,\r\n COLUMN_HASDEFAULT int,\r\n COLUMN_DEFAULT varchar(20)\r\n )】"
-                                         "table DSColumnDefine already exists");
+        EXPECT_EQ(std::string(e.what()),
+                  "SQL执行错误，详细信息如下：【create table DSColumnDefine ( TABLE_NAME "
+                  "varchar(255),\r\n COLUMN_NAME varchar(255),\r\n DATA_TYPE long,\r\n "
+                  "CHARACTER_MAXIMUM_LENGTH long,\r\n NUMERIC_PRECISION long,\r\n "
+                  "NUMERIC_SCALE long,\r\n IS_NULLABLE varchar(10),\r\n ORDINAL_POSITION "
+                  "long,\r\n COLUMN_HASDEFAULT int,\r\n COLUMN_DEFAULT varchar(20)\r\n )】"
+                  "table DSColumnDefine already exists");
     }
     // The failed copy rolled back the table it had created.
-    EXPECT_EQ(Target("select count(*) from sqlite_master where name = 'Other'"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Target("select count(*) from sqlite_master where name = 'Other'"),
+              std::vector<std::string>{"0"});
 }
 
 TEST_F(JetTransfer, CatalogueOfAJetSourcePrefersColumnDefines) {
@@ -198,8 +206,9 @@ TEST_F(JetTransfer, StatementFailuresCarryTheWrappedText) {
         ex.OpenTable(ex.SourceConnection(), "Missing", " and 1=1", rs);
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "SQL执行错误，详细信息如下：【select * from Missing where 1=1  and 1=1】no such table: Missing");
+        EXPECT_EQ(
+            std::string(e.what()),
+            "SQL执行错误，详细信息如下：【select * from Missing where 1=1  and 1=1】no such table: Missing");
     }
     EXPECT_EQ(rs, nullptr);
     EXPECT_NO_THROW(ex.ExecSQL(ex.SourceConnection(), ""));
@@ -220,12 +229,14 @@ TEST_F(JetTransfer, QuotesInDefaultsAndNamesAreKept) {
 
 TEST(FlowDesk, OptionRowReplacedAndVerControlCleared) {
     TempDir dir;
-    const std::string set = MakeJetFile(
-        dir.File("Set.mdb"),
-        {"create table JC_SysOptInfo (G_ID GUID, RwID LONG, StdCode varchar(100), IntValue LONG, FloatValue FLOAT, "
-         "GUIDValue varchar(40), BlobValue LONGBINARY, InfoType LONG, State LONG, UserID varchar(40), ZTYear LONG, "
-         "OrgID LONG, Extra varchar(10))"});
-    MakeJetFile(dir.File("LumoConfig.mdb"), {"create table VerControl (V LONG)", "insert into VerControl values (1)"});
+    const std::string set =
+        MakeJetFile(dir.File("Set.mdb"), {"create table JC_SysOptInfo (G_ID GUID, RwID LONG, StdCode "
+                                          "varchar(100), IntValue LONG, FloatValue FLOAT, "
+                                          "GUIDValue varchar(40), BlobValue LONGBINARY, InfoType LONG, State "
+                                          "LONG, UserID varchar(40), ZTYear LONG, "
+                                          "OrgID LONG, Extra varchar(10))"});
+    MakeJetFile(dir.File("LumoConfig.mdb"),
+                {"create table VerControl (V LONG)", "insert into VerControl values (1)"});
     std::string content;
     for (int i = 0; i < 3000; ++i) content += static_cast<char>(i % 251);
     WriteFile(dir.File("FlowDesk.dat"), content);
@@ -241,10 +252,14 @@ TEST(FlowDesk, OptionRowReplacedAndVerControlCleared) {
         localtime_r(&t, &tm);
         return tm.tm_year;
     }());
-    EXPECT_EQ(Rows(c, "select RwID, StdCode, IntValue, FloatValue, GUIDValue, length(BlobValue), InfoType, State, "
-                      "UserID, ZTYear, OrgID, Extra from JC_SysOptInfo"),
-              std::vector<std::string>{"1|L5_SysOptInfo_UserUICfg_FlowDesk|0|0|{00000000-0000-0000-0000-000000000000}|"
-                                       "3000|1024|1|{00000000-0000-0000-0000-000000000000}|" + year + "|0|<null>"});
+    EXPECT_EQ(
+        Rows(c,
+             "select RwID, StdCode, IntValue, FloatValue, GUIDValue, length(BlobValue), InfoType, State, "
+             "UserID, ZTYear, OrgID, Extra from JC_SysOptInfo"),
+        std::vector<std::string>{
+            "1|L5_SysOptInfo_UserUICfg_FlowDesk|0|0|{00000000-0000-0000-0000-000000000000}|"
+            "3000|1024|1|{00000000-0000-0000-0000-000000000000}|" +
+            year + "|0|<null>"});
     auto blob = c.Execute("select BlobValue, G_ID from JC_SysOptInfo");
     EXPECT_EQ(blob->Value(0).AsString(), content);
     EXPECT_TRUE(kestrane::support::TryStringToGuid(blob->Value(1).AsString()).has_value());
@@ -263,7 +278,8 @@ TEST(FlowDesk, OptionRowReplacedAndVerControlCleared) {
 TEST(FlowDesk, NothingWithoutTheTableOrTheFile) {
     TempDir dir;
     const std::string set = MakeJetFile(dir.File("Set.mdb"), {"create table X (A LONG)"});
-    MakeJetFile(dir.File("LumoConfig.mdb"), {"create table VerControl (V LONG)", "insert into VerControl values (1)"});
+    MakeJetFile(dir.File("LumoConfig.mdb"),
+                {"create table VerControl (V LONG)", "insert into VerControl values (1)"});
     WriteFile(dir.File("FlowDesk.dat"), "abc");
     TDataExport ex;
     ex.TargetConnection()->SetConnectionString(set);
@@ -326,17 +342,20 @@ TEST(ServerTexts, CatalogueIntoJetTarget) {
     ex.TargetConnection()->SetConnectionString(JetString(dir.File("Update.mdb")));
     ex.TargetType = dbAccess;
     ex.TransferTable("Sys_Bill", " and 1<>1 ");
-    ASSERT_EQ(servers.db->Statements(), std::vector<std::string>{"select * from Sys_Bill where 1=1  and 1<>1 "});
+    ASSERT_EQ(servers.db->Statements(),
+              std::vector<std::string>{"select * from Sys_Bill where 1=1  and 1<>1 "});
     const auto& schema = servers.db->Log().back();
     EXPECT_EQ(schema.kind, RecordedStatement::Schema);
     EXPECT_EQ(schema.restrictions, (std::vector<Variant>{"Lumo01", "dbo", "Sys_Bill"}));
     auto& t = *ex.TargetConnection();
     EXPECT_EQ(Rows(t, "select sql from sqlite_master where name = 'Sys_Bill'"),
-              std::vector<std::string>{"CREATE TABLE Sys_Bill (\r\n[G_ID] GUID not null,\r\n[Title] varchar(50),\r\n"
-                                       "[Amount] FLOAT not null,\r\n[Memo] MEMO TEXT,\r\n[OrgName] varchar(100),\r\n"
-                                       "[Made] DATETIME)"});
-    EXPECT_EQ(Rows(t, "select COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, COLUMN_HASDEFAULT, "
-                      "COLUMN_DEFAULT from DSColumnDefine"),
+              std::vector<std::string>{
+                  "CREATE TABLE Sys_Bill (\r\n[G_ID] GUID not null,\r\n[Title] varchar(50),\r\n"
+                  "[Amount] FLOAT not null,\r\n[Memo] MEMO TEXT,\r\n[OrgName] varchar(100),\r\n"
+                  "[Made] DATETIME)"});
+    EXPECT_EQ(Rows(t,
+                   "select COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, COLUMN_HASDEFAULT, "
+                   "COLUMN_DEFAULT from DSColumnDefine"),
               (std::vector<std::string>{"Amount|131|0|False|1|(0)", "Title|202|50|True|1|('')",
                                         "Memo|202|300|True|0|", "G_ID|72|0|False|1|SYS_GUID()",
                                         "OrgName|202|300|True|0|", "Made|135|0|True|0|"}));
@@ -348,12 +367,14 @@ TEST(ServerTexts, CreateClausesForServerTargets) {
                                           {"Name", 202, 5000, 0, 0, true, 3, "'"},
                                           {"Made", 135, 0, 0, 0, true, 3, "getdate()"},
                                           {"G_ID", 72, 16, 0, 0, true, 4, "newid()"}});
-    EXPECT_EQ(TDataExport::BuildCreateTable("T", cat, dbtOracle),
-              "create table T (\r\n\"rowid\" number(10),\r\n\"AMOUNT\" number(18,2) default 0 not null,\r\n"
-              "\"NAME\" VarChar2(4000) default '',\r\n\"MADE\" date,\r\n\"G_ID\" raw(16) default SYS_GUID())");
-    EXPECT_EQ(TDataExport::BuildCreateTable("T", cat, dbtMsSql),
-              "create table T (\r\n[RowId] Int,\r\n[Amount] numeric(18,2) default 0 not null,\r\n"
-              "[Name] VarChar(5000) default '',\r\n[Made] Datetime,\r\n[G_ID] uniqueidentifier default NEWID())");
+    EXPECT_EQ(
+        TDataExport::BuildCreateTable("T", cat, dbtOracle),
+        "create table T (\r\n\"rowid\" number(10),\r\n\"AMOUNT\" number(18,2) default 0 not null,\r\n"
+        "\"NAME\" VarChar2(4000) default '',\r\n\"MADE\" date,\r\n\"G_ID\" raw(16) default SYS_GUID())");
+    EXPECT_EQ(
+        TDataExport::BuildCreateTable("T", cat, dbtMsSql),
+        "create table T (\r\n[RowId] Int,\r\n[Amount] numeric(18,2) default 0 not null,\r\n"
+        "[Name] VarChar(5000) default '',\r\n[Made] Datetime,\r\n[G_ID] uniqueidentifier default NEWID())");
     MemoryRecordset none = Catalogue("E", {});
     EXPECT_EQ(TDataExport::BuildCreateTable("E", none, dbtMsSql), "create table E ()");
 }
@@ -364,7 +385,8 @@ TEST(ServerTexts, OracleTargetRowsFlushAndParameters) {
     TempDir dir;
     const std::string src = MakeJetFile(
         dir.File("Update.mdb"),
-        {"create table Sys_PurFunRes (G_ID GUID, Flag BIT, Amount decimal(18,2), Name varchar(20), Nada LONG)",
+        {"create table Sys_PurFunRes (G_ID GUID, Flag BIT, Amount decimal(18,2), Name varchar(20), Nada "
+         "LONG)",
          "insert into Sys_PurFunRes values ('{00112233-4455-6677-8899-AABBCCDDEEFF}', 1, 12.5, '名', null)",
          "insert into Sys_PurFunRes values (null, null, null, null, null)"});
     TDataExport ex;
@@ -375,7 +397,8 @@ TEST(ServerTexts, OracleTargetRowsFlushAndParameters) {
     ex.TransferTable("Sys_PurFunRes", "");
     const std::vector<std::string> want = {
         "select count(*) from SYS_PURFUNRES",
-        "create table Sys_PurFunRes (\r\n\"G_ID\" raw(16),\r\n\"FLAG\" number(1),\r\n\"AMOUNT\" number(18,2),\r\n"
+        "create table Sys_PurFunRes (\r\n\"G_ID\" raw(16),\r\n\"FLAG\" number(1),\r\n\"AMOUNT\" "
+        "number(18,2),\r\n"
         "\"NAME\" VarChar2(20),\r\n\"NADA\" number(10))",
         "alter system flush shared_pool",
         "insert into Sys_PurFunRes(\"G_ID\",\"FLAG\",\"AMOUNT\",\"NAME\")\r\nvalues(?,?,?,?)",
@@ -389,11 +412,12 @@ TEST(ServerTexts, OracleTargetRowsFlushAndParameters) {
     EXPECT_TRUE(insert->prepared);
     ASSERT_EQ(insert->params.size(), 4u);
     EXPECT_EQ(insert->params[0].Type, adVarBinary);
-    EXPECT_EQ(insert->params[0].Value.AsBytes(),
-              (Bytes{0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}));
+    EXPECT_EQ(insert->params[0].Value.AsBytes(), (Bytes{0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88,
+                                                        0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}));
     EXPECT_EQ(insert->params[1].Type, adSmallInt);
     EXPECT_EQ(insert->params[1].Value, Variant(std::int64_t{1}));
-    EXPECT_EQ(insert->params[2].Type, adNumeric);  // a Jet decimal column reads as adNumeric: passed unchanged
+    EXPECT_EQ(insert->params[2].Type,
+              adNumeric);  // a Jet decimal column reads as adNumeric: passed unchanged
     EXPECT_EQ(insert->params[2].Value, Variant::FromDecimal("12.5"));
     EXPECT_EQ(insert->params[3].Type, adVarChar);
     EXPECT_EQ(insert->params[3].Value, Variant("名"));
@@ -415,7 +439,8 @@ TEST(ServerTexts, OracleFlushRefusedEndsTheCopy) {
         FAIL();
     } catch (const EDatabaseError& e) {
         EXPECT_EQ(std::string(e.what()),
-                  "SQL执行错误，详细信息如下：【alter system flush shared_pool】ORA-01031: insufficient privileges");
+                  "SQL执行错误，详细信息如下：【alter system flush shared_pool】ORA-01031: insufficient "
+                  "privileges");
     }
     EXPECT_EQ(servers.db->Statements().front(), "select count(*) from T");
     EXPECT_EQ(servers.db->Statements().at(1), "delete from T where 1=1 ");
@@ -432,40 +457,56 @@ TEST(ServerTexts, OracleCatalogueQueryAndGuidBytesBack) {
     row[13] = std::int64_t{16};
     cat->AddRow(row);
     const std::string catalogueSql =
-        " select\r\n        null TABLE_CATALOG,\r\n        t.owner TABLE_SCHEMA,\r\n        t.Table_name TABLE_NAME,\r\n"
+        " select\r\n        null TABLE_CATALOG,\r\n        t.owner TABLE_SCHEMA,\r\n        t.Table_name "
+        "TABLE_NAME,\r\n"
         "        t.Column_Name COLUMN_NAME,\r\n        null COLUMN_GUID,\r\n        null COLUMN_PROPID,\r\n"
-        "        t.column_id ORDINAL_POSITION,\r\n        null COLUMN_HASDEFAULT,\r\n        null COLUMN_DEFAULT,\r\n"
+        "        t.column_id ORDINAL_POSITION,\r\n        null COLUMN_HASDEFAULT,\r\n        null "
+        "COLUMN_DEFAULT,\r\n"
         "        null COLUMN_FLAGS,\r\n        decode(t.nullable,'Y','TRUE','N','FALSE') IS_NULLABLE,\r\n"
         "        decode(t.data_type,\r\n                           'CHAR',129,\r\n                           "
-        "'VARCHAR2',129,\r\n                           'NCHAR',129,\r\n                           'NVARCHAR2',129,\r\n"
-        "                           'NUMBER',decode(t.data_precision,null,139,131),\r\n                           "
+        "'VARCHAR2',129,\r\n                           'NCHAR',129,\r\n                           "
+        "'NVARCHAR2',129,\r\n"
+        "                           'NUMBER',decode(t.data_precision,null,139,131),\r\n                      "
+        "     "
         "'DATE',135,\r\n                           'LONG',129,\r\n                           'RAW',128,\r\n"
-        "                           'LONG RAW',128,\r\n                           'ROWID',128,\r\n                  "
-        "         'BLOB',128,\r\n                           'CLOB',129,\r\n                           'NCLOB',129,\r\n"
-        "                           'BFILE',128,\r\n                           'UROWID',13,\r\n                       "
-        "    'FLOAT',5,\r\n                           'XMLTYPE',13,\r\n                           'TIMESTAMP(6)',135,"
-        "\r\n                           129\r\n              ) DATA_TYPE,\r\n        null TYPE_GUID,\r\n        "
+        "                           'LONG RAW',128,\r\n                           'ROWID',128,\r\n           "
+        "       "
+        "         'BLOB',128,\r\n                           'CLOB',129,\r\n                           "
+        "'NCLOB',129,\r\n"
+        "                           'BFILE',128,\r\n                           'UROWID',13,\r\n              "
+        "         "
+        "    'FLOAT',5,\r\n                           'XMLTYPE',13,\r\n                           "
+        "'TIMESTAMP(6)',135,"
+        "\r\n                           129\r\n              ) DATA_TYPE,\r\n        null TYPE_GUID,\r\n     "
+        "   "
         "t.data_length CHARACTER_MAXIMUM_LENGTH,\r\n        t.char_length CHARACTER_OCTET_LENGTH,\r\n        "
         "t.data_precision NUMERIC_PRECISION,\r\n        t.data_scale NUMERIC_SCALE,\r\n        "
-        "decode(t.data_type,'DATE',t.data_length,null) DATETIME_PRECISION,\r\n        null CHARACTER_SET_CATALOG,\r\n"
-        "        null CHARACTER_SET_SCHEMA,\r\n        null CHARACTER_SET_NAME,\r\n        null COLLATION_CATALOG,\r\n"
-        "        null COLLATION_SCHEMA,\r\n        null COLLATION_NAME,\r\n        null DOMAIN_CATALOG,\r\n        "
-        "null DOMAIN_SCHEMA,\r\n        null DOMAIN_NAME,\r\n        null \"DESCRIPTION\"\r\n from all_tab_columns t\r\n"
+        "decode(t.data_type,'DATE',t.data_length,null) DATETIME_PRECISION,\r\n        null "
+        "CHARACTER_SET_CATALOG,\r\n"
+        "        null CHARACTER_SET_SCHEMA,\r\n        null CHARACTER_SET_NAME,\r\n        null "
+        "COLLATION_CATALOG,\r\n"
+        "        null COLLATION_SCHEMA,\r\n        null COLLATION_NAME,\r\n        null DOMAIN_CATALOG,\r\n  "
+        "      "
+        "null DOMAIN_SCHEMA,\r\n        null DOMAIN_NAME,\r\n        null \"DESCRIPTION\"\r\n from "
+        "all_tab_columns t\r\n"
         " where t.owner='LUMO01' and t.table_name='SYS_BILL'\r\n order by t.column_id";
     servers.db->OnQuery(catalogueSql, *cat);
     MemoryRecordset data({FieldInfo("G_ID", adBinary, 16)});
-    data.AddRow({Bytes{0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}});
+    data.AddRow({Bytes{0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD,
+                       0xEE, 0xFF}});
     servers.db->OnQuery("select * from Sys_Bill where 1=1 ", data);
     TempDir dir;
     TDataExport ex;
     ex.SourceConnection().SetConnectionString(
-        "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=lumo01;Password=p;Persist Security Info=True");
+        "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=lumo01;Password=p;Persist Security "
+        "Info=True");
     ex.SourceType = dbtOracle;
     ASSERT_TRUE(TDataExport::CreateAccessDB(dir.File("Update.mdb")));
     ex.TargetConnection()->SetConnectionString(JetString(dir.File("Update.mdb")));
     ex.TargetType = dbAccess;
     ex.TransferTable("Sys_Bill", "");
-    EXPECT_EQ(servers.db->Statements(), (std::vector<std::string>{"select * from Sys_Bill where 1=1 ", catalogueSql}));
+    EXPECT_EQ(servers.db->Statements(),
+              (std::vector<std::string>{"select * from Sys_Bill where 1=1 ", catalogueSql}));
     EXPECT_EQ(Rows(*ex.TargetConnection(), "select G_ID from Sys_Bill"),
               std::vector<std::string>{"{00112233-4455-6677-8899-AABBCCDDEEFF}"});
     EXPECT_EQ(Rows(*ex.TargetConnection(), "select sql from sqlite_master where name = 'Sys_Bill'"),
@@ -481,7 +522,8 @@ TEST(ServerTexts, InsertParameterTable) {
         int wantType;
         Variant want;
     };
-    const Bytes g = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+    const Bytes g = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
+                     0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
     const char* text = "{00112233-4455-6677-8899-AABBCCDDEEFF}";
     const Case cases[] = {
         {adVarWChar, 50, Variant("x"), dbtMsSql, adVarChar, Variant("x")},
@@ -505,7 +547,8 @@ TEST(ServerTexts, InsertParameterTable) {
         EXPECT_EQ(p.Type, c.wantType) << c.type;
         EXPECT_EQ(p.Value, c.want) << c.type;
     }
-    EXPECT_THROW(InsertParameter(FieldInfo("F", adBinary, 16), Variant(Bytes{1, 2}), dbAccess), EDatabaseError);
+    EXPECT_THROW(InsertParameter(FieldInfo("F", adBinary, 16), Variant(Bytes{1, 2}), dbAccess),
+                 EDatabaseError);
     Variant v;
     const auto guid = kestrane::support::StringToGuid(text);
     TDataExport::GuidValue(dbtOracle, guid, v);

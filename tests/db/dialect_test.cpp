@@ -1,9 +1,10 @@
+#include "db/dialect.h"
+
 #include <gtest/gtest.h>
 
 #include "db/connect.h"
 #include "db/connection.h"
 #include "db/data_export.h"
-#include "db/dialect.h"
 
 using namespace kestrane::db;
 using kestrane::support::dbAccess;
@@ -99,16 +100,25 @@ TEST(Dialect, TranslateDefault) {
         const char* want;
     };
     const Case cases[] = {
-        {"nvl", dbtMsSql, "isnull"},          {"sys_guid()", dbtMsSql, "newid()"},
-        {"SysDate", dbtMsSql, "getdate()"},   {"length", dbtMsSql, "len"},
-        {"substr", dbtMsSql, "substring"},    {"'", dbtMsSql, "''"},
-        {"isnull", dbtOracle, "NVL"},         {"newid()", dbtOracle, "SYS_GUID()"},
-        {"getdate()", dbtOracle, "SYSDATE"},  {"len", dbtOracle, "LENGTH"},
-        {"substring", dbtOracle, "SUBSTR"},   {"'", dbtOracle, "''"},
+        {"nvl", dbtMsSql, "isnull"},
+        {"sys_guid()", dbtMsSql, "newid()"},
+        {"SysDate", dbtMsSql, "getdate()"},
+        {"length", dbtMsSql, "len"},
+        {"substr", dbtMsSql, "substring"},
+        {"'", dbtMsSql, "''"},
+        {"isnull", dbtOracle, "NVL"},
+        {"newid()", dbtOracle, "SYS_GUID()"},
+        {"getdate()", dbtOracle, "SYSDATE"},
+        {"len", dbtOracle, "LENGTH"},
+        {"substring", dbtOracle, "SUBSTR"},
+        {"'", dbtOracle, "''"},
         {"(getdate())", dbtOracle, "(GETDATE())"},
-        {"'abc'", dbtOracle, "'ABC'"},        {"'abc'", dbtMsSql, "'ABC'"},
-        {"getdate()", dbtMsSql, "GETDATE()"}, {"0", dbtOracle, "0"},
-        {"getdate()", dbAccess, ""},          {"0", dbAccess, ""},
+        {"'abc'", dbtOracle, "'ABC'"},
+        {"'abc'", dbtMsSql, "'ABC'"},
+        {"getdate()", dbtMsSql, "GETDATE()"},
+        {"0", dbtOracle, "0"},
+        {"getdate()", dbAccess, ""},
+        {"0", dbAccess, ""},
         {"", dbtMsSql, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateDefault(c.expr, c.kind), c.want) << c.expr;
@@ -123,14 +133,17 @@ TEST(ConnectionStrings, ThreeKinds) {
     ms.SID = "ignored";
     EXPECT_EQ(BuildConnectionString(ms, ""),
               "Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=pw;Persist Security Info=True");
-    EXPECT_EQ(BuildConnectionString(ms, "Lumo001"),
-              "Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=pw;Persist Security Info=True;Initial "
-              "Catalog=Lumo001");
+    EXPECT_EQ(
+        BuildConnectionString(ms, "Lumo001"),
+        "Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=pw;Persist Security Info=True;Initial "
+        "Catalog=Lumo001");
     ms.Integrated = true;
-    EXPECT_EQ(BuildConnectionString(ms, ""),
-              "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=SRV\\MSDE");
+    EXPECT_EQ(
+        BuildConnectionString(ms, ""),
+        "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=SRV\\MSDE");
     EXPECT_EQ(BuildConnectionString(ms, "A"),
-              "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=SRV\\MSDE;Initial "
+              "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data "
+              "Source=SRV\\MSDE;Initial "
               "Catalog=A");
 
     TDBInfoRec jet;
@@ -138,27 +151,31 @@ TEST(ConnectionStrings, ThreeKinds) {
     EXPECT_EQ(BuildConnectionString(jet, "/p/Update.mdb"),
               "Provider=Microsoft.Jet.OLEDB.4.0;data source=/p/Update.mdb;Persist Security Info=False");
     jet.Server = "/data/sets";
-    EXPECT_EQ(BuildConnectionString(jet, "Lumo001"),
-              "Provider=Microsoft.Jet.OLEDB.4.0;data source=/data/sets/Lumo001.mdb;Persist Security Info=False");
-    EXPECT_EQ(BuildConnectionString(jet, "NXCentre.mdb"),
-              "Provider=Microsoft.Jet.OLEDB.4.0;data source=/data/sets/NXCentre.mdb;Persist Security Info=False");
+    EXPECT_EQ(
+        BuildConnectionString(jet, "Lumo001"),
+        "Provider=Microsoft.Jet.OLEDB.4.0;data source=/data/sets/Lumo001.mdb;Persist Security Info=False");
+    EXPECT_EQ(
+        BuildConnectionString(jet, "NXCentre.mdb"),
+        "Provider=Microsoft.Jet.OLEDB.4.0;data source=/data/sets/NXCentre.mdb;Persist Security Info=False");
     EXPECT_EQ(BuildConnectionString(jet, ""),
               "Provider=Microsoft.Jet.OLEDB.4.0;data source=/data/sets;Persist Security Info=False");
 }
 
 TEST(ConnectionStrings, ValuesAndSchema) {
     const std::string ms =
-        "Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=a=b;;Persist Security Info=True;Initial Catalog=Lumo01";
+        "Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=a=b;;Persist Security Info=True;Initial "
+        "Catalog=Lumo01";
     EXPECT_EQ(TDataExport::GetConnectionValue(ms, "initial catalog"), "Lumo01");
     EXPECT_EQ(TDataExport::GetConnectionValue(ms, "Password"), "a=b");
     EXPECT_EQ(TDataExport::GetConnectionValue(ms, "Missing"), "");
-    EXPECT_EQ(TDataExport::GetConnectionValue("Provider=X; User ID=u", "User ID"), "");  // keys are not trimmed
+    EXPECT_EQ(TDataExport::GetConnectionValue("Provider=X; User ID=u", "User ID"),
+              "");  // keys are not trimmed
     std::string schema, catalog;
     TDataExport::GetSchemaAndCatalog(dbtMsSql, ms, schema, catalog);
     EXPECT_EQ(schema, "dbo");
     EXPECT_EQ(catalog, "Lumo01");
-    TDataExport::GetSchemaAndCatalog(dbtOracle, "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;", schema,
-                                     catalog);
+    TDataExport::GetSchemaAndCatalog(
+        dbtOracle, "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;", schema, catalog);
     EXPECT_EQ(schema, "LUMO01");
     EXPECT_EQ(catalog, "");
     TDataExport::GetSchemaAndCatalog(dbAccess, ms, schema, catalog);

@@ -1,3 +1,5 @@
+#include "db/odbc_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -5,7 +7,6 @@
 #include "common/env_guard.h"
 #include "db/connect.h"
 #include "db/data_export.h"
-#include "db/odbc_driver.h"
 #include "db_test_util.h"
 
 using namespace kestrane::db;
@@ -21,15 +22,17 @@ using kestrane::testing::EnvGuard;
 const char* kSqliteOdbc = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
 class OdbcSqlite : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::string file = dir.File("odbc.db");
     std::string cs;
     Connection c;
     void SetUp() override {
         if (!std::filesystem::exists(kSqliteOdbc)) GTEST_SKIP() << "SQLite ODBC driver not installed";
-        MakeJetFile(file, {"create table T (ID integer not null, Name varchar(50), Amount decimal(18,2), Rate double, "
-                           "Flag bit, Made timestamp, Data blob)"});
+        MakeJetFile(
+            file,
+            {"create table T (ID integer not null, Name varchar(50), Amount decimal(18,2), Rate double, "
+             "Flag bit, Made timestamp, Data blob)"});
         cs = std::string("Provider=MSDASQL.1;Driver=") + kSqliteOdbc + ";Database=" + file + ";";
         c.SetConnectionString(cs);
         c.Open();
@@ -48,12 +51,16 @@ TEST(OdbcTranslate, ConnectionStrings) {
     const Case cases[] = {
         {"Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=p;w;Persist Security Info=True",
          "Driver={ODBC Driver 18 for SQL Server};Server=SRV\\MSDE;UID=sa;PWD=p;TrustServerCertificate=Yes;"},
-        {"Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=a=b;Persist Security Info=True;Initial Catalog=L01",
-         "Driver={ODBC Driver 18 for SQL Server};Server=S;Database=L01;UID=sa;PWD={a=b};TrustServerCertificate=Yes;"},
-        {"Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=S;Initial Catalog=L",
+        {"Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=a=b;Persist Security Info=True;Initial "
+         "Catalog=L01",
+         "Driver={ODBC Driver 18 for SQL "
+         "Server};Server=S;Database=L01;UID=sa;PWD={a=b};TrustServerCertificate=Yes;"},
+        {"Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=S;Initial "
+         "Catalog=L",
          "Driver={ODBC Driver 18 for SQL Server};Server=S;Database=L;Trusted_Connection=Yes;"
          "TrustServerCertificate=Yes;"},
-        {"Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;Password=p}x;Persist Security Info=True",
+        {"Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;Password=p}x;Persist Security "
+         "Info=True",
          "Driver=/opt/oracle/libsqora.so;DBQ=orcl_db1;UID=LUMO01;PWD={p}}x};"},
         {"Provider=MSDASQL.1;DSN=lumo;UID=u", "DSN=lumo;UID=u;"},
     };
@@ -80,8 +87,9 @@ TEST(OdbcTranslate, DriverDetection) {
             c.Open();
             FAIL();
         } catch (const EDatabaseError& e) {
-            EXPECT_EQ(std::string(e.what()), "No ODBC driver for OraOLEDB.Oracle.1 is installed; set "
-                                             "KESTRANE_ODBC_ORACLE_DRIVER to the driver's name or library path.");
+            EXPECT_EQ(std::string(e.what()),
+                      "No ODBC driver for OraOLEDB.Oracle.1 is installed; set "
+                      "KESTRANE_ODBC_ORACLE_DRIVER to the driver's name or library path.");
         }
     }
     if (!sqlServer) {
@@ -148,9 +156,10 @@ TEST_F(OdbcSqlite, ErrorsSchemaAndTransactions) {
     auto cols = c.OpenSchema(adSchemaColumns, {Variant::Null(), Variant::Null(), "T"});
     std::vector<std::string> names;
     for (; !cols->Eof(); cols->MoveNext())
-        names.push_back(cols->Value("COLUMN_NAME").AsString() + ":" + cols->Value("DATA_TYPE").AsString() + "#" +
-                        cols->Value("ORDINAL_POSITION").AsString() + "=" +
-                        cols->Value("COLUMN_HASDEFAULT").AsString() + cols->Value("COLUMN_DEFAULT").AsString());
+        names.push_back(cols->Value("COLUMN_NAME").AsString() + ":" + cols->Value("DATA_TYPE").AsString() +
+                        "#" + cols->Value("ORDINAL_POSITION").AsString() + "=" +
+                        cols->Value("COLUMN_HASDEFAULT").AsString() +
+                        cols->Value("COLUMN_DEFAULT").AsString());
     ASSERT_EQ(names.size(), 7u);
     // A column without a default is reported by the driver with the word NULL: no default.
     EXPECT_EQ(names[0], "ID:3#1=False");
@@ -186,6 +195,7 @@ TEST_F(OdbcSqlite, EngineStringsThroughTheDriverManager) {
     ex.TargetType = kestrane::support::dbAccess;
     ex.TransferTable("T", " and ID > 1");
     EXPECT_EQ(Rows(*ex.TargetConnection(), "select ID, Name from T"), std::vector<std::string>{"2|b"});
-    EXPECT_EQ(Rows(*ex.TargetConnection(), "select COLUMN_NAME from DSColumnDefine order by ORDINAL_POSITION").size(),
+    EXPECT_EQ(Rows(*ex.TargetConnection(), "select COLUMN_NAME from DSColumnDefine order by ORDINAL_POSITION")
+                  .size(),
               7u);
 }

@@ -1,7 +1,8 @@
+#include "db/oracle_net.h"
+
 #include <gtest/gtest.h>
 
 #include "db/connect.h"
-#include "db/oracle_net.h"
 #include "db_test_util.h"
 #include "support/text.h"
 
@@ -11,8 +12,10 @@ using namespace kestrane::db::testing;
 namespace {
 
 const char* kEntry =
-    "orcl_db1 =\r\n  (DESCRIPTION = \r\n    (ADDRESS_LIST =\r\n      (ADDRESS = (PROTOCOL = TCP)(HOST = db1)(PORT = "
-    "1521))\r\n    )\r\n    (CONNECT_DATA =\r\n      (SID = orcl)\r\n      (SERVER = DEDICATED)\r\n    )\r\n  )\r\n";
+    "orcl_db1 =\r\n  (DESCRIPTION = \r\n    (ADDRESS_LIST =\r\n      (ADDRESS = (PROTOCOL = TCP)(HOST = "
+    "db1)(PORT = "
+    "1521))\r\n    )\r\n    (CONNECT_DATA =\r\n      (SID = orcl)\r\n      (SERVER = DEDICATED)\r\n    )\r\n "
+    " )\r\n";
 
 // An inventory and homes below one temporary folder, found through a private oraInst.loc.
 struct Inventory {
@@ -20,9 +23,11 @@ struct Inventory {
     Inventory() { SetOraInstLocFile(dir.File("oraInst.loc")); }
     ~Inventory() { SetOraInstLocFile(""); }
     void Write(const std::string& homes) {
-        WriteFile(dir.File("oraInst.loc"), "# comment\ninst_group=oinstall\ninventory_loc=" + dir.File("inv") + "\n");
+        WriteFile(dir.File("oraInst.loc"),
+                  "# comment\ninst_group=oinstall\ninventory_loc=" + dir.File("inv") + "\n");
         WriteFile(dir.File("inv/ContentsXML/inventory.xml"),
-                  "<?xml version=\"1.0\"?>\n<INVENTORY><VERSION_INFO/><HOME_LIST>" + homes + "</HOME_LIST></INVENTORY>");
+                  "<?xml version=\"1.0\"?>\n<INVENTORY><VERSION_INFO/><HOME_LIST>" + homes +
+                      "</HOME_LIST></INVENTORY>");
     }
     std::string Home(const std::string& name, const std::string& tns = "# empty\n") {
         const std::string f = dir.File(name + "/network/admin/tnsnames.ora");
@@ -131,7 +136,9 @@ TEST(RegisterTnsAlias, MissingPiecesEndQuietlyBadXmlRaises) {
     ora.Password = "pw";
     WriteFile(inv.dir.File("inv/ContentsXML/inventory.xml"), "<INVENTORY/>");
     EXPECT_EQ(BuildConnectionString(ora, ""),
-              "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=system;Password=pw;Persist Security Info=True");
+              "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=system;Password=pw;Persist Security "
+              "Info=True");
     EXPECT_EQ(BuildConnectionString(ora, "LUMO01"),
-              "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;Password=pw;Persist Security Info=True");
+              "Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=LUMO01;Password=pw;Persist Security "
+              "Info=True");
 }

@@ -1,6 +1,7 @@
+#include "db/sqlite_driver.h"
+
 #include <gtest/gtest.h>
 
-#include "db/sqlite_driver.h"
 #include "db_test_util.h"
 #include "support/guid.h"
 
@@ -18,21 +19,36 @@ TEST(SqliteTypes, DeclaredNamesMapToAdoCodes) {
         int precision, scale;
     };
     const Case cases[] = {
-        {"LONG", adInteger, 4, 10, 0},         {"long", adInteger, 4, 10, 0},
-        {"int", adInteger, 4, 10, 0},          {"FLOAT", adDouble, 8, 15, 0},
-        {"varchar(50)", adVarWChar, 50, 0, 0}, {"VarChar ( 255 )", adVarWChar, 255, 0, 0},
-        {"nvarchar(20)", adVarWChar, 20, 0, 0}, {"MEMO", adLongVarWChar, 0, 0, 0},
-        {"MEMO TEXT", adLongVarWChar, 0, 0, 0}, {"TEXT", adLongVarWChar, 0, 0, 0},
-        {"TEXT(30)", adVarWChar, 30, 0, 0},    {"char(4)", adWChar, 4, 0, 0},
-        {"DATETIME", adDate, 8, 0, 0},         {"BIT", adBoolean, 2, 0, 0},
-        {"GUID", adGUID, 16, 0, 0},            {"LONGBINARY", adLongVarBinary, 0, 0, 0},
-        {"BLOB", adLongVarBinary, 0, 0, 0},    {"image", adLongVarBinary, 0, 0, 0},
-        {"binary(16)", adBinary, 16, 0, 0},    {"varbinary(30)", adVarBinary, 30, 0, 0},
-        {"decimal(18,2)", adNumeric, 19, 18, 2}, {"numeric", adNumeric, 19, 18, 0},
-        {"money", adCurrency, 8, 19, 4},       {"smallint", adSmallInt, 2, 5, 0},
-        {"BYTE", adUnsignedTinyInt, 1, 3, 0},  {"bigint", adBigInt, 8, 19, 0},
-        {"REAL", adSingle, 4, 7, 0},           {"", adLongVarBinary, 0, 0, 0},
-        {"UNSIGNED BIG INT", adBigInt, 8, 19, 0}, {"decimal(99999999999999999999,2)", adNumeric, 19, 18, 2},
+        {"LONG", adInteger, 4, 10, 0},
+        {"long", adInteger, 4, 10, 0},
+        {"int", adInteger, 4, 10, 0},
+        {"FLOAT", adDouble, 8, 15, 0},
+        {"varchar(50)", adVarWChar, 50, 0, 0},
+        {"VarChar ( 255 )", adVarWChar, 255, 0, 0},
+        {"nvarchar(20)", adVarWChar, 20, 0, 0},
+        {"MEMO", adLongVarWChar, 0, 0, 0},
+        {"MEMO TEXT", adLongVarWChar, 0, 0, 0},
+        {"TEXT", adLongVarWChar, 0, 0, 0},
+        {"TEXT(30)", adVarWChar, 30, 0, 0},
+        {"char(4)", adWChar, 4, 0, 0},
+        {"DATETIME", adDate, 8, 0, 0},
+        {"BIT", adBoolean, 2, 0, 0},
+        {"GUID", adGUID, 16, 0, 0},
+        {"LONGBINARY", adLongVarBinary, 0, 0, 0},
+        {"BLOB", adLongVarBinary, 0, 0, 0},
+        {"image", adLongVarBinary, 0, 0, 0},
+        {"binary(16)", adBinary, 16, 0, 0},
+        {"varbinary(30)", adVarBinary, 30, 0, 0},
+        {"decimal(18,2)", adNumeric, 19, 18, 2},
+        {"numeric", adNumeric, 19, 18, 0},
+        {"money", adCurrency, 8, 19, 4},
+        {"smallint", adSmallInt, 2, 5, 0},
+        {"BYTE", adUnsignedTinyInt, 1, 3, 0},
+        {"bigint", adBigInt, 8, 19, 0},
+        {"REAL", adSingle, 4, 7, 0},
+        {"", adLongVarBinary, 0, 0, 0},
+        {"UNSIGNED BIG INT", adBigInt, 8, 19, 0},
+        {"decimal(99999999999999999999,2)", adNumeric, 19, 18, 2},
     };
     for (const auto& c : cases) {
         const DeclaredType d = MapDeclaredType(c.decl);
@@ -44,9 +60,24 @@ TEST(SqliteTypes, DeclaredNamesMapToAdoCodes) {
 }
 
 TEST(SqliteTypes, DecimalTextMatchesTheVariantsText) {
-    std::vector<double> values = {0, -0.0, 12.5, 0.1, 0.1 + 0.2, 1.0 / 3, 100000, 1e15, 1e16, 123456789012345678.0,
-                                  1e-5, 1e-4, 9.999999999999999e-5, 5e-324, 1.7976931348623157e308, -2.5e-7};
-    for (int i = 0; i < 3000; ++i) values.push_back((i - 1500) * 0.01 * (1 + i % 7) * (i % 5 ? 1.0 : 1e9 / 3));
+    std::vector<double> values = {0,
+                                  -0.0,
+                                  12.5,
+                                  0.1,
+                                  0.1 + 0.2,
+                                  1.0 / 3,
+                                  100000,
+                                  1e15,
+                                  1e16,
+                                  123456789012345678.0,
+                                  1e-5,
+                                  1e-4,
+                                  9.999999999999999e-5,
+                                  5e-324,
+                                  1.7976931348623157e308,
+                                  -2.5e-7};
+    for (int i = 0; i < 3000; ++i)
+        values.push_back((i - 1500) * 0.01 * (1 + i % 7) * (i % 5 ? 1.0 : 1e9 / 3));
     for (double d : values) EXPECT_EQ(DecimalText(d), Variant(d).AsString()) << d;
 }
 
@@ -56,35 +87,40 @@ TEST(SqliteTypes, MemoColumnsGetTextAffinity) {
         const char* out;
     };
     const Case cases[] = {
-        {"create table t (a MEMO, [Memo] memo not null)", "create table t (a MEMO TEXT, [Memo] memo TEXT not null)"},
+        {"create table t (a MEMO, [Memo] memo not null)",
+         "create table t (a MEMO TEXT, [Memo] memo TEXT not null)"},
         {"create table t (Memo varchar(10))", "create table t (Memo varchar(10))"},
         {"alter table t add column n MEMO", "alter table t add column n MEMO TEXT"},
         {"alter table t add n Memo", "alter table t add n Memo TEXT"},
         {"select 'memo' from t", "select 'memo' from t"},
-        {"create table t (a varchar(5) default 'x, b MEMO')", "create table t (a varchar(5) default 'x, b MEMO')"},
+        {"create table t (a varchar(5) default 'x, b MEMO')",
+         "create table t (a varchar(5) default 'x, b MEMO')"},
     };
     for (const auto& c : cases) EXPECT_EQ(GiveMemoTextAffinity(c.in), c.out);
 
     TempDir dir;
-    Connection c(MakeJetFile(dir.File("a.mdb"), {"create table T (Note MEMO)", "insert into T values ('00012')"}));
+    Connection c(
+        MakeJetFile(dir.File("a.mdb"), {"create table T (Note MEMO)", "insert into T values ('00012')"}));
     c.Open();
     EXPECT_EQ(Rows(c, "select Note from T"), std::vector<std::string>{"00012"});
 }
 
 class SqliteFile : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::string file = dir.File("Set.mdb");
     Connection c;
     void SetUp() override {
-        c.SetConnectionString(MakeJetFile(
-            file, {"create table T (ID LONG not null, Name varchar(50), Amount decimal(18,2) default 0, Rate FLOAT, "
-                   "Flag BIT, Made DATETIME, G_ID GUID, Data LONGBINARY, Note MEMO)"}));
+        c.SetConnectionString(
+            MakeJetFile(file, {"create table T (ID LONG not null, Name varchar(50), Amount decimal(18,2) "
+                               "default 0, Rate FLOAT, "
+                               "Flag BIT, Made DATETIME, G_ID GUID, Data LONGBINARY, Note MEMO)"}));
         c.Open();
     }
     void Insert(std::vector<Parameter> params) {
         Command cmd(c);
-        cmd.CommandText = "insert into T(ID,Name,Amount,Rate,Flag,Made,G_ID,Data,Note)\r\nvalues(?,?,?,?,?,?,?,?,?)";
+        cmd.CommandText =
+            "insert into T(ID,Name,Amount,Rate,Flag,Made,G_ID,Data,Note)\r\nvalues(?,?,?,?,?,?,?,?,?)";
         cmd.Prepared = true;
         cmd.Parameters = std::move(params);
         EXPECT_EQ(cmd.Execute(), 1);
@@ -107,8 +143,8 @@ TEST_F(SqliteFile, ValuesOfEveryKindRoundTrip) {
     ASSERT_TRUE(rs);
     EXPECT_EQ(rs->RecordCount(), 2);
     ASSERT_EQ(rs->FieldCount(), 9);
-    const int types[] = {adInteger, adVarWChar, adNumeric, adDouble, adBoolean, adDate, adGUID, adLongVarBinary,
-                         adLongVarWChar};
+    const int types[] = {adInteger, adVarWChar, adNumeric,       adDouble,      adBoolean,
+                         adDate,    adGUID,     adLongVarBinary, adLongVarWChar};
     for (int i = 0; i < 9; ++i) EXPECT_EQ(rs->Field(i).Type, types[i]) << rs->Field(i).Name;
     EXPECT_EQ(rs->Field(1).DefinedSize, 50);
     EXPECT_EQ(rs->Value("id").AsInt64(), 7);
@@ -140,10 +176,14 @@ TEST_F(SqliteFile, ValuesOfEveryKindRoundTrip) {
 TEST_F(SqliteFile, DateTextsOfEveryFormRead) {
     // Stored text -> the value read back: a date, or the text itself when it is no date.
     const std::pair<const char*, const char*> cases[] = {
-        {"2024-02-29 13:05:09", "2024-02-29 13:05:09"}, {"2024-02-29", "2024-02-29"},
-        {"2024-02-29 00:00:00", "2024-02-29"},          {" 2024-2-9 1:05 ", "2024-02-09 01:05:00"},
-        {"2024/02/29", "2024-02-29"},                   {"2024-13-01 00:00:00", "text:2024-13-01 00:00:00"},
-        {"2024-02-29 24:00:00", "text:2024-02-29 24:00:00"}, {"soon", "text:soon"},
+        {"2024-02-29 13:05:09", "2024-02-29 13:05:09"},
+        {"2024-02-29", "2024-02-29"},
+        {"2024-02-29 00:00:00", "2024-02-29"},
+        {" 2024-2-9 1:05 ", "2024-02-09 01:05:00"},
+        {"2024/02/29", "2024-02-29"},
+        {"2024-13-01 00:00:00", "text:2024-13-01 00:00:00"},
+        {"2024-02-29 24:00:00", "text:2024-02-29 24:00:00"},
+        {"soon", "text:soon"},
         {"2024-02-29T13:05:09", "2024-02-29 13:05:09"},
     };
     int id = 0;
@@ -165,7 +205,8 @@ TEST_F(SqliteFile, SixteenByteValueForGuidColumnBecomesText) {
     const auto g = kestrane::support::StringToGuid("{00112233-4455-6677-8899-AABBCCDDEEFF}");
     const auto b = kestrane::support::GuidToBytes(g);
     Insert({{adInteger, std::int64_t{1}}, {}, {}, {}, {}, {}, {adGUID, Bytes(b.begin(), b.end())}, {}, {}});
-    EXPECT_EQ(Rows(c, "select G_ID from T"), std::vector<std::string>{"{00112233-4455-6677-8899-AABBCCDDEEFF}"});
+    EXPECT_EQ(Rows(c, "select G_ID from T"),
+              std::vector<std::string>{"{00112233-4455-6677-8899-AABBCCDDEEFF}"});
     Command cmd(c);
     cmd.CommandText = "insert into T(ID, G_ID) values (2, ?)";
     cmd.Parameters.push_back({adGUID, Bytes{1, 2, 3}});
@@ -210,17 +251,19 @@ TEST_F(SqliteFile, ColumnsAndTablesSchema) {
     auto cols = c.OpenSchema(adSchemaColumns, {Variant::Null(), Variant::Null(), Variant("t")});
     std::vector<std::string> got;
     for (; !cols->Eof(); cols->MoveNext())
-        got.push_back(cols->Value("TABLE_NAME").AsString() + "." + cols->Value("COLUMN_NAME").AsString() + ":" +
-                      cols->Value("DATA_TYPE").AsString() + "/" + cols->Value("CHARACTER_MAXIMUM_LENGTH").AsString() +
-                      "/" + cols->Value("NUMERIC_PRECISION").AsString() + "," +
-                      cols->Value("NUMERIC_SCALE").AsString() + " #" + cols->Value("ORDINAL_POSITION").AsString() +
-                      (cols->Value("IS_NULLABLE").AsBoolean() ? " null" : " not null") +
-                      (cols->Value("COLUMN_HASDEFAULT").AsBoolean() ? " default " + cols->Value("COLUMN_DEFAULT").AsString()
-                                                                     : ""));
+        got.push_back(
+            cols->Value("TABLE_NAME").AsString() + "." + cols->Value("COLUMN_NAME").AsString() + ":" +
+            cols->Value("DATA_TYPE").AsString() + "/" + cols->Value("CHARACTER_MAXIMUM_LENGTH").AsString() +
+            "/" + cols->Value("NUMERIC_PRECISION").AsString() + "," +
+            cols->Value("NUMERIC_SCALE").AsString() + " #" + cols->Value("ORDINAL_POSITION").AsString() +
+            (cols->Value("IS_NULLABLE").AsBoolean() ? " null" : " not null") +
+            (cols->Value("COLUMN_HASDEFAULT").AsBoolean()
+                 ? " default " + cols->Value("COLUMN_DEFAULT").AsString()
+                 : ""));
     const std::vector<std::string> want = {
-        "T.ID:3//10, #1 not null",    "T.Name:202/50/, #2 null",   "T.Amount:131//18,2 #3 null default 0",
-        "T.Rate:5//15, #4 null",      "T.Flag:11//, #5 null",       "T.Made:7//, #6 null",
-        "T.G_ID:72//, #7 null",       "T.Data:205/0/, #8 null",     "T.Note:203/0/, #9 null",
+        "T.ID:3//10, #1 not null", "T.Name:202/50/, #2 null", "T.Amount:131//18,2 #3 null default 0",
+        "T.Rate:5//15, #4 null",   "T.Flag:11//, #5 null",    "T.Made:7//, #6 null",
+        "T.G_ID:72//, #7 null",    "T.Data:205/0/, #8 null",  "T.Note:203/0/, #9 null",
     };
     EXPECT_EQ(got, want);
     auto tables = c.OpenSchema(adSchemaTables, {});

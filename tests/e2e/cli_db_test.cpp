@@ -30,8 +30,8 @@ TEST_F(CliDb, TestsAConnection) {
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(ok.out, "数据库测试连接成功\n");
 
-    const CliRun bad = Cli({"db", "test", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir_ + "no/such.mdb;",
-                            "--json"});
+    const CliRun bad = Cli(
+        {"db", "test", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir_ + "no/such.mdb;", "--json"});
     EXPECT_EQ(bad.status, 1);
     const auto j = nlohmann::json::parse(bad.out);
     EXPECT_EQ(j["connected"], false);

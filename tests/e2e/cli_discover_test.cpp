@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <sstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "../product/install_folder.h"
 #include "cli_run.h"
@@ -13,7 +13,7 @@ namespace kestrane::testing {
 namespace {
 
 class CliDiscover : public InstallFolder {
-protected:
+  protected:
     // Blank-separated arguments; the folders these tests make have no blanks.
     CliRun Cli(const std::string& args) const {
         std::istringstream in(args);
@@ -30,8 +30,9 @@ TEST_F(CliDiscover, ListsServersAccountSetsAndFailedCatalogues) {
     sql.factoryId = 3;
     sql.user = "sa";
     sql.password = "secret";
-    PutValue(1, 14, StoredFactories({EmbeddedFactory(1, a, {"SET1", "MISSING", "NXCentre"}),
-                                     EmbeddedFactory(2, b, {"SET2"}), sql}));
+    PutValue(1, 14,
+             StoredFactories({EmbeddedFactory(1, a, {"SET1", "MISSING", "NXCentre"}),
+                              EmbeddedFactory(2, b, {"SET2"}), sql}));
 
     const CliRun r = Cli("discover " + Dir() + " --json");
     ASSERT_EQ(r.status, 0) << r.out;
@@ -50,7 +51,8 @@ TEST_F(CliDiscover, ListsServersAccountSetsAndFailedCatalogues) {
     EXPECT_EQ(j["accountSets"][1]["dbName"], "SET1");
     EXPECT_EQ(j["accountSets"][1]["instanceId"], "{11111111-2222-3333-4444-555555555555}");
     ASSERT_EQ(j["messages"].size(), 1u);
-    EXPECT_EQ(j["messages"][0].get<std::string>().rfind("错误：【" + a + "】帐套加载失败，失败原因如下：", 0), 0u);
+    EXPECT_EQ(j["messages"][0].get<std::string>().rfind("错误：【" + a + "】帐套加载失败，失败原因如下：", 0),
+              0u);
 
     const CliRun text = Cli("discover " + Dir());
     EXPECT_EQ(text.status, 0);
@@ -61,7 +63,8 @@ TEST_F(CliDiscover, ListsServersAccountSetsAndFailedCatalogues) {
 }
 
 TEST_F(CliDiscover, StoreDecodeShowsTrailerAndContent) {
-    PutValue(2, 15, StoredInstInfos({{"帐套", "x", "{11111111-2222-3333-4444-555555555555}", 0x04000001, 0}}));
+    PutValue(2, 15,
+             StoredInstInfos({{"帐套", "x", "{11111111-2222-3333-4444-555555555555}", 0x04000001, 0}}));
     const CliRun r = Cli("store decode " + Dir() + "lumo_bd_2_15.lmb");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("trailer  43\n"), std::string::npos) << r.out;

@@ -11,7 +11,7 @@
 namespace kestrane::testing {
 
 class ByteBuilder {
-public:
+  public:
     ByteBuilder& u8(std::uint8_t v) {
         b_.push_back(v);
         return *this;
@@ -46,7 +46,7 @@ public:
     const std::vector<std::uint8_t>& get() const { return b_; }
     operator std::vector<std::uint8_t>() const { return b_; }
 
-private:
+  private:
     std::vector<std::uint8_t> b_;
 };
 
@@ -79,7 +79,13 @@ inline void AppendFactory(ByteBuilder& b, const StoredFactory& f) {
     b.i32(f.commandTimeout).i32(f.connectTimeout);
     b.i32(static_cast<std::int32_t>(f.catalogs.size()));
     for (const auto& c : f.catalogs) {
-        b.text(c.name).text(c.user).text(c.password).text(c.text).i16(c.id).u8(c.flags).u8(static_cast<std::uint8_t>(c.useCount));
+        b.text(c.name)
+            .text(c.user)
+            .text(c.password)
+            .text(c.text)
+            .i16(c.id)
+            .u8(c.flags)
+            .u8(static_cast<std::uint8_t>(c.useCount));
     }
     b.i16(f.factoryId).bytes({0, 0});
     b.tagInt32(0);                // the factory's own items

@@ -1,3 +1,5 @@
+#include "framework/collection.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "framework/base.h"
-#include "framework/collection.h"
 #include "framework/persist.h"
 
 namespace kestrane::framework {
@@ -18,8 +19,9 @@ struct Journal {
 };
 
 class SpyItem : public TQELCollectionItem {
-public:
-    SpyItem(Journal* j, bool* destroyed = nullptr, int failOn = -1) : j_(j), destroyed_(destroyed), failOn_(failOn) {}
+  public:
+    SpyItem(Journal* j, bool* destroyed = nullptr, int failOn = -1)
+        : j_(j), destroyed_(destroyed), failOn_(failOn) {}
     ~SpyItem() override {
         if (destroyed_) *destroyed_ = true;
     }
@@ -28,18 +30,18 @@ public:
         if (code == failOn_) throw std::runtime_error("refused");
     }
 
-private:
+  private:
     Journal* j_;
     bool* destroyed_;
     int failOn_;
 };
 
 class SpyCollection : public TQELCollection {
-public:
+  public:
     explicit SpyCollection(Journal* j) : j_(j) {}
     void Notify(TQELBase*, int code) override { j_->lines.push_back("coll " + std::to_string(code)); }
 
-private:
+  private:
     Journal* j_;
 };
 
@@ -117,7 +119,7 @@ TEST(Collection, MovingAnOwnedItemTakesItOutOfItsOwner) {
 
 TEST(Collection, InvalidItemRaises1299) {
     class Choosy : public TQELCollection {
-    public:
+      public:
         bool AcceptsItem(const TQELBase*) const override { return false; }
     } c;
     try {
@@ -323,8 +325,8 @@ TEST(Base, AssignToAndExceptionConversion) {
     } cases[] = {
         {std::make_exception_ptr(EOleError("ole failed", static_cast<std::int32_t>(0x80004005u))), 1031,
          "OLE错误,错误码:[0x80004005]", "ole failed"},
-        {std::make_exception_ptr(std::system_error(std::error_code(2, std::generic_category()), "open")), 1030,
-         "系统调用错误，错误码:[2]", ""},
+        {std::make_exception_ptr(std::system_error(std::error_code(2, std::generic_category()), "open")),
+         1030, "系统调用错误，错误码:[2]", ""},
         {std::make_exception_ptr(std::system_error(std::error_code(0, std::generic_category()), "odd")), 1030,
          "系统调用错误", ""},
         {std::make_exception_ptr(std::out_of_range("bad index")), 1028,

@@ -1,7 +1,8 @@
+#include "framework/db_conn_factory.h"
+
 #include <gtest/gtest.h>
 
 #include "byte_builder.h"
-#include "framework/db_conn_factory.h"
 #include "framework/persist.h"
 
 namespace kestrane::framework {
@@ -20,10 +21,26 @@ TEST(Factories, NoFactoriesIsACountOfZeroAndTheTrailer) {
 }
 
 TEST(Factories, TwoFactoriesRoundTripByteIdentical) {
-    StoredFactory a{"SQLOLEDB.1", "SRV", "sa", "pw", "", "", 300, 5,
-                    {{"DB1", "", "", "", 1024, 0, 0}, {"帐套二", "u", "p", "t", 1025, 3, 0}}, 1};
-    StoredFactory b{"OraOLEDB.Oracle.1", "ORCL_dbhost", "system", "manager", "PLSQLRData=1", "x", 60, 9,
-                    {{"LUMO", "LUMO", "", "", 1024, 1, 2}}, 2};
+    StoredFactory a{"SQLOLEDB.1",
+                    "SRV",
+                    "sa",
+                    "pw",
+                    "",
+                    "",
+                    300,
+                    5,
+                    {{"DB1", "", "", "", 1024, 0, 0}, {"帐套二", "u", "p", "t", 1025, 3, 0}},
+                    1};
+    StoredFactory b{"OraOLEDB.Oracle.1",
+                    "ORCL_dbhost",
+                    "system",
+                    "manager",
+                    "PLSQLRData=1",
+                    "x",
+                    60,
+                    9,
+                    {{"LUMO", "LUMO", "", "", 1024, 1, 2}},
+                    2};
     const support::Bytes stored = StoredFactories({a, b});
     TQELDBConnFactorys factories;
     factories.LoadFromBlob(stored);
@@ -101,19 +118,33 @@ TEST(Factories, CatalogConnectionString) {
         TQELDBCtlgInfoRec catalog;
         const char* expected;
     } cases[] = {
-        {"SQLOLEDB.1", "", "sa", "secret", Named("DB1"), "Provider=SQLOLEDB.1;User ID=sa;Password=secret;Data Source=SRV;Initial Catalog=DB1;"},
+        {"SQLOLEDB.1", "", "sa", "secret", Named("DB1"),
+         "Provider=SQLOLEDB.1;User ID=sa;Password=secret;Data Source=SRV;Initial Catalog=DB1;"},
         {"SQLOLEDB.1", "", "", "", Named("DB1"),
-         "Provider=SQLOLEDB.1;User ID=;Password=;Data Source=SRV;Integrated Security=SSPI;Initial Catalog=DB1;"},
+         "Provider=SQLOLEDB.1;User ID=;Password=;Data Source=SRV;Integrated Security=SSPI;Initial "
+         "Catalog=DB1;"},
         {"SQLOLEDB.1", "Persist Security Info=False", "sa", "", Named(""),
          "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Password=;Data Source=SRV;"},
         {"", "", "", "", Named("DB1"), "Provider=;User ID=;Password=;Data Source=SRV;"},
-        {"OraOLEDB.Oracle.1", "", "sys", "pw", {"LUMO", "LUMO", "lp", "", 1024, 3, 0},
+        {"OraOLEDB.Oracle.1",
+         "",
+         "sys",
+         "pw",
+         {"LUMO", "LUMO", "lp", "", 1024, 3, 0},
          "Provider=OraOLEDB.Oracle.1;User ID=LUMO;Password=lp;Data Source=SRV;"},
         // Bit 0 set but no catalogue user: the factory's user.
-        {"OraOLEDB.Oracle.1", "", "sys", "pw", {"LUMO", "", "", "", 1024, 1, 0},
+        {"OraOLEDB.Oracle.1",
+         "",
+         "sys",
+         "pw",
+         {"LUMO", "", "", "", 1024, 1, 0},
          "Provider=OraOLEDB.Oracle.1;User ID=sys;Password=pw;Data Source=SRV;"},
         // A catalogue user without its flag bit is not used.
-        {"SQLOLEDB", "", "sa", "x", {"D", "other", "op", "", 1024, 0, 0},
+        {"SQLOLEDB",
+         "",
+         "sa",
+         "x",
+         {"D", "other", "op", "", 1024, 0, 0},
          "Provider=SQLOLEDB;User ID=sa;Password=x;Data Source=SRV;Initial Catalog=D;"},
         // Embedded: the catalogue is a file in the DataSource folder.
         {"Microsoft.Jet.OLEDB.4.0", "", "", "", Named("帐套1"),
@@ -134,7 +165,7 @@ TEST(Factories, CatalogConnectionString) {
 }
 
 class FactoryLookup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (std::int16_t id : {1, 3, 7}) {
             auto* f = TQELCollectionItem::Create<TQELDBConnFactory>(factories);

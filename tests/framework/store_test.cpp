@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,21 +16,22 @@ namespace {
 namespace fs = std::filesystem;
 
 class StoreFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kestrane-store-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("kestrane-store-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
     std::string Dir() const { return dir_.string() + "/"; }
     void Put(const std::string& name, const support::Bytes& bytes) const {
-        std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                          static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(dir_ / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    support::Bytes Get(const std::string& name) const { return ReadFileBytes((dir_ / name).string()).value(); }
+    support::Bytes Get(const std::string& name) const {
+        return ReadFileBytes((dir_ / name).string()).value();
+    }
     fs::path dir_;
 };
 
@@ -148,7 +149,8 @@ TEST(Codec, DecompressGrowsPastItsHintAndRefusesBrokenStreams) {
     support::Bytes big(100000);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i % 251);
     const auto stream = CompressBlob(big, clMax);
-    for (std::int32_t hint : {0, -3, 10, 100000, 0x7FFFFFFF}) EXPECT_EQ(DecompressBlob(stream, hint), big) << hint;
+    for (std::int32_t hint : {0, -3, 10, 100000, 0x7FFFFFFF})
+        EXPECT_EQ(DecompressBlob(stream, hint), big) << hint;
     EXPECT_NE(CompressBlob(big, clNone).size(), stream.size());
 
     struct Case {
@@ -156,7 +158,8 @@ TEST(Codec, DecompressGrowsPastItsHintAndRefusesBrokenStreams) {
         std::string description;
     } cases[] = {
         {{1, 2, 3, 4}, "不支持此调用:\".DecompressBlob(incorrect header check)\""},
-        {support::Bytes(kAbcStream.begin(), kAbcStream.begin() + 6), "不支持此调用:\".DecompressBlob(buffer error)\""},
+        {support::Bytes(kAbcStream.begin(), kAbcStream.begin() + 6),
+         "不支持此调用:\".DecompressBlob(buffer error)\""},
         {{}, "不支持此调用:\".DecompressBlob(buffer error)\""},
     };
     for (const auto& k : cases) {

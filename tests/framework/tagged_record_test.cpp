@@ -50,14 +50,16 @@ TEST(Tagged, WriterProducesTheTagTable) {
         {[](TQELWriter& w) { w.WriteString("中"); }, {20, 2, 0, 0, 0, 0xD6, 0xD0}},
         {[](TQELWriter& w) { w.WriteWideString("中"); }, {22, 1, 0, 0, 0, 0x2D, 0x4E}},
         {[](TQELWriter& w) { w.WriteWideString(""); }, {21}},
-        {[](TQELWriter& w) { w.WriteRawBlock(support::Bytes{7, 8}); }, {23, 2, 0, 0, 0, 7, 8}},
+        {[](TQELWriter& w) {
+             w.WriteRawBlock(support::Bytes{7, 8});
+         },
+         {23, 2, 0, 0, 0, 7, 8}},
         {[](TQELWriter& w) { w.WriteClassRef(0xF0000001u, 2); }, {25, 1, 0, 0, 0xF0, 2, 0, 0, 0}},
         {[](TQELWriter& w) { w.WriteBytes(support::Bytes{}); }, {28}},
         {[](TQELWriter& w) { w.WriteBytes(support::Bytes{5}); }, {27, 1, 0, 0, 0, 5}},
-        {[](TQELWriter& w) {
-             w.WriteGuid(support::StringToGuid("{00112233-4455-6677-8899-AABBCCDDEEFF}"));
-         },
-         {12, 0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
+        {[](TQELWriter& w) { w.WriteGuid(support::StringToGuid("{00112233-4455-6677-8899-AABBCCDDEEFF}")); },
+         {12, 0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE,
+          0xFF}},
     };
     for (const auto& k : cases) EXPECT_EQ(Written(k.write), k.bytes);
 }
@@ -88,13 +90,14 @@ TEST(Tagged, BooleanTags) {
     TQELReader rt(st), rf(sf);
     EXPECT_TRUE(rt.ReadBoolean());
     EXPECT_FALSE(rf.ReadBoolean());
-    for (std::uint8_t tag : {2, 4, 15, 28, 255}) ExpectReadError({tag}, [](TQELReader& r) { r.ReadBoolean(); });
+    for (std::uint8_t tag : {2, 4, 15, 28, 255})
+        ExpectReadError({tag}, [](TQELReader& r) { r.ReadBoolean(); });
 }
 
 TEST(Tagged, ReadersAcceptTheirOwnTagsOnly) {
     // Every text tag is a text.
     for (const support::Bytes& b : {support::Bytes{15}, support::Bytes{19}, support::Bytes{16, 1, 'q'},
-                                     support::Bytes{20, 1, 0, 0, 0, 'q'}}) {
+                                    support::Bytes{20, 1, 0, 0, 0, 'q'}}) {
         TQELMemReadData s(b);
         TQELReader r(s);
         EXPECT_NO_THROW(r.ReadString());
@@ -151,11 +154,8 @@ TEST(Record, NameCheckBytesOfTheStoredTypes) {
     struct Case {
         const char* name;
         std::uint8_t check;
-    } cases[] = {{"TQELDBCFData", 0x79},
-                 {"TQELDBConnFactory", 0xD0},
-                 {"TQELInstInfoDArray", 0x54},
-                 {"", 0},
-                 {"A", 2}};
+    } cases[] = {
+        {"TQELDBCFData", 0x79}, {"TQELDBConnFactory", 0xD0}, {"TQELInstInfoDArray", 0x54}, {"", 0}, {"A", 2}};
     for (const auto& k : cases) EXPECT_EQ(NameCheckByte(k.name), k.check) << k.name;
 }
 
@@ -168,9 +168,9 @@ struct Sample {
 };
 
 const TQELRecType& SampleType() {
-    static const TQELRecType type("TSample", {recfield::Ordinal(&Sample::a), recfield::Ordinal(&Sample::b),
-                                              recfield::Text(&Sample::t), recfield::Ordinal(&Sample::c),
-                                              recfield::Ordinal(&Sample::d)});
+    static const TQELRecType type(
+        "TSample", {recfield::Ordinal(&Sample::a), recfield::Ordinal(&Sample::b), recfield::Text(&Sample::t),
+                    recfield::Ordinal(&Sample::c), recfield::Ordinal(&Sample::d)});
     return type;
 }
 
@@ -178,8 +178,9 @@ TEST(Record, NaturalAlignmentAndTexts) {
     EXPECT_EQ(SampleType().Size(), 16u);
     Sample s{7, 0x11223344, "hi", -1, 9};
     const auto bytes = SaveRecordToBlob(&s, &SampleType());
-    const support::Bytes expected{24, NameCheckByte("TSample"), 7, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 2, 0, 0, 0,
-                                  'h', 'i', 0xFF, 0xFF, 9, 0};
+    const support::Bytes expected{
+        24, NameCheckByte("TSample"), 7, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 2, 0, 0, 0, 'h', 'i', 0xFF, 0xFF, 9,
+        0};
     EXPECT_EQ(bytes, expected);
     Sample back;
     LoadRecordFromBlob(&bytes, &back, &SampleType());

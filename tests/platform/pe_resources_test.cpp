@@ -25,7 +25,9 @@ Bytes ReadFile(const fs::path& p) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-std::uint16_t Get16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8); }
+std::uint16_t Get16(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8);
+}
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
     return Get16(b, at) | static_cast<std::uint32_t>(Get16(b, at + 2)) << 16;
 }
@@ -84,10 +86,11 @@ TEST(PeResources, ToolchainFixturesReadBackByteIdentical) {
         const auto file = kp::ResourceFile::Open(kData / f.file);
         std::vector<std::string> listed;
         for (const auto& r : file->List())
-            listed.push_back(r.type + "|" + r.name + "|" + std::to_string(r.language) + "|" + std::to_string(r.size));
-        EXPECT_EQ(listed, (std::vector<std::string>{"KVTYPE|NOTES|0|5", "RCDATA|EMPTY|0|0", "RCDATA|FILEDATA|0|300",
-                                                    "RCDATA|INSTDATA|0|14", "RCDATA|PARAMDATA|0|22",
-                                                    "RCDATA|#7|2052|5"}));
+            listed.push_back(r.type + "|" + r.name + "|" + std::to_string(r.language) + "|" +
+                             std::to_string(r.size));
+        EXPECT_EQ(listed, (std::vector<std::string>{"KVTYPE|NOTES|0|5", "RCDATA|EMPTY|0|0",
+                                                    "RCDATA|FILEDATA|0|300", "RCDATA|INSTDATA|0|14",
+                                                    "RCDATA|PARAMDATA|0|22", "RCDATA|#7|2052|5"}));
         EXPECT_EQ(file->ReadRcData("PARAMDATA"), ReadFile(kData / "paramdata.bin"));
         EXPECT_EQ(file->ReadRcData("FileData"), ReadFile(kData / "filedata.bin"));
         EXPECT_EQ(file->ReadRcData("instdata"), ReadFile(kData / "instdata.bin"));
@@ -109,12 +112,14 @@ TEST(PeResources, DamagedHeadersAndDirectoriesFailWithTheirMessage) {
     // the RCDATA entry at 18; RCDATA's name table at 50 with FILEDATA at 68; FILEDATA's language table
     // at A0 whose entry at B0 names the data entry at 180.
     const Case cases[] = {
-        {"resource directory far outside", [](Bytes& b, const PeLayout& l) { Put32(b, l.resourceEntry, 0x00F00000); },
+        {"resource directory far outside",
+         [](Bytes& b, const PeLayout& l) { Put32(b, l.resourceEntry, 0x00F00000); },
          "the resource directory points outside the file"},
         {"root table claims more entries than fit",
          [](Bytes& b, const PeLayout& l) { Put16(b, l.resources + 12, 0xFFFF); },
          "the resource directory points outside the file"},
-        {"type pointing back to the root", [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x14, 0x80000000); },
+        {"type pointing back to the root",
+         [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x14, 0x80000000); },
          "the resource directory contains a loop"},
         {"language table pointing at its own name table",
          [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x6C, 0x80000050); },
@@ -122,15 +127,20 @@ TEST(PeResources, DamagedHeadersAndDirectoriesFailWithTheirMessage) {
         {"type entry naming data instead of a table",
          [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x1C, 0x00000180); },
          "the resource directory is not three levels deep"},
-        {"language entry naming a table", [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0xB4, 0x800000A0); },
+        {"language entry naming a table",
+         [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0xB4, 0x800000A0); },
          "the resource directory is not three levels deep"},
-        {"data size past the file", [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x184, 0x7FFFFFFF); },
+        {"data size past the file",
+         [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x184, 0x7FFFFFFF); },
          "the data of FILEDATA lies outside the file"},
-        {"data address in no section", [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x180, 0x00100000); },
+        {"data address in no section",
+         [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x180, 0x00100000); },
          "the data of FILEDATA lies outside the file"},
-        {"type name outside the section", [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x10, 0x8000FFF0); },
+        {"type name outside the section",
+         [](Bytes& b, const PeLayout& l) { Put32(b, l.resources + 0x10, 0x8000FFF0); },
          "the resource directory points outside the file"},
-        {"type name with a lone surrogate", [](Bytes& b, const PeLayout& l) { Put16(b, l.resources + 0x102, 0xD800); },
+        {"type name with a lone surrogate",
+         [](Bytes& b, const PeLayout& l) { Put16(b, l.resources + 0x102, 0xD800); },
          "a resource name is not valid UTF-16"},
         {"unknown optional header", [](Bytes& b, const PeLayout& l) { Put16(b, l.optional, 0x999); },
          "unknown optional header magic 999"},

@@ -117,7 +117,8 @@ TEST(Registry, MalformedFilesFailWithTheirLine) {
             EXPECT_EQ(std::string(e.what()), std::string("Invalid registry file, ") + c.message);
         }
     }
-    EXPECT_THROW(kp::Registry::Parse(std::string("\xFF\xFE\x00\xD8", 4)), kp::ERegistryError);  // lone surrogate
+    EXPECT_THROW(kp::Registry::Parse(std::string("\xFF\xFE\x00\xD8", 4)),
+                 kp::ERegistryError);  // lone surrogate
 }
 
 TEST(Registry, EmptyTextIsAnEmptyRegistry) {
@@ -126,7 +127,7 @@ TEST(Registry, EmptyTextIsAnEmptyRegistry) {
 }
 
 class RegistryFile : public kestrane::testing::TempFolderTest {
-protected:
+  protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         const char* old = std::getenv("KESTRANE_REGISTRY");

@@ -13,11 +13,10 @@
 #include <iterator>
 #include <string>
 
+#include "common/temp_folder.h"
 #include "platform/resources_io.h"
 #include "platform/zip_archive.h"
 #include "platform/zip_writer.h"
-
-#include "common/temp_folder.h"
 
 namespace kp = kestrane::platform;
 namespace fs = std::filesystem;
@@ -25,7 +24,9 @@ using Bytes = kp::ResourceBytes;
 
 namespace {
 
-Bytes B(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes B(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -37,7 +38,9 @@ void WriteFile(const fs::path& p, const Bytes& b) {
     out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
-std::uint32_t Crc(const Bytes& b) { return static_cast<std::uint32_t>(crc32_z(0, b.data(), b.size())); }
+std::uint32_t Crc(const Bytes& b) {
+    return static_cast<std::uint32_t>(crc32_z(0, b.data(), b.size()));
+}
 
 void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
     b.at(at) = static_cast<std::uint8_t>(v);
@@ -78,7 +81,9 @@ RawEntry Deflated(std::string name, const Bytes& content) {
     return {std::move(name), 8, 0, out, Crc(content), static_cast<std::uint32_t>(content.size())};
 }
 
-void Append16(Bytes& b, std::uint16_t v) { b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
+void Append16(Bytes& b, std::uint16_t v) {
+    b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+}
 void Append32(Bytes& b, std::uint32_t v) {
     Append16(b, static_cast<std::uint16_t>(v));
     Append16(b, static_cast<std::uint16_t>(v >> 16));
@@ -142,7 +147,9 @@ Layout BuildFile(const Bytes& stub, const std::vector<RawEntry>& entries) {
 
 // Stands in for the executable in front of the archive; holds stray signature bytes on purpose.
 Bytes Stub() {
-    Bytes s = B("\x7f" "ELF-stub PK\x05\x06 and PK\x03\x04 inside the program");
+    Bytes s =
+        B("\x7f"
+          "ELF-stub PK\x05\x06 and PK\x03\x04 inside the program");
     for (int i = 0; i < 300; ++i) s.push_back(static_cast<std::uint8_t>(i * 7));
     return s;
 }
@@ -156,7 +163,7 @@ const Bytes kFiles = [] {
 const Bytes kInst = B("INSTDATA\0\r\nend");
 
 class ResourcesTest : public kestrane::testing::TempFolderTest {
-protected:
+  protected:
     fs::path At(const std::string& name) const { return fs::path(dir_) / name; }
     fs::path Write(const std::string& name, const Bytes& bytes) {
         WriteFile(At(name), bytes);
@@ -191,8 +198,8 @@ TEST_F(ResourcesTest, ArchiveAppendedToPlainFileReadsBack) {
     const auto file = kp::ResourceFile::Open(exe);
     const auto list = file->List();
     ASSERT_EQ(list.size(), 3u);
-    const std::pair<std::string, std::size_t> want[] = {{"PARAMDATA", kParam.size()}, {"FILEDATA", kFiles.size()},
-                                                        {"INSTDATA", kInst.size()}};
+    const std::pair<std::string, std::size_t> want[] = {
+        {"PARAMDATA", kParam.size()}, {"FILEDATA", kFiles.size()}, {"INSTDATA", kInst.size()}};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(list[i].type, "RCDATA");
         EXPECT_EQ(list[i].name, want[i].first);
@@ -211,8 +218,9 @@ TEST_F(ResourcesTest, UpdateReplacesMatchingEntriesAndKeepsEveryOther) {
     const Bytes notes = B("notes of the build, deflated by another tool ");
     Bytes longNotes;
     for (int i = 0; i < 40; ++i) longNotes.insert(longNotes.end(), notes.begin(), notes.end());
-    const Layout l = BuildFile(stub, {Stored("rcdata/ParamData", B("old parameters")), Deflated("docs/notes.txt", longNotes),
-                                      Stored("RCDATA/FILEDATA", kFiles), Stored("ICON/1", B("icon"))});
+    const Layout l = BuildFile(
+        stub, {Stored("rcdata/ParamData", B("old parameters")), Deflated("docs/notes.txt", longNotes),
+               Stored("RCDATA/FILEDATA", kFiles), Stored("ICON/1", B("icon"))});
     const fs::path exe = Write("Patch.exe", l.file);
     ASSERT_EQ(::chmod(exe.c_str(), 0751), 0);
 
@@ -229,8 +237,8 @@ TEST_F(ResourcesTest, UpdateReplacesMatchingEntriesAndKeepsEveryOther) {
     for (const auto& r : file->List()) names.push_back(r.type + "/" + r.name);
     // Kept entries first in their order, then the written ones; a name given twice appears once,
     // spelt as it was first given.
-    EXPECT_EQ(names, (std::vector<std::string>{"docs/notes.txt", "RCDATA/FILEDATA", "ICON/1", "RCDATA/PARAMDATA",
-                                               "RCDATA/INSTDATA"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"docs/notes.txt", "RCDATA/FILEDATA", "ICON/1",
+                                               "RCDATA/PARAMDATA", "RCDATA/INSTDATA"}));
     EXPECT_EQ(file->ReadRcData("PARAMDATA"), kParam);
     EXPECT_EQ(file->ReadRcData("FILEDATA"), kFiles);
     EXPECT_EQ(file->ReadRcData("INSTDATA"), kInst) << "the last bytes given for a name win";
@@ -254,7 +262,9 @@ TEST_F(ResourcesTest, DeflatedRcDataEntryReads) {
 }
 
 TEST_F(ResourcesTest, FilesWithoutResources) {
-    for (const Bytes& content : {Bytes{}, Stub(), B("MZ but no PE header follows: e_lfanew at 0x3C is text, pointing far past the end of this file")}) {
+    for (const Bytes& content : {Bytes{}, Stub(),
+                                 B("MZ but no PE header follows: e_lfanew at 0x3C is text, pointing far past "
+                                   "the end of this file")}) {
         const auto file = kp::ResourceFile::Open(Write("plain", content));
         EXPECT_TRUE(file->List().empty());
         EXPECT_EQ(Message([&] { file->ReadRcData("PARAMDATA"); }), "Resource PARAMDATA not found");
@@ -264,13 +274,12 @@ TEST_F(ResourcesTest, FilesWithoutResources) {
 
     EXPECT_EQ(Message([&] { kp::ResourceFile::Open((At("absent")).string()); }),
               "Cannot open " + (At("absent")).string() + ": No such file or directory");
-    EXPECT_EQ(Message([&] { kp::ResourceFile::Open(dir_); }),
-              "Cannot open " + dir_ + ": not a regular file");
+    EXPECT_EQ(Message([&] { kp::ResourceFile::Open(dir_); }), "Cannot open " + dir_ + ": not a regular file");
 }
 
 TEST_F(ResourcesTest, EntriesThatAreNoResourcesAreNotListedButKept) {
-    const Layout l = BuildFile(Stub(), {Stored("readme", B("a")), Stored("RCDATA/", B("")), Stored("/x", B("b")),
-                                        Stored("RCDATA/PARAMDATA", kParam)});
+    const Layout l = BuildFile(Stub(), {Stored("readme", B("a")), Stored("RCDATA/", B("")),
+                                        Stored("/x", B("b")), Stored("RCDATA/PARAMDATA", kParam)});
     const fs::path exe = Write("p.exe", l.file);
     const auto before = kp::ResourceFile::Open(exe)->List();
     ASSERT_EQ(before.size(), 1u);
@@ -282,14 +291,16 @@ TEST_F(ResourcesTest, EntriesThatAreNoResourcesAreNotListedButKept) {
     ASSERT_TRUE(archive);
     std::vector<std::string> names;
     for (const auto& e : archive->Entries()) names.push_back(e.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"readme", "RCDATA/", "/x", "RCDATA/PARAMDATA", "RCDATA/FILEDATA"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"readme", "RCDATA/", "/x", "RCDATA/PARAMDATA", "RCDATA/FILEDATA"}));
 }
 
 // Each case damages a sound archive; the damage shows when the file is opened or when the entry is
 // read, always as the archive's own message.
 TEST_F(ResourcesTest, DamagedArchivesFailWithTheirMessage) {
     const Bytes stub = Stub();
-    const std::vector<RawEntry> entries = {Stored("RCDATA/PARAMDATA", kParam), Deflated("RCDATA/FILEDATA", kFiles)};
+    const std::vector<RawEntry> entries = {Stored("RCDATA/PARAMDATA", kParam),
+                                           Deflated("RCDATA/FILEDATA", kFiles)};
     const Layout good = BuildFile(stub, entries);
     const std::size_t cd = good.central[0], end = good.end;
     struct Case {
@@ -303,22 +314,27 @@ TEST_F(ResourcesTest, DamagedArchivesFailWithTheirMessage) {
          "the CRC-32 of RCDATA/PARAMDATA does not match its content"},
         {"central directory past the file", [&](Bytes& b) { Put32(b, end + 16, 0x7FFFFF00); }, true,
          "the central directory lies outside the file"},
-        {"central directory size past the end record", [&](Bytes& b) { Put32(b, end + 12, Get32(b, end + 12) + 1); },
-         true, "the central directory lies outside the file"},
-        {"more entries than the directory holds", [&](Bytes& b) { Put16(b, end + 8, 9), Put16(b, end + 10, 9); },
-         true, "the central directory lies outside the file"},
+        {"central directory size past the end record",
+         [&](Bytes& b) { Put32(b, end + 12, Get32(b, end + 12) + 1); }, true,
+         "the central directory lies outside the file"},
+        {"more entries than the directory holds",
+         [&](Bytes& b) { Put16(b, end + 8, 9), Put16(b, end + 10, 9); }, true,
+         "the central directory lies outside the file"},
         {"central record signature", [&](Bytes& b) { b[good.central[1]] = 'X'; }, true,
          "central directory entry 1 is malformed"},
         {"central name runs past the directory", [&](Bytes& b) { Put16(b, good.central[1] + 28, 200); }, true,
          "central directory entry 1 is malformed"},
-        {"local header past the central directory", [&](Bytes& b) { Put32(b, cd + 42, static_cast<std::uint32_t>(cd)); },
-         true, "the local header of RCDATA/PARAMDATA is missing or lies outside the archive"},
+        {"local header past the central directory",
+         [&](Bytes& b) { Put32(b, cd + 42, static_cast<std::uint32_t>(cd)); }, true,
+         "the local header of RCDATA/PARAMDATA is missing or lies outside the archive"},
         {"local signature", [&](Bytes& b) { b[good.local[1]] = 0; }, true,
          "the local header of RCDATA/FILEDATA is missing or lies outside the archive"},
-        {"compressed size past the central directory", [&](Bytes& b) { Put32(b, good.central[1] + 20, 0x10000); },
-         true, "the local header of RCDATA/FILEDATA is missing or lies outside the archive"},
-        {"two entries share bytes", [&](Bytes& b) { Put32(b, good.central[1] + 42, static_cast<std::uint32_t>(good.local[0])); },
-         true, "entries RCDATA/PARAMDATA and RCDATA/FILEDATA overlap"},
+        {"compressed size past the central directory",
+         [&](Bytes& b) { Put32(b, good.central[1] + 20, 0x10000); }, true,
+         "the local header of RCDATA/FILEDATA is missing or lies outside the archive"},
+        {"two entries share bytes",
+         [&](Bytes& b) { Put32(b, good.central[1] + 42, static_cast<std::uint32_t>(good.local[0])); }, true,
+         "entries RCDATA/PARAMDATA and RCDATA/FILEDATA overlap"},
         {"bytes cut from the front", [&](Bytes& b) { b.erase(b.begin(), b.begin() + 40); }, true,
          "the central directory lies outside the file"},
         {"ZIP64 entry count", [&](Bytes& b) { Put16(b, end + 8, 0xFFFF), Put16(b, end + 10, 0xFFFF); }, true,
@@ -334,9 +350,11 @@ TEST_F(ResourcesTest, DamagedArchivesFailWithTheirMessage) {
         {"deflated size larger than deflate can give",
          [&](Bytes& b) { Put32(b, good.central[1] + 24, 0x7FFFFFFF); }, false,
          "RCDATA/FILEDATA does not inflate to its declared size"},
-        {"deflated size one too large", [&](Bytes& b) { Put32(b, good.central[1] + 24, static_cast<std::uint32_t>(kFiles.size() + 1)); },
+        {"deflated size one too large",
+         [&](Bytes& b) { Put32(b, good.central[1] + 24, static_cast<std::uint32_t>(kFiles.size() + 1)); },
          false, "RCDATA/FILEDATA does not inflate to its declared size"},
-        {"deflated size one too small", [&](Bytes& b) { Put32(b, good.central[1] + 24, static_cast<std::uint32_t>(kFiles.size() - 1)); },
+        {"deflated size one too small",
+         [&](Bytes& b) { Put32(b, good.central[1] + 24, static_cast<std::uint32_t>(kFiles.size() - 1)); },
          false, "RCDATA/FILEDATA does not inflate to its declared size"},
         {"deflated stream damaged", [&](Bytes& b) { b[good.local[1] + 30 + 15] = 0xFF; }, false,
          "RCDATA/FILEDATA does not inflate to its declared size"},
@@ -349,7 +367,10 @@ TEST_F(ResourcesTest, DamagedArchivesFailWithTheirMessage) {
         const std::string want = "The resource archive of " + exe.string() + " is damaged: " + c.reason;
         if (c.atOpen) {
             EXPECT_EQ(Message([&] { kp::ResourceFile::Open(exe); }), want);
-            EXPECT_EQ(Message([&] { kp::UpdateRcData(exe, {{"PARAMDATA", kParam}}); }), want)
+            EXPECT_EQ(Message([&] {
+                          kp::UpdateRcData(exe, {{"PARAMDATA", kParam}});
+                      }),
+                      want)
                 << "an update must not drop a damaged archive";
             EXPECT_EQ(ReadFile(exe), bytes);
         } else {
@@ -365,11 +386,13 @@ TEST_F(ResourcesTest, DamagedArchivesFailWithTheirMessage) {
 
 TEST_F(ResourcesTest, TruncatedArchiveLosesItsResourcesAndIsRewritten) {
     const Bytes stub = Stub();
-    const Bytes full = BuildFile(stub, {Stored("RCDATA/PARAMDATA", kParam), Stored("RCDATA/INSTDATA", kInst)}).file;
+    const Bytes full =
+        BuildFile(stub, {Stored("RCDATA/PARAMDATA", kParam), Stored("RCDATA/INSTDATA", kInst)}).file;
     // Without its end record the archive is indistinguishable from program bytes.
     for (std::size_t cut = stub.size(); cut < full.size(); ++cut) {
         SCOPED_TRACE(cut);
-        const fs::path exe = Write("Patch.exe", Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        const fs::path exe =
+            Write("Patch.exe", Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         const auto file = kp::ResourceFile::Open(exe);
         EXPECT_TRUE(file->List().empty());
         EXPECT_EQ(Message([&] { file->ReadRcData("PARAMDATA"); }), "Resource PARAMDATA not found");
@@ -383,13 +406,17 @@ TEST_F(ResourcesTest, RefusedUpdatesLeaveTheFileAsItWas) {
     const Bytes original = BuildFile(Stub(), {Stored("RCDATA/PARAMDATA", kParam)}).file;
     const fs::path exe = Write("Patch.exe", original);
     for (const std::string& bad : {std::string(), std::string("A\0B", 3), std::string("\xC3\x28")}) {
-        EXPECT_EQ(Message([&] { kp::UpdateRcData(exe, {{"INSTDATA", kInst}, {bad, kInst}}); }).rfind("Invalid resource name", 0),
+        EXPECT_EQ(Message([&] {
+                      kp::UpdateRcData(exe, {{"INSTDATA", kInst}, {bad, kInst}});
+                  }).rfind("Invalid resource name", 0),
                   0u);
     }
     EXPECT_EQ(ReadFile(exe), original);
     EXPECT_EQ(DirNames(), std::vector<std::string>{"Patch.exe"});
     const std::string absent = (At("absent.exe")).string();
-    EXPECT_EQ(Message([&] { kp::UpdateRcData(absent, {{"PARAMDATA", kParam}}); }),
+    EXPECT_EQ(Message([&] {
+                  kp::UpdateRcData(absent, {{"PARAMDATA", kParam}});
+              }),
               "Cannot open " + absent + ": No such file or directory");
 }
 
@@ -416,7 +443,8 @@ TEST_F(ResourcesTest, UnzipListsAndTestsTheWrittenArchive) {
     for (const char* name : {"RCDATA/PARAMDATA", "RCDATA/FILEDATA", "RCDATA/INSTDATA"})
         EXPECT_NE(listing.find(name), std::string::npos) << listing;
     EXPECT_NE(listing.find("3 files"), std::string::npos) << listing;
-    EXPECT_EQ(listing.find("extra bytes"), std::string::npos) << "offsets must count from the file start\n" << listing;
+    EXPECT_EQ(listing.find("extra bytes"), std::string::npos) << "offsets must count from the file start\n"
+                                                              << listing;
     EXPECT_EQ(std::system(("unzip -tq '" + exe.string() + "' >/dev/null 2>&1").c_str()), 0);
 }
 

@@ -58,7 +58,8 @@ TEST(CommandParameter, KindOfAVariant) {
         {Variant(support::Bytes{}), 0},  // an empty byte string goes as an empty value
         {Variant::Null(), 0},
     };
-    for (const auto& k : cases) EXPECT_EQ(MakeCommandParameter(k.value, false).Type, k.type) << k.value.AsString();
+    for (const auto& k : cases)
+        EXPECT_EQ(MakeCommandParameter(k.value, false).Type, k.type) << k.value.AsString();
     EXPECT_TRUE(MakeCommandParameter(Variant(support::Bytes{}), false).Value.IsEmpty());
 }
 

@@ -15,10 +15,10 @@ TEST(TextToBoolean, TrueFalseAndNumbers) {
     struct Case {
         const char* text;
         std::optional<bool> want;
-    } cases[] = {{"True", true},   {"FALSE", false}, {"tRuE", true},  {"0", false},   {"-3", true},
-                 {" 1 ", true},    {"0.0", false},   {"2.5", true},   {"1e3", true},  {"yes", std::nullopt},
-                 {"no", std::nullopt}, {"", std::nullopt}, {"1x", std::nullopt}, {"inf", std::nullopt},
-                 {"--1", std::nullopt}, {"+", std::nullopt}};
+    } cases[] = {{"True", true},       {"FALSE", false},      {"tRuE", true},        {"0", false},
+                 {"-3", true},         {" 1 ", true},         {"0.0", false},        {"2.5", true},
+                 {"1e3", true},        {"yes", std::nullopt}, {"no", std::nullopt},  {"", std::nullopt},
+                 {"1x", std::nullopt}, {"inf", std::nullopt}, {"--1", std::nullopt}, {"+", std::nullopt}};
     for (const auto& k : cases) EXPECT_EQ(TryTextToBoolean(k.text), k.want) << k.text;
     EXPECT_TRUE(TextToBoolean("no", true));
     EXPECT_FALSE(TextToBoolean("no", false));
@@ -42,7 +42,7 @@ TEST(MergeConfigOverlay, OverlayMainSectionWinsOtherSectionsIgnored) {
 using testing::Deflate;
 
 class NetworkEdition : public testing::InstallFolder {
-protected:
+  protected:
     void PutCompressed(const std::string& name, const std::string& utf8) const {
         const std::string cp = support::Utf8ToCp936(utf8);
         Put(name, Deflate(std::vector<std::uint8_t>(cp.begin(), cp.end())));
@@ -55,10 +55,10 @@ TEST_F(NetworkEdition, ConfigurationFileDecides) {
         const char* overlay;  // null: no overlay file
         bool want;
     } cases[] = {
-        {"[主配置]\nname=x\n", nullptr, true},              // no "net" key
+        {"[主配置]\nname=x\n", nullptr, true},  // no "net" key
         {"[主配置]\nnet=False\n", nullptr, false},
         {"[主配置]\nnet=0\n", nullptr, false},
-        {"[主配置]\nnet=maybe\n", nullptr, true},           // not a Boolean
+        {"[主配置]\nnet=maybe\n", nullptr, true},  // not a Boolean
         {"[主配置]\nnet=False\n", "[主配置]\nnet=True\n", true},
         {"[主配置]\nnet=True\n", "[其他]\nnet=False\n", true},
     };

@@ -68,7 +68,7 @@ inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 class InstallFolder : public TempFolderTest {
-protected:
+  protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         root_ = dir_.substr(0, dir_.size() - 1);
@@ -95,7 +95,8 @@ protected:
     }
     // The plain bytes of a stored value file, decoded here with zlib itself.
     std::vector<std::uint8_t> ValueOf(int value, int key) const {
-        std::vector<std::uint8_t> file = Get("lumo_bd_" + std::to_string(value) + "_" + std::to_string(key) + ".lmb");
+        std::vector<std::uint8_t> file =
+            Get("lumo_bd_" + std::to_string(value) + "_" + std::to_string(key) + ".lmb");
         EXPECT_GE(file.size(), 4u);
         if (file.size() < 4) return {};
         const std::size_t n = file.size() - 4;
@@ -108,7 +109,7 @@ protected:
         return plain;
     }
 
-public:
+  public:
     // An embedded account set: "<folder>/<name>.mdb" with Sys_Accounts holding one row.
     static void MakeAccountSet(const std::string& folder, const std::string& name, const std::string& account,
                                const std::string& instanceId, const char* version = "8.1") {
@@ -117,8 +118,11 @@ public:
         db::Connection c(cs);
         c.Open();
         if (version) {
-            c.Execute("create table Sys_Accounts (AccountName varchar(80), InstanceID varchar(38), ZTVersion varchar(20))");
-            c.Execute("insert into Sys_Accounts values ('" + account + "', '" + instanceId + "', '" + version + "')");
+            c.Execute(
+                "create table Sys_Accounts (AccountName varchar(80), InstanceID varchar(38), ZTVersion "
+                "varchar(20))");
+            c.Execute("insert into Sys_Accounts values ('" + account + "', '" + instanceId + "', '" +
+                      version + "')");
         } else {
             c.Execute("create table Sys_Accounts (AccountName varchar(80), InstanceID varchar(38))");
             c.Execute("insert into Sys_Accounts values ('" + account + "', '" + instanceId + "')");
@@ -130,11 +134,12 @@ public:
         c.Execute(sql);
     }
 
-protected:
+  protected:
     fs::path root_;
 };
 
-inline StoredFactory EmbeddedFactory(std::int16_t id, const std::string& folder, std::vector<std::string> names) {
+inline StoredFactory EmbeddedFactory(std::int16_t id, const std::string& folder,
+                                     std::vector<std::string> names) {
     StoredFactory f = SimpleFactory("Microsoft.Jet.OLEDB.4.0", folder);
     f.factoryId = id;
     std::int16_t ctlg = 1024;

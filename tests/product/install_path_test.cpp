@@ -26,7 +26,7 @@ TEST(GetInstallPath, TrimsAndEndsWithADelimiter) {
     const Case cases[] = {
         {"\"AppInstallPath\"=\"  /opt/lumo \"", "/opt/lumo/"},
         {"\"AppInstallPath\"=\"/opt/lumo/\"", "/opt/lumo/"},
-        {"\"AppInstallPath\"=hex(1):09,2f,61,0d,0a,00", "/a/"},     // real control characters
+        {"\"AppInstallPath\"=hex(1):09,2f,61,0d,0a,00", "/a/"},  // real control characters
         {"\"appinstallpath\"=hex(2):2f,62,00", "/b/"},
         {"\"AppInstallPath\"=\"   \"", ""},
         {"\"Other\"=\"/x\"", ""},
@@ -55,7 +55,8 @@ TEST(GetInstallPath, ReadsTheRegistryFileAndSurvivesABadOne) {
     const std::string saved = old ? old : "";
     ::setenv("KESTRANE_REGISTRY", file.c_str(), 1);
 
-    std::ofstream(file) << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\n\"AppInstallPath\"=\"/srv/lumo\"\n";
+    std::ofstream(file)
+        << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\n\"AppInstallPath\"=\"/srv/lumo\"\n";
     EXPECT_EQ(GetInstallPath("Software\\Torlinex\\Lumo"), "/srv/lumo/");
     std::ofstream(file) << "not a registry file\n";
     EXPECT_EQ(GetInstallPath("Software\\Torlinex\\Lumo"), "");

@@ -99,7 +99,8 @@ TEST_F(Discovery, ServerRecordsOfEachKind) {
     StoredFactory integrated = testing::SimpleFactory("sqloledb", "WIN");
     StoredFactory other = testing::SimpleFactory("Other.Provider", "ignored");
     int id = 1;
-    for (auto* f : {&other, &integrated, &oracleNoSid, &oracle, &sql}) f->factoryId = static_cast<std::int16_t>(id++);
+    for (auto* f : {&other, &integrated, &oracleNoSid, &oracle, &sql})
+        f->factoryId = static_cast<std::int16_t>(id++);
     // Read last to first: sql, oracle, oracleNoSid, integrated, other.
     PutValue(1, 14, StoredFactories({other, integrated, oracleNoSid, oracle, sql}));
     TLmbFileMng mng(Dir());
@@ -217,7 +218,8 @@ TEST(InstInfo, StoredFormOfValue2) {
     infos[1].InstName = "B";
     const auto bytes = framework::SaveRecordToBlob(&infos, &TQELInstInfoDArrayType());
     const std::vector<std::uint8_t> want =
-        StoredInstInfos({{"帐套", "t", kGuidA, framework::MakeCatalogRef(1, 1024), 2}, {"B", "", "{00000000-0000-0000-0000-000000000000}", 0, 0}});
+        StoredInstInfos({{"帐套", "t", kGuidA, framework::MakeCatalogRef(1, 1024), 2},
+                         {"B", "", "{00000000-0000-0000-0000-000000000000}", 0, 0}});
     EXPECT_EQ(bytes, want);
     EXPECT_EQ(TQELInstInfoType().Size(), 32u);
     TQELInstInfoDArray back;
@@ -244,7 +246,7 @@ TEST(InstInfo, InstanceElementKeepsTheBytesAfterItsName) {
 }
 
 class Rename : public testing::InstallFolder {
-protected:
+  protected:
     void SetUp() override {
         InstallFolder::SetUp();
         folder = Sub("sets");
@@ -252,11 +254,14 @@ protected:
         MakeAccountSet(folder, "DB2", "other", kGuidB);
         value1 = StoredFactories({EmbeddedFactory(1, folder, {"DB1", "DB2"})});
         PutValue(1, 14, value1);
-        PutValue(2, 14, StoredInstInfos({{"二", "", kGuidB, framework::MakeCatalogRef(1, 1025), 0},
-                                         {"旧名", "keep", kGuidA, framework::MakeCatalogRef(1, 1024), 1}}));
+        PutValue(2, 14,
+                 StoredInstInfos({{"二", "", kGuidB, framework::MakeCatalogRef(1, 1025), 0},
+                                  {"旧名", "keep", kGuidA, framework::MakeCatalogRef(1, 1024), 1}}));
     }
     void PutElement(const std::string& file, const std::string& name) const {
-        Exec(file, "create table QEL_InstElmnt (Enabled int, SvcID int, ElmntType int, ElmntID int, ElmntData blob)");
+        Exec(file,
+             "create table QEL_InstElmnt (Enabled int, SvcID int, ElmntType int, ElmntID int, ElmntData "
+             "blob)");
         ByteBuilder data;
         data.u8(24).u8(0x6F).text(name).text("x").bytes({1, 0});
         Exec(file, "insert into QEL_InstElmnt values (1, -268304361, 80, 0, X'" + testing::Hex(data) + "')");
@@ -280,8 +285,9 @@ TEST_F(Rename, ChangesStoreEntryAndElement) {
     ASSERT_EQ(inst.DBName, "DB1");
     mng.RenameAccountSet(inst);
 
-    EXPECT_EQ(ValueOf(2, 14), StoredInstInfos({{"二", "", kGuidB, framework::MakeCatalogRef(1, 1025), 0},
-                                               {"新名", "keep", kGuidA, framework::MakeCatalogRef(1, 1024), 1}}));
+    EXPECT_EQ(ValueOf(2, 14),
+              StoredInstInfos({{"二", "", kGuidB, framework::MakeCatalogRef(1, 1025), 0},
+                               {"新名", "keep", kGuidA, framework::MakeCatalogRef(1, 1024), 1}}));
     EXPECT_EQ(ValueOf(1, 14), value1);
     ByteBuilder want;
     want.u8(24).u8(0x6F).text("新名").text("x").bytes({1, 0});

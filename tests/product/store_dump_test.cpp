@@ -12,7 +12,8 @@ using testing::ByteBuilder;
 
 std::vector<std::string> Lines(const std::vector<TTaggedEntry>& entries) {
     std::vector<std::string> out;
-    for (const auto& e : entries) out.push_back(std::string(static_cast<std::size_t>(e.Depth), '>') + e.Kind + " " + e.Value);
+    for (const auto& e : entries)
+        out.push_back(std::string(static_cast<std::size_t>(e.Depth), '>') + e.Kind + " " + e.Value);
     return out;
 }
 
@@ -57,18 +58,21 @@ TEST(StoreDump, ValueFileOfOneFactoryShownFieldByField) {
 }
 
 TEST(StoreDump, InstanceListUnknownRecordsAndDamage) {
-    const auto infos = testing::StoredInstInfos({{"帐套", "", "{11111111-2222-3333-4444-555555555555}", 0x04000001, 1}});
+    const auto infos =
+        testing::StoredInstInfos({{"帐套", "", "{11111111-2222-3333-4444-555555555555}", 0x04000001, 1}});
     EXPECT_EQ(Lines(DumpTagged(infos)),
-              (std::vector<std::string>{"record TQELInstInfoDArray (0x54)", ">Count 1", ">[0].InstName \"帐套\"",
-                                        ">[0].InstText \"\"", ">[0].InstId {11111111-2222-3333-4444-555555555555}",
-                                        ">[0].InstRef 0x04000001 (factory 1, catalogue 1024)", ">[0].InstState 1"}));
+              (std::vector<std::string>{
+                  "record TQELInstInfoDArray (0x54)", ">Count 1", ">[0].InstName \"帐套\"",
+                  ">[0].InstText \"\"", ">[0].InstId {11111111-2222-3333-4444-555555555555}",
+                  ">[0].InstRef 0x04000001 (factory 1, catalogue 1024)", ">[0].InstState 1"}));
     ByteBuilder unknown;
     unknown.u8(20).i32(1).raw("a").u8(24).u8(0x11).bytes({1, 2});
     EXPECT_EQ(Lines(DumpTagged(unknown)),
               (std::vector<std::string>{"text \"a\"", "record unknown type (0x11)", ">rest 0102"}));
 
-    for (const std::vector<std::uint8_t>& bad : {std::vector<std::uint8_t>{4, 1}, std::vector<std::uint8_t>{17},
-                                                 std::vector<std::uint8_t>(infos.begin(), infos.end() - 1)}) {
+    for (const std::vector<std::uint8_t>& bad :
+         {std::vector<std::uint8_t>{4, 1}, std::vector<std::uint8_t>{17},
+          std::vector<std::uint8_t>(infos.begin(), infos.end() - 1)}) {
         try {
             DumpTagged(bad);
             ADD_FAILURE();
@@ -79,7 +83,8 @@ TEST(StoreDump, InstanceListUnknownRecordsAndDamage) {
 }
 
 TEST(StoreDump, EmptyShortAndBrokenFiles) {
-    for (const std::vector<std::uint8_t>& f : {std::vector<std::uint8_t>{0, 0, 0, 0}, std::vector<std::uint8_t>{7}}) {
+    for (const std::vector<std::uint8_t>& f :
+         {std::vector<std::uint8_t>{0, 0, 0, 0}, std::vector<std::uint8_t>{7}}) {
         const TStoredValueFile v = DecodeValueFile(f);
         EXPECT_TRUE(v.Empty);
         EXPECT_EQ(v.StoredSize, 0u);

@@ -99,8 +99,10 @@ TEST(CodePage, RoundTrips) {
     EXPECT_EQ(static_cast<unsigned char>(gbk[0]), 0xD7);  // 资 = D7 CA
     EXPECT_EQ(static_cast<unsigned char>(gbk[1]), 0xCA);
     EXPECT_EQ(Cp936ToUtf8(gbk), utf8);
-    EXPECT_EQ(Utf8ToCp936("a\xF0\x9F\x98\x80" "b"), "a?b");  // not in the code page
-    EXPECT_THROW(Cp936ToUtf8("\xD7"), ECodePageError);         // truncated double byte
+    EXPECT_EQ(Utf8ToCp936("a\xF0\x9F\x98\x80"
+                          "b"),
+              "a?b");                                   // not in the code page
+    EXPECT_THROW(Cp936ToUtf8("\xD7"), ECodePageError);  // truncated double byte
     EXPECT_THROW(Utf8ToCp936("\xC3"), ECodePageError);
 
     EXPECT_EQ(Utf8ToUtf16("品牌_NKY"), u"品牌_NKY");
@@ -128,8 +130,9 @@ TEST(Guid, Forms) {
     EXPECT_EQ(GuidToHex(g), "1684C36A35F86A4A87F1549EB036D318");
     EXPECT_EQ(HexToGuid("1684c36a35f86a4a87f1549eb036d318"), g);
     EXPECT_FALSE(HexToGuid("1684c36a35f86a4a87f1549eb036d3"));
-    for (const char* bad : {"", "6AC38416-F835-4A6A-87F1-549EB036D318", "{6AC38416-F835-4A6A-87F1-549EB036D31G}",
-                            "{6AC38416+F835-4A6A-87F1-549EB036D318}"})
+    for (const char* bad :
+         {"", "6AC38416-F835-4A6A-87F1-549EB036D318", "{6AC38416-F835-4A6A-87F1-549EB036D31G}",
+          "{6AC38416+F835-4A6A-87F1-549EB036D318}"})
         EXPECT_FALSE(TryStringToGuid(bad)) << bad;
     EXPECT_THROW(StringToGuid("x"), EConvertError);
     EXPECT_EQ(GuidToString(TGuid{}), "{00000000-0000-0000-0000-000000000000}");

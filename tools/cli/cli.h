@@ -18,7 +18,7 @@ struct Options {
 
 // A failure that the command reports to the user: message on stderr, exit status 1.
 class CommandFailed : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -20,12 +20,18 @@ using support::VarType;
 nlohmann::ordered_json ToJson(const Variant& v) {
     switch (v.Type()) {
         case VarType::Empty:
-        case VarType::Null: return nullptr;
-        case VarType::Integer: return v.AsInt64();
-        case VarType::Double: return v.AsDouble();
-        case VarType::Boolean: return v.AsBoolean();
-        case VarType::Bytes: return support::HexText(v.AsBytes());
-        default: return v.AsString();
+        case VarType::Null:
+            return nullptr;
+        case VarType::Integer:
+            return v.AsInt64();
+        case VarType::Double:
+            return v.AsDouble();
+        case VarType::Boolean:
+            return v.AsBoolean();
+        case VarType::Bytes:
+            return support::HexText(v.AsBytes());
+        default:
+            return v.AsString();
     }
 }
 
@@ -97,7 +103,8 @@ const CommandGroup dbCommands([](CLI::App& app, const Options& options) {
     auto args = std::make_shared<DbArgs>();
 
     auto* test = group->add_subcommand("test", "open and close a connection; exit 1 when it fails");
-    test->add_option("CONNSTR", args->connectionString, "connection string as the engine builds it")->required();
+    test->add_option("CONNSTR", args->connectionString, "connection string as the engine builds it")
+        ->required();
     test->callback([&options, args] {
         std::string error;
         const bool ok = db::TestConnectionString(args->connectionString, error);
@@ -124,7 +131,8 @@ const CommandGroup dbCommands([](CLI::App& app, const Options& options) {
         db::TDataExport::GetSchemaAndCatalog(kind, args->connectionString, schema, catalog);
         std::unique_ptr<Recordset> rs;
         try {
-            ex.OpenCatalogue(ex.SourceConnection(), kind, args->table, schema, catalog, db::adSchemaColumns, rs);
+            ex.OpenCatalogue(ex.SourceConnection(), kind, args->table, schema, catalog, db::adSchemaColumns,
+                             rs);
         } catch (const std::exception& e) {
             throw CommandFailed(e.what());
         }
@@ -146,8 +154,9 @@ const CommandGroup dbCommands([](CLI::App& app, const Options& options) {
         db::TDataExport::GetSchemaAndCatalog(kind, args->connectionString, schema, catalog);
         // SQL Server lists every schema of its catalogue; an Oracle user sees its own schema.
         const Variant catalogue = catalog.empty() ? Variant::Null() : Variant(catalog);
-        const Variant owner = kind == support::dbtOracle && !schema.empty() ? Variant(support::UpperCase(schema))
-                                                                              : Variant::Null();
+        const Variant owner = kind == support::dbtOracle && !schema.empty()
+                                  ? Variant(support::UpperCase(schema))
+                                  : Variant::Null();
         std::unique_ptr<Recordset> rs;
         try {
             rs = c->OpenSchema(db::adSchemaTables, {catalogue, owner, Variant::Null()});

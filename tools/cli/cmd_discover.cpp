@@ -12,17 +12,24 @@ namespace {
 
 const char* KindName(support::TKVDataBaseType t) {
     switch (t) {
-        case support::dbtMsSql: return "sqlserver";
-        case support::dbtOracle: return "oracle";
-        case support::dbAccess: return "embedded";
+        case support::dbtMsSql:
+            return "sqlserver";
+        case support::dbtOracle:
+            return "oracle";
+        case support::dbAccess:
+            return "embedded";
     }
     return "unknown";
 }
 
 // Passwords are never printed; only whether one is set.
 nlohmann::ordered_json ServerJson(const support::TDBInfoRec& s) {
-    return {{"dbType", KindName(s.DBType)}, {"server", s.Server},       {"port", s.Port},
-            {"sid", s.SID},                 {"user", s.User},           {"integrated", s.Integrated},
+    return {{"dbType", KindName(s.DBType)},
+            {"server", s.Server},
+            {"port", s.Port},
+            {"sid", s.SID},
+            {"user", s.User},
+            {"integrated", s.Integrated},
             {"passwordSet", !s.Password.empty()}};
 }
 
@@ -53,14 +60,16 @@ void Discover(const Options& options, const std::string& dir) {
                         {"version", a.Version},
                         {"instanceId", support::GuidToString(a.InstanceID)},
                         {"server", ServerJson(a.DBInfo)}});
-    const nlohmann::ordered_json json{{"installPath", path},       {"storeKey", mng.StoreKey()},
-                              {"network", mng.StoreKey() == product::kNetworkStoreKey},
-                              {"servers", servers},        {"accountSets", sets},
-                              {"messages", messages}};
+    const nlohmann::ordered_json json{{"installPath", path},
+                                      {"storeKey", mng.StoreKey()},
+                                      {"network", mng.StoreKey() == product::kNetworkStoreKey},
+                                      {"servers", servers},
+                                      {"accountSets", sets},
+                                      {"messages", messages}};
     Emit(options, json, [&] {
         std::cout << "installation " << path << " ("
-                  << (mng.StoreKey() == product::kNetworkStoreKey ? "network" : "single-user") << ", store key "
-                  << int{mng.StoreKey()} << ")\n";
+                  << (mng.StoreKey() == product::kNetworkStoreKey ? "network" : "single-user")
+                  << ", store key " << int{mng.StoreKey()} << ")\n";
         std::cout << "servers: " << mng.Servers().size() << "\n";
         int i = 0;
         for (const auto& s : mng.Servers()) std::cout << "  " << ++i << ". " << ServerText(s) << "\n";

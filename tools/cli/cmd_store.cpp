@@ -28,17 +28,17 @@ void Decode(const Options& options, const std::string& path) {
         failure = e.Description;
     }
     nlohmann::ordered_json json{{"file", path},
-                        {"storedBytes", value.StoredSize},
-                        {"trailer", value.Trailer},
-                        {"empty", value.Empty},
-                        {"decodedBytes", value.Decoded.size()}};
+                                {"storedBytes", value.StoredSize},
+                                {"trailer", value.Trailer},
+                                {"empty", value.Empty},
+                                {"decodedBytes", value.Decoded.size()}};
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const auto& e : entries) list.push_back({{"depth", e.Depth}, {"kind", e.Kind}, {"value", e.Value}});
     json["values"] = list;
     if (!failure.empty()) json["error"] = failure;
     Emit(options, json, [&] {
-        std::cout << "file     " << path << "\nstored   " << value.StoredSize << " bytes\ntrailer  " << value.Trailer
-                  << "\n";
+        std::cout << "file     " << path << "\nstored   " << value.StoredSize << " bytes\ntrailer  "
+                  << value.Trailer << "\n";
         if (value.Empty) {
             std::cout << "empty value\n";
             return;

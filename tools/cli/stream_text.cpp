@@ -37,7 +37,9 @@ class FileSink : public patch::StreamFileSink {
 
     void Write(std::span<const std::uint8_t> piece) override {
         sha256_update(&sha_, piece.size(), piece.data());
-        if (out_) out_.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+        if (out_)
+            out_.write(reinterpret_cast<const char*>(piece.data()),
+                       static_cast<std::streamsize>(piece.size()));
     }
 
     void End(StreamFile& file) override {
