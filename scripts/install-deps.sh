@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config clang clang-format lld libclang-rt-14-dev
-  zlib1g-dev libminizip-dev libsqlite3-dev sqlite3 unixodbc-dev unixodbc libsqliteodbc
+  zlib1g-dev libsqlite3-dev sqlite3 unixodbc-dev unixodbc libsqliteodbc
   libpugixml-dev qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev nettle-dev fonts-wqy-microhei unzip python3
 )

@@ -12,7 +12,7 @@
 
 #include "app/scripted_interaction.h"
 #include "gui/application.h"
-#include "gui/main_form.h"
+#include "gui/main_window.h"
 #include "gui/qt_interaction.h"
 #include "gui/snapshot.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/base_frame.h"
 #include "app/interaction.h"
+#include "app/page_contract.h"
 #include "app/page_registry.h"
 #include "app/patch_loader.h"
 #include "app/seams.h"
@@ -67,6 +67,7 @@ class TManager {
 
     void SetPageHost(TPageHost* host) { host_ = host; }
 
+    // ---- navigation (manager_navigation.cpp) ----
     // True unless the executable's file name is exactly "Kestrane.exe".
     bool IsInstaller() const;
     void Start() { ShowPage(0); }
@@ -80,6 +81,7 @@ class TManager {
     TWizardStage Stage() const;
     void NotifyStage();
 
+    // ---- the run's objects and sinks (manager.cpp) ----
     // `parts`: TPatchParts bits. From `sourceFile` when it names an existing file (which then becomes
     // the patch file name), else from the running executable.
     bool LoadPatchResources(const std::string& sourceFile, int parts, bool showErrors);
@@ -88,16 +90,17 @@ class TManager {
     void Log(const void* sender, const std::string& message);
     void ChangeInstallPath(const std::string& directory);
 
+    // ---- the maker's build (manager_build.cpp) ----
     bool Build();
+    bool GatherAccountSetData();
     bool WritePatchExecutable();
     bool WritePatchResources();
 
-    // Operations of later modules (see seams.h).
-    bool CheckVersion(int kind, const std::string& version);
+    // ---- the installer's checks and run (manager_install.cpp) ----
+    bool CheckVersion(patch::TVersionCheckKind kind, const std::string& version);
     bool Install();
     bool CloseRunningPrograms();
     bool CheckFreeMemory(int megabytes, bool showMessage);
-    bool GatherAccountSetData();
 
   private:
     TBaseFrame& PageOf(const TPageClass& pageClass);

@@ -55,6 +55,11 @@ bool TManager::Build() {
     return WritePatchExecutable();
 }
 
+// Gathering the account sets' rows is not built yet; an account-set patch cannot be made.
+bool TManager::GatherAccountSetData() {
+    throw std::runtime_error(support::Format(texts::kNotAvailable, "GatherAccountSetData"));
+}
+
 bool TManager::WritePatchExecutable() {
     auto& params = *paramInfo_;
     resItems_->PatchType = params.PatchType;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/base_frame.h"
+#include "app/page_contract.h"
 
 namespace kestrane::app {
 

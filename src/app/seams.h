@@ -1,14 +1,14 @@
 // Stand-ins for the modules the wizard calls that are not built yet: the patch version descriptor and
-// the database repair. Each does the least that keeps the wizard running and
-// none claims a result it did not produce; they go when their modules arrive. seams.cpp also holds
-// the manager operations that wait for theirs: CheckVersion (through TPatchVersion below), Install,
-// CloseRunningPrograms, CheckFreeMemory and GatherAccountSetData.
+// the database repair. Each does the least that keeps the wizard running and none claims a result it
+// did not produce; they go when their modules arrive. The manager operations waiting for theirs stand
+// in manager_build.cpp (GatherAccountSetData) and manager_install.cpp.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "patch/patch_version.h"
 #include "product/lmb_file_mng.h"
 #include "support/kv_types.h"
 #include "support/variant.h"
@@ -26,8 +26,8 @@ class TPatchVersion {
   public:
     void LoadFromBytes(const support::Bytes& bytes) { bytes_ = bytes; }
     bool Loaded() const { return !bytes_.empty(); }
-    // kind 1 program, 2 account set.
-    bool CheckVersion(int kind, const std::string& version, const std::string& installPath) const {
+    bool CheckVersion(patch::TVersionCheckKind kind, const std::string& version,
+                      const std::string& installPath) const {
         return true;
     }
 

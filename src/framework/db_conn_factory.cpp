@@ -80,7 +80,7 @@ const TQELDBConnection& TQELDBConnFactory::ConnectionClass() const {
     return *connectionClass_;
 }
 
-int ServerKind(const TQELDBConnFactory& factory) {
+TServerKind ServerKind(const TQELDBConnFactory& factory) {
     return factory.ConnectionClass().ServerKind();
 }
 
@@ -213,7 +213,7 @@ std::int16_t TQELDBConnFactorys::AddDBCtlg(TQELDBConnFactory* factory, const std
     if (!user.empty()) catalog.CtlgFlags |= cfUseCtlgUser;
     if (!password.empty()) catalog.CtlgFlags |= cfUseCtlgPassword;
     // An Oracle schema is a user.
-    if (factory->ConnectionClass().ServerKind() == 1) {
+    if (factory->ConnectionClass().ServerKind() == skOracle) {
         catalog.CtlgUser = name;
         catalog.CtlgFlags |= cfUseCtlgUser;
     }

@@ -51,12 +51,15 @@ const TQELRecType& TQELADOConnectionDataType();
 const TQELRecType& TQELDBCtlgInfoRecType();
 const TQELRecType& TQELDBCFDataType();
 
+// The kind of server a connection class stands for; the numbers are those the product stores.
+enum TServerKind : int { skNone = 0, skOracle = 1, skMsSql = 2, skEmbedded = 3 };
+
 // The connection class of a factory decides the kind of server and the tail of its connection text.
 class TQELDBConnection {
   public:
     virtual ~TQELDBConnection() = default;
     virtual const char* ClassName() const { return "TQELDBConnection"; }
-    virtual int ServerKind() const { return 0; }
+    virtual TServerKind ServerKind() const { return skNone; }
     // The "Data Source" of the catalogue's connection text.
     virtual std::string CatalogDataSource(const TQELADOConnectionData& conn,
                                           const TQELDBCtlgInfoRec& catalog) const {
@@ -69,7 +72,7 @@ class TQELDBConnection {
 class TQELMSSqlConnection : public TQELDBConnection {
   public:
     const char* ClassName() const override { return "TQELMSSqlConnection"; }
-    int ServerKind() const override { return 2; }
+    TServerKind ServerKind() const override { return skMsSql; }
     void AppendConnectionTail(std::string& s, const TQELADOConnectionData& conn,
                               const TQELDBCtlgInfoRec& catalog) const override;
 };
@@ -77,7 +80,7 @@ class TQELMSSqlConnection : public TQELDBConnection {
 class TQELOracleSqlConnection : public TQELDBConnection {
   public:
     const char* ClassName() const override { return "TQELOracleSqlConnection"; }
-    int ServerKind() const override { return 1; }
+    TServerKind ServerKind() const override { return skOracle; }
 };
 
 class TQELOracleODBCSqlConnection : public TQELOracleSqlConnection {
@@ -87,12 +90,11 @@ class TQELOracleODBCSqlConnection : public TQELOracleSqlConnection {
 
 // An embedded server: DataSource is a folder and each catalogue the database file
 // "<DataSource>/<CtlgName>.mdb" in it.
-inline constexpr int kServerKindEmbedded = 3;
 
 class TQELJetConnection : public TQELDBConnection {
   public:
     const char* ClassName() const override { return "TQELJetConnection"; }
-    int ServerKind() const override { return kServerKindEmbedded; }
+    TServerKind ServerKind() const override { return skEmbedded; }
     std::string CatalogDataSource(const TQELADOConnectionData& conn,
                                   const TQELDBCtlgInfoRec& catalog) const override;
 };
@@ -114,7 +116,7 @@ class TQELDBConnFactory : public TQELElement {
     mutable const TQELDBConnection* connectionClass_ = nullptr;
 };
 
-int ServerKind(const TQELDBConnFactory& factory);
+TServerKind ServerKind(const TQELDBConnFactory& factory);
 std::string CatalogConnectionString(const TQELDBConnFactory& factory, const TQELDBCtlgInfoRec& catalog);
 
 // Low 16 bits the factory, high 16 bits the catalogue (0: no catalogue).

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "app/base_frame.h"
+#include "app/page_contract.h"
 
 namespace kestrane::app {
 class TInteraction;

@@ -2,8 +2,8 @@
 
 #include "app/page_registry.h"
 #include "gui/finish_frm.h"
-#include "gui/main_frm.h"
 #include "gui/progress_frm.h"
+#include "gui/welcome_frm.h"
 
 namespace kestrane::gui {
 

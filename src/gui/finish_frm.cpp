@@ -11,11 +11,6 @@
 
 namespace kestrane::gui {
 
-namespace {
-constexpr std::uint8_t kFlagSucceeded = 2;
-constexpr std::uint8_t kFlagFailed = 4;
-}  // namespace
-
 TFinishFrm::TFinishFrm(QWidget* parent) : TBaseFrame(parent), RepairDatabase(&app::RepairDatabase) {
     const WelcomeLayout layout = BuildWelcomeLayout(this, 24);
     panelClient = layout.panelClient;
@@ -55,13 +50,13 @@ void TFinishFrm::resizeEvent(QResizeEvent*) {
 }
 
 bool TFinishFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
-    if (ParamInfo.RunMode == 0) {
+    if (ParamInfo.RunMode == patch::rmMaker) {
         SetLabelText(lbTitle, texts::kFinishMakerTitle);
         SetLabelText(lbText, support::Format(texts::kFinishMakerText, ParamInfo.PatchFileName));
         return true;
     }
-    const bool failed = (ParamInfo.ResultFlags & kFlagFailed) != 0;
-    if (ParamInfo.ResultFlags & kFlagSucceeded) {
+    const bool failed = (ParamInfo.ResultFlags & patch::rfFailed) != 0;
+    if (ParamInfo.ResultFlags & patch::rfCompleted) {
         SetLabelText(lbTitle, texts::kFinishSuccessTitle);
         SetLabelText(lbText, texts::kFinishSuccessText);
     } else if (failed) {

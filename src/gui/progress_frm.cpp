@@ -70,7 +70,7 @@ const app::TPageClass& TProgressFrm::PageClass() {
 
 bool TProgressFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
     RefreshContents();
-    const bool maker = ParamInfo.RunMode == 0;
+    const bool maker = ParamInfo.RunMode == patch::rmMaker;
     SetLabelText(lbTitle, maker ? texts::kProgressMakerTitle : texts::kProgressInstallerTitle);
     SetLabelText(lbText, maker ? texts::kProgressMakerText : texts::kProgressInstallerText);
     SetLabelText(lbDescrip, maker ? texts::kProgressMakerDescrip : texts::kProgressInstallerDescrip);

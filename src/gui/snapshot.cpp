@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPixmap>
 
-#include "gui/main_form.h"
+#include "gui/main_window.h"
 #include "gui/qt_text.h"
 
 namespace kestrane::gui {

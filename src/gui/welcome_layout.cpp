@@ -1,7 +1,7 @@
 #include "gui/welcome_layout.h"
 
-#include "gui/pictures.h"
 #include "gui/qt_text.h"
+#include "gui/wizard_bitmaps.h"
 
 namespace kestrane::gui {
 

@@ -5,21 +5,13 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <stdexcept>
 #include <string_view>
 
 #include "patch/res_base.h"
+#include "patch/stream_error.h"
 #include "support/variant.h"
 
 namespace kestrane::patch {
-
-// A stream that cannot be read; the message is the user-facing text ("Invalid stream format",
-// "Invalid property value", "Property %s does not exist", "Class %s not found", "Stream read error",
-// "Error").
-class EStreamError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // The signature and the root's record, its children recursively.
 support::Bytes WriteObjectStream(const TResBase& root);

@@ -14,6 +14,12 @@
 
 namespace kestrane::patch {
 
+// Which tool the program is: the patch maker or the installer of the patch it carries.
+enum TRunMode : std::uint8_t { rmMaker = 0, rmInstaller = 1 };
+
+// Bits of ResultFlags, the outcome of an install run.
+enum TResultFlag : std::uint8_t { rfCompleted = 2, rfFailed = 4, rfReminders = 8 };
+
 class TBaseParamInfo : public TResBase {
   public:
     // Sets the initial values and parses the default list of programs to close.
@@ -41,7 +47,7 @@ class TBaseParamInfo : public TResBase {
     const std::string& CloseFileCaption(std::size_t i) const;
 
     // Working state, not streamed.
-    std::uint8_t RunMode = 0;  // 0 patch maker, 1 installer
+    TRunMode RunMode = rmMaker;
     TKVPatchType PatchType = ptNone;
     bool NotCheckVersion = false;
     bool NotUpdateVersion = false;
@@ -51,7 +57,7 @@ class TBaseParamInfo : public TResBase {
     support::TDBInfoArray DBInfos;
     support::TInstArray Instances;
     TProgressEvent OnProgress;
-    std::uint8_t ResultFlags = 0;  // 2 completed, 4 failed, 8 the log holds reminders
+    std::uint8_t ResultFlags = 0;  // TResultFlag bits
 
   private:
     struct CloseEntry {

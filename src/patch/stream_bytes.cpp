@@ -1,6 +1,6 @@
 #include "patch/stream_bytes.h"
 
-#include "patch/component_stream.h"
+#include "patch/stream_error.h"
 #include "patch/texts.h"
 #include "support/codepage.h"
 

@@ -113,13 +113,13 @@ void TLmbFileMng::EnumerateAccountSets() {
 void TLmbFileMng::AddServer(const TQELDBConnFactory& factory, TDBInfoRec& R) {
     const framework::TQELADOConnectionData& conn = factory.Data.ConnData;
     switch (framework::ServerKind(factory)) {
-        case 2:
+        case framework::skMsSql:
             R.DBType = support::dbtMsSql;
             R.Server = conn.DataSource;
             R.SID.clear();
             R.Port = 1433;
             break;
-        case 1: {
+        case framework::skOracle: {
             R.DBType = support::dbtOracle;
             const std::size_t underscore = conn.DataSource.find('_');
             if (underscore == std::string::npos) {
@@ -132,7 +132,7 @@ void TLmbFileMng::AddServer(const TQELDBConnFactory& factory, TDBInfoRec& R) {
             R.Port = 1521;
             break;
         }
-        case framework::kServerKindEmbedded:
+        case framework::skEmbedded:
             R.DBType = support::dbAccess;
             R.Server = conn.DataSource;
             R.SID.clear();
@@ -241,7 +241,7 @@ void TLmbFileMng::RenameAccountSet(const TInstanceRec& Inst) {
         element.InstName = Inst.AccountName;
         ExecutePreparedCommand(connection, texts::kUpdateInstElement,
                                {support::Variant(element.SaveToBlob())},
-                               framework::ServerKind(*factory) == 1);
+                               framework::ServerKind(*factory) == framework::skOracle);
     } catch (const std::exception&) {
     }
 }

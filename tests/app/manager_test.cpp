@@ -140,10 +140,10 @@ TEST_F(ManagerTest, PageListPerRunModeAndPatchType) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "run mode " << int(c.runMode) << " type " << c.type);
         TBaseParamInfo params;
-        params.RunMode = 0;
+        params.RunMode = patch::rmMaker;
         params.PatchType = patch::ptProgram;
         m.BuildPageList(params);
-        params.RunMode = c.runMode;
+        params.RunMode = static_cast<patch::TRunMode>(c.runMode);
         params.PatchType = static_cast<TKVPatchType>(c.type);
         m.BuildPageList(params);
         EXPECT_EQ(m.PageNames(), c.expected.empty() ? kMakerProgram : c.expected);

@@ -6,8 +6,8 @@
 #include <stdexcept>
 
 #include "gui/finish_frm.h"
-#include "gui/main_frm.h"
 #include "gui/progress_frm.h"
+#include "gui/welcome_frm.h"
 #include "patch/param_info.h"
 #include "wizard_fixture.h"
 

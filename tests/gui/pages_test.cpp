@@ -6,8 +6,8 @@
 #include "app/manager.h"
 #include "gui/finish_frm.h"
 #include "gui/log_msg_form.h"
-#include "gui/main_frm.h"
 #include "gui/progress_frm.h"
+#include "gui/welcome_frm.h"
 #include "patch/param_info.h"
 #include "wizard_fixture.h"
 
@@ -68,7 +68,7 @@ TEST_F(PagesTest, WelcomeTextsByRunModeAndPatchType) {
     };
     TMainFrm page;
     for (const Case& c : cases) {
-        Params().RunMode = static_cast<std::uint8_t>(c.runMode);
+        Params().RunMode = static_cast<patch::TRunMode>(c.runMode);
         Params().PatchType = c.type;
         page.EnterPage(Params());
         EXPECT_EQ(Text(page.lbTitle), c.title) << c.runMode << " " << int(c.type);
@@ -124,7 +124,7 @@ TEST_F(PagesTest, ProgressTextsByRunMode) {
                                "点击“生成”将配置信息生成补丁程序，点击“返回”回退到上一步设置"},
                           Case{1, "安装升级补丁", "正在将升级补丁安装在您所配置的程序与账套中",
                                "点击“安装”将补丁安装在您的电脑上，点击“返回”回退到上一步设置"}}) {
-        Params().RunMode = static_cast<std::uint8_t>(c.runMode);
+        Params().RunMode = static_cast<patch::TRunMode>(c.runMode);
         page.lbProgressMsg->setText("旧消息");
         page.EnterPage(Params());
         EXPECT_EQ(Text(page.lbTitle), c.title);
@@ -247,7 +247,7 @@ TEST_F(PagesTest, FinishTextsAndButtonsByOutcome) {
     TFinishFrm page;
     page.Manager = manager_.get();
     for (const FinishCase& c : cases) {
-        Params().RunMode = static_cast<std::uint8_t>(c.runMode);
+        Params().RunMode = static_cast<patch::TRunMode>(c.runMode);
         Params().ResultFlags = c.flags;
         Params().PatchFileName = "/p/Patch.exe";
         Params().Instances.clear();
@@ -313,8 +313,8 @@ class RepairTest : public PagesTest {
         add("B", support::dbtOracle, true);
         add("C", support::dbtMsSql, false);
         add("D", support::dbtMsSql, true);
-        Params().RunMode = 1;
-        Params().ResultFlags = 4;
+        Params().RunMode = patch::rmInstaller;
+        Params().ResultFlags = patch::rfFailed;
         page_.Manager = manager_.get();
         page_.EnterPage(Params());
         page_.RepairDatabase = [this](const std::string& name, const support::TDBInfoRec& info) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/scripted_interaction.h"
-#include "gui/main_form.h"
+#include "gui/main_window.h"
 #include "gui/step_base_frm.h"
 #include "patch/inst_res_items.h"
 #include "patch/res_items.h"

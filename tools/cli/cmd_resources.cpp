@@ -8,7 +8,7 @@
 #include "cli.h"
 #include "patch/component_stream.h"
 #include "platform/resources.h"
-#include "stream_text.h"
+#include "stream_report.h"
 
 namespace kestrane::cli {
 namespace {

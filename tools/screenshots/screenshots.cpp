@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "gui/application.h"
-#include "gui/page_pictures.h"
+#include "page_pictures.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     return kestrane::gui::RunWithApplication(argc, argv, [&] {
         try {
-            const int written = kestrane::gui::SavePagePictures(argv[1]);
+            const int written = kestrane::screenshots::SavePagePictures(argv[1]);
             std::fprintf(stderr, "%d pictures in %s\n", written, argv[1]);
             return 0;
         } catch (const std::exception& error) {

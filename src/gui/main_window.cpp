@@ -1,4 +1,4 @@
-#include "gui/main_form.h"
+#include "gui/main_window.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -112,7 +112,7 @@ void TMainForm::Construct(const std::string& exePath) {
 bool TMainForm::InstallerChecks() {
     const auto& params = Manager->ParamInfo();
     if ((params.PatchType == patch::ptProgram || params.PatchType == patch::ptBoth) &&
-        !params.NotCheckVersion && !Manager->CheckVersion(1, "")) {
+        !params.NotCheckVersion && !Manager->CheckVersion(patch::vkProgram, "")) {
         if (params.PatchType == patch::ptProgram) return false;
         if (!interaction_.AskConfirm(texts::kProgramNotSuitable, app::TBoxOwner::MainWindow)) return false;
     }
@@ -168,7 +168,7 @@ void TMainForm::btnNextClick() {
             }
         } enable{this};
         app::TBaseFrame* page = Manager->CurrentPage();
-        if (Manager->ParamInfo().RunMode == 0) {
+        if (Manager->ParamInfo().RunMode == patch::rmMaker) {
             if (page && page->LeavePage(Manager->ParamInfo()) && Manager->Build()) Manager->NextPage();
         } else if (page && page->LeavePage(Manager->ParamInfo())) {
             // The finish page reports the outcome, whatever it was.
@@ -206,8 +206,8 @@ void TMainForm::StageChanged(app::TManager& manager, app::TWizardStage stage) {
             btnNext->setText(ToQt(texts::kNextStep));
             break;
         case app::wsAction:
-            btnNext->setText(
-                ToQt(manager.ParamInfo().RunMode == 0 ? texts::kNextBuild : texts::kNextInstall));
+            btnNext->setText(ToQt(manager.ParamInfo().RunMode == patch::rmMaker ? texts::kNextBuild
+                                                                                : texts::kNextInstall));
             break;
         case app::wsFinish:
             btnPre->setVisible(false);

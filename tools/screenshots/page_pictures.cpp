@@ -1,7 +1,7 @@
 // Pictures of every wizard page of both run modes, for review. The maker writes a real patch (a copy
 // of the running program with the three resources) and the installer pictures come from that patch;
 // account sets and log lines are sample data, so no product installation is needed.
-#include "gui/page_pictures.h"
+#include "page_pictures.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 #include "app/scripted_interaction.h"
 #include "gui/finish_frm.h"
 #include "gui/log_msg_form.h"
-#include "gui/main_form.h"
+#include "gui/main_window.h"
 #include "gui/progress_frm.h"
 #include "gui/snapshot.h"
 #include "patch/component_stream.h"
@@ -22,7 +22,9 @@
 #include "patch/param_info.h"
 #include "platform/resources.h"
 
-namespace kestrane::gui {
+namespace kestrane::screenshots {
+
+using namespace gui;
 
 namespace {
 
@@ -107,7 +109,7 @@ void Installer(const fs::path& work) {
         params.Instances.push_back(rec);
     }
     manager.Log(&manager, "【失败】账套[演示账套]升级失败：示例错误");
-    params.ResultFlags = 4;
+    params.ResultFlags = patch::rfFailed;
     manager.NextPage();
     Save(form, "installer-3-finish-failed.png");
 
@@ -119,7 +121,7 @@ void Installer(const fs::path& work) {
     Save(log, "installer-4-detail.png");
     log.hide();
 
-    params.ResultFlags = 2;
+    params.ResultFlags = patch::rfCompleted;
     manager.CurrentPage()->EnterPage(params);
     Save(form, "installer-5-finish-succeeded.png");
 }
@@ -158,4 +160,4 @@ int SavePagePictures(const std::string& outDir) {
     return state.written;
 }
 
-}  // namespace kestrane::gui
+}  // namespace kestrane::screenshots

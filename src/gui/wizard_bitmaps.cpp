@@ -1,4 +1,4 @@
-#include "gui/pictures.h"
+#include "gui/wizard_bitmaps.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "gui/main_frm.h"
+#include "gui/welcome_frm.h"
 
 #include <algorithm>
 
@@ -36,7 +36,7 @@ void TMainFrm::PlaceText() {
 }
 
 bool TMainFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
-    if (ParamInfo.RunMode == 0) {
+    if (ParamInfo.RunMode == patch::rmMaker) {
         SetLabelText(lbTitle, texts::kWelcomeMakerTitle);
         SetLabelText(lbText, texts::kWelcomeMakerText);
         PlaceText();

@@ -1,4 +1,4 @@
-#include "stream_text.h"
+#include "stream_report.h"
 
 #include <nettle/sha2.h>
 
