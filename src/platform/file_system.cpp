@@ -134,6 +134,35 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     return result;
 }
 
+TPendingFile::TPendingFile(std::string target)
+    : target_(std::move(target)), path_(ExtractFilePath(target_) + ".kst-XXXXXX") {
+    // A short name: the target's own name may already be as long as the file system allows.
+    const int fd = ::mkstemp(path_.data());
+    if (fd < 0) Fail(texts::kCannotCreateFile, path_, errno);
+    ::close(fd);
+}
+
+TPendingFile::~TPendingFile() {
+    if (!committed_) ::unlink(path_.c_str());
+}
+
+void TPendingFile::Commit() {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Fail(texts::kCannotWriteFile, path_, errno);
+    const bool synced = ::fsync(fd) == 0;
+    const int syncError = errno;
+    ::close(fd);
+    if (!synced) Fail(texts::kCannotWriteFile, path_, syncError);
+    if (::rename(path_.c_str(), target_.c_str()) != 0) Fail(texts::kCannotReplaceFile, target_, errno);
+    committed_ = true;
+    const std::string folder = ExtractFilePath(target_).empty() ? "." : ExtractFilePath(target_);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 void WriteFileReplacing(const std::string& path, std::string_view content,
                         std::optional<std::uint32_t> mode) {
     TempFile temp(path);

@@ -44,6 +44,26 @@ void WriteFileReplacing(const std::string& path, std::string_view content,
 void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& content,
                         std::optional<std::uint32_t> mode = std::nullopt);
 
+// A file being made beside `target`: written at Path() by any means, then renamed over the target by
+// Commit, so the target is either as it was or complete. Dropped uncommitted, the file is removed.
+class TPendingFile {
+  public:
+    explicit TPendingFile(std::string target);
+    ~TPendingFile();
+    TPendingFile(const TPendingFile&) = delete;
+    TPendingFile& operator=(const TPendingFile&) = delete;
+
+    const std::string& Target() const { return target_; }
+    const std::string& Path() const { return path_; }
+    // Syncs the file, renames it over the target and syncs the folder. Throws EFileSystemError.
+    void Commit();
+
+  private:
+    std::string target_;
+    std::string path_;
+    bool committed_ = false;
+};
+
 // File attributes as this platform has them: the permission bits. A file is read-only when
 // nobody may write it.
 struct FileAttributes {

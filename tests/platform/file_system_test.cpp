@@ -90,6 +90,22 @@ TEST_F(FileSystemTest, WriteFileReplacingIntoMissingFolderFails) {
     EXPECT_FALSE(DirectoryExists(dir_ + "missing"));
 }
 
+TEST_F(FileSystemTest, PendingFileReplacesTheTargetOnlyWhenCommitted) {
+    const std::string target = Put("patch.exe", "old");
+    {
+        TPendingFile dropped(target);
+        std::ofstream(dropped.Path()) << "half";
+    }
+    EXPECT_EQ(Slurp(target), "old");
+    TPendingFile pending(target);
+    std::ofstream(pending.Path()) << "new";
+    EXPECT_EQ(Slurp(target), "old");
+    pending.Commit();
+    EXPECT_EQ(Slurp(target), "new");
+    // Only the target is left: neither temporary stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
 TEST_F(FileSystemTest, ReadFileBytesOfMissingFileFails) {
     EXPECT_THROW(ReadFileBytes(dir_ + "absent"), EFileSystemError);
     EXPECT_EQ(GetFileAttributes(dir_ + "absent"), std::nullopt);
