@@ -109,7 +109,7 @@ int Process::Wait() {
     int status = 0;
     pid_t rc;
     do {
-        rc = ::waitpid(pid_, &status, 0);
+        rc = ::waitpid(static_cast<pid_t>(pid_), &status, 0);
     } while (rc < 0 && errno == EINTR);
     const int error = errno;
     pid_ = -1;
@@ -121,7 +121,7 @@ int Process::Wait() {
 
 void Process::Detach() {
     if (pid_ < 0) return;
-    const pid_t pid = pid_;
+    const pid_t pid = static_cast<pid_t>(pid_);
     pid_ = -1;
     try {
         std::thread([pid] {

@@ -1,8 +1,7 @@
 // Starting other programs: with a working folder, with or without waiting for them to end.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,6 +9,9 @@
 #include <vector>
 
 namespace kestrane::platform {
+
+// A process of the system, as the system numbers it.
+using ProcessId = std::int64_t;
 
 // The message is the system's reason (for example "No such file or directory").
 class EProcessError : public std::runtime_error {
@@ -45,7 +47,7 @@ class Process {
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    pid_t Pid() const { return pid_; }
+    ProcessId Pid() const { return pid_; }
     // Waits without time limit; the exit status, or 128 + signal number when a signal ended it.
     // Throws EProcessError when the wait itself fails.
     int Wait();
@@ -53,8 +55,8 @@ class Process {
     void Detach();
 
   private:
-    explicit Process(pid_t pid) : pid_(pid) {}
-    pid_t pid_ = -1;
+    explicit Process(ProcessId pid) : pid_(pid) {}
+    ProcessId pid_ = -1;
 };
 
 // Starts the program and, when `wait` is set, waits for it; the exit status when waited, else none.
