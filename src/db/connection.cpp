@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "db/connection_string.h"
+#include "db/fault_injection.h"
 #include "db/texts.h"
 #include "support/format.h"
 #include "support/text.h"
@@ -153,7 +154,9 @@ Driver& Connection::driver() {
 }
 
 std::unique_ptr<Recordset> Connection::Execute(const std::string& sql) {
-    return driver().Execute(sql);
+    Driver& d = driver();
+    CheckInjectedFault(connectionString_, sql);
+    return d.Execute(sql);
 }
 
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<Variant>& restrictions) {
@@ -176,7 +179,9 @@ Parameter& Command::CreateParameter(int type, Variant value, std::int64_t size) 
 }
 
 std::int64_t Command::Execute() {
-    return connection_.driver().ExecuteCommand(CommandText, Parameters, Prepared);
+    Driver& d = connection_.driver();
+    CheckInjectedFault(connection_.ConnectionString(), CommandText);
+    return d.ExecuteCommand(CommandText, Parameters, Prepared);
 }
 
 namespace {

@@ -53,6 +53,7 @@ inline constexpr const char* kTxtXmlLoad = "Cannot read the XML document %0:s: %
 inline constexpr const char* kTxtFileRead = "Cannot read the file %0:s";
 inline constexpr const char* kTxtFileWrite = "Cannot write the file %0:s";
 inline constexpr const char* kTxtParamType = "Parameter type %d is not supported.";
+inline constexpr const char* kFmtInjectedFault = "Injected fault: %0:s";
 
 // Statements of the transfer object.
 inline constexpr const char* kFmtOpenTable = "select * from %0:s where 1=1 %1:s";
