@@ -17,6 +17,21 @@ namespace kestrane::db {
 
 using support::TKVDataBaseType;
 
+// A view or procedure that a patch recreates: its name, its kind text and its create script for up to
+// two database kinds.
+struct TObjectScript {
+    std::string Tag;      // object name
+    std::string Reservs;  // "VIEW" or "PROCEDURE"
+    std::string Text;
+    TKVDataBaseType SQLType = support::dbtMsSql;
+    std::string Text2;
+    TKVDataBaseType SQLType2 = support::dbtOracle;
+};
+
+// The kind whose variant of a patch node (script, filter, view) a target runs: an embedded target runs
+// the SQL Server one, since nodes made from an embedded source carry their text there.
+TKVDataBaseType NodeVariantKind(TKVDataBaseType targetKind);
+
 // Notice sink: sender and message.
 using TLogEvent = std::function<void(const void* sender, const std::string& msg)>;
 
@@ -67,6 +82,18 @@ class TDataExport {
     static void GuidValue(TKVDataBaseType targetKind, const support::TGuid& guid, Variant& value);
     void InsertFlowDeskOption(const std::string& fileName);
     static void ClearVerControl(const std::string& directory);
+
+    // Structure synchronisation (schema_sync.cpp): the target's table follows the source's definition.
+    // An embedded target gets columns added, never altered, and keeps no side table.
+    void SyncTableStructure(const std::string& tableName, bool recreate);
+    // Statements go to the target unwrapped; failures other than the tolerated notices, and the two
+    // refusals, are passed to OnLog and raised.
+    void SyncColumns(const std::string& tableName, Recordset& source, Recordset& target);
+    // Drops the object when present, then runs its script for `kind`. Failures raise the client's message.
+    void RecreateObject(Connection& connection, TKVDataBaseType kind, const TObjectScript& item);
+    static bool IsLongType(std::int64_t t, std::int64_t n);
+    static bool IsBoundedString(std::int64_t t, std::int64_t n);
+    static bool ColumnFits(std::int64_t t, std::int64_t n, std::int64_t tt, std::int64_t nn);
 
   private:
     // ",[NAME]" (",\"NAME\"" for Oracle) of every field, upper-cased, in field order.

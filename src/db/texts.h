@@ -129,6 +129,35 @@ inline constexpr const char* kFmtOracleColumns =
     " where t.owner='%0:s' and t.table_name='%1:s'\r\n"
     " order by t.column_id";
 
+// Structure synchronisation.
+inline constexpr const char* kFmtDropTable = "drop table %0:s ";
+inline constexpr const char* kFmtAlterColumnMsSql = "alter table %s alter column %s";
+inline constexpr const char* kFmtModifyColumnOracle = "alter table %s modify %s";
+inline constexpr const char* kFmtAddColumn = "alter table %s add %s";
+inline constexpr const char* kFmtAddDefaultMsSql = "alter table %0:s add default %1:s for %2:s with values";
+inline constexpr const char* kFmtLongerValuesMsSql = "select * from %0:s where len(%1:s) > %2:d";
+inline constexpr const char* kFmtLongerValuesOracle = "select * from %0:s where length(%1:s) > %2:d";
+inline constexpr const char* kTxtAlterColumnFailed = "提醒：更新字段失败，执行语句【";
+inline constexpr const char* kTxtAlterDefaultFailed = "提醒：更新默认值失败，执行语句【";
+inline constexpr const char* kTxtAddColumnFailed = "提醒：增加默认值失败，执行语句【";
+inline constexpr const char* kTxtNoticeReason = "】，详细原因是：";
+inline constexpr const char* kFmtTypeRefused =
+    "【%0:s】待更新的列【%1:s】更新【失败】，因为与目标字段类型不一致，强制更新会导致数据丢失！【源：%2:s  "
+    "目标：%3:s】";
+inline constexpr const char* kFmtLengthRefused =
+    "【%0:s】待更新的列【%1:s】更新【失败】，因为与目标字段长度不一致，强制更新会导致数据丢失！【源：%2:s  "
+    "目标：%3:s】";
+
+// Dropping a view or procedure before its script recreates it: %0 name, %1 kind code, %2 kind text in
+// lower case.
+inline constexpr const char* kFmtDropObjectMsSql =
+    "if exists(select * from sysobjects where name = '%0:s' and type = '%1:s')\r\ndrop %2:s %0:s";
+inline constexpr const char* kFmtDropObjectOracle =
+    "declare num integer;\r\nbegin\r\n  select count(*) into num from user_objects\r\n  where object_name = "
+    "'%0:s' and object_type = '%1:s' and rownum = 1;\r\n  if num = 1 then execute immediate 'drop %2:s "
+    "%0:s';\r\n  end if;\r\nend;";
+inline constexpr const char* kFmtDropObjectEmbedded = "drop %1:s if exists %0:s";
+
 // The desk-flow option row.
 inline constexpr const char* kTxtSysOptInfo = "JC_SysOptInfo";
 inline constexpr const char* kTxtFlowDeskCode = "L5_SysOptInfo_UserUICfg_FlowDesk";
