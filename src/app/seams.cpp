@@ -2,10 +2,7 @@
 // reports a success it did not achieve.
 #include "app/seams.h"
 
-#include <stdexcept>
-
-#include "app/texts.h"
-#include "support/format.h"
+#include "db/maintenance.h"
 
 namespace kestrane::app {
 
@@ -13,8 +10,8 @@ std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath) {
     return std::make_unique<product::TLmbFileMng>(installPath);
 }
 
-void RepairDatabase(const std::string&, const support::TDBInfoRec&) {
-    throw std::runtime_error(support::Format(texts::kNotAvailable, "RepairDatabase"));
+void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo) {
+    db::RepairDatabase(DBName, DBInfo);
 }
 
 }  // namespace kestrane::app

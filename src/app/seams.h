@@ -1,7 +1,7 @@
-// Stand-ins for the modules the wizard calls that are not built yet: the patch version descriptor and
-// the database repair. Each does the least that keeps the wizard running and none claims a result it
-// did not produce; they go when their modules arrive. The manager operations waiting for theirs stand
-// in manager_build.cpp (GatherAccountSetData) and manager_install.cpp.
+// Stand-ins for the modules the wizard calls that are not built yet: the patch version descriptor; and
+// the database repair the window reaches through here. Each stand-in does the least that keeps the wizard
+// running and none claims a result it did not produce; they go when their modules arrive. The manager
+// operations waiting for theirs stand in manager_build.cpp (GatherAccountSetData) and manager_install.cpp.
 #pragma once
 
 #include <functional>
@@ -35,8 +35,8 @@ class TPatchVersion {
     support::Bytes bytes_;
 };
 
-// Repairs one SQL Server account-set database. The stand-in throws "RepairDatabase: not available
-// in this build", so the finish page reports it as a failed repair.
+// Repairs one account-set database (the database layer's RepairDatabase, for the window, which does
+// not reach that layer itself).
 void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo);
 
 }  // namespace kestrane::app

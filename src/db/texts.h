@@ -158,6 +158,24 @@ inline constexpr const char* kFmtDropObjectOracle =
     "%0:s';\r\n  end if;\r\nend;";
 inline constexpr const char* kFmtDropObjectEmbedded = "drop %1:s if exists %0:s";
 
+// Maintenance of whole databases.
+inline constexpr const char* kTxtParamIniFile = "KV_Param.ini";
+inline constexpr const char* kTxtParamIniSection = "DBSection";
+inline constexpr const char* kTxtMasterDatabase = "master";
+inline constexpr const char* kFmtBackupMsSql = "backup database [%0:s] to disk = '%1:s'";
+inline constexpr const char* kFmtRestoreMsSql = "RESTORE database [%0:s] FROM disk = '%1:s'";
+inline constexpr const char* kFmtSingleUserOn = "sp_dboption '%s', 'single user', true";
+inline constexpr const char* kFmtCheckDb = "DBCC CHECKDB ('%s', REPAIR_ALLOW_DATA_LOSS)";
+inline constexpr const char* kFmtSingleUserOff = "sp_dboption '%s', 'single user', false";
+inline constexpr const char* kFmtOracleExport = "exp %0:s/%1:s@%2:s_%3:s owner=%0:s file='%4:s' log='%5:s'";
+inline constexpr const char* kFmtOracleImport =
+    "imp %0:s/%1:s@%2:s_%3:s file='%4:s' log='%5:s' full=y ignore=y";
+inline constexpr const char* kFmtProgramNotStarted = "无法启动程序【%0:s】：%1:s";
+inline constexpr const char* kFmtProgramFailed =
+    "程序【%0:s】执行失败，返回值为%1:d，详细信息见日志文件：%2:s";
+inline constexpr const char* kTxtIntegrityCheck = "pragma integrity_check";
+inline constexpr const char* kFmtIntegrityFailed = "数据库【%0:s】完整性检查发现错误：%1:s";
+
 // The desk-flow option row.
 inline constexpr const char* kTxtSysOptInfo = "JC_SysOptInfo";
 inline constexpr const char* kTxtFlowDeskCode = "L5_SysOptInfo_UserUICfg_FlowDesk";
