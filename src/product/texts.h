@@ -25,4 +25,20 @@ inline constexpr const char* kUpdateInstElement =
     "update QEL_InstElmnt set ElmntData=? where Enabled=1 and SvcID=-268304361 and ElmntType=80 and "
     "ElmntID=0";
 
+// User rights.
+inline constexpr const char* kConfigDatabase = "LumoConfig.mdb";
+inline constexpr const char* kConfigDatabaseMissing = "无法查找到文件：LumoConfig.mdb";
+inline constexpr const char* kSelectMembers = " Select * from CERT_Member ";
+inline constexpr const char* kDeleteMember = " Delete From Cert_Member where UID='%s' ";
+inline constexpr const char* kDeleteMemberLinks = " Delete From Cert_MLConn where UID='%s' ";
+inline constexpr const char* kDeleteMemberAccess = " Delete From Cert_ACL where UserID='%s' ";
+inline constexpr const char* kInsertMember =
+    " INSERT INTO CERT_Member(UID, Name, Code, Psdc, Descript, Attr, CRC) VALUES('%s', '%s', '%s', '%s', "
+    "'%s', "
+    "%d, %d) ";
+inline constexpr const char* kInsertAccess =
+    "INSERT INTO CERT_ACL(UserID, ResID, ResType, ACK, Falg, CRC) VALUES('%s', '%s', %d, %d, %d, %d)";
+inline constexpr const char* kRightsMoved =
+    "更新账套[%s]用户权限，原UID：%s -> 新UID：%s，原Code：%s -> 新Code：%s";
+
 }  // namespace kestrane::product::texts
