@@ -7,15 +7,16 @@
 #include "app/texts.h"
 #include "platform/file_system.h"
 #include "platform/resources.h"
+#include "platform/system_facts.h"
 #include "product/install_path.h"
 #include "support/text.h"
 
 namespace kestrane::app {
 
-TManager::TManager(TInteraction& interaction, std::string exePath)
+TManager::TManager(TInteraction& interaction, std::string exePath, platform::SystemFacts* system)
     : interaction_(interaction),
-      exePath_(exePath.empty() ? platform::RunningExecutable()
-                               : std::filesystem::absolute(exePath).string()) {
+      exePath_(exePath.empty() ? platform::RunningExecutable() : std::filesystem::absolute(exePath).string()),
+      system_(system ? system : &platform::HostSystem()) {
     paramInfo_ = std::make_unique<patch::TBaseParamInfo>();
     resItems_ = std::make_unique<patch::TResCollection>();
     instResItems_ = std::make_unique<patch::TInstResCollection>();

@@ -17,6 +17,10 @@
 #include "patch/param_info.h"
 #include "patch/res_items.h"
 
+namespace kestrane::platform {
+class SystemFacts;
+}
+
 namespace kestrane::app {
 
 enum TWizardStage : std::uint8_t { wsFirst = 0, wsStep = 1, wsAction = 2, wsFinish = 3 };
@@ -40,9 +44,11 @@ class TPageHost {
 
 class TManager {
   public:
-    // `exePath` is the running executable; its file name decides the run mode. Throws when the
-    // installer's start-up checks fail (the main window reports it).
-    explicit TManager(TInteraction& interaction, std::string exePath = {});
+    // `exePath` is the running executable; its file name decides the run mode. `system` gives the
+    // machine's facts (free memory and disk, programs, the watcher service); null, the host's own.
+    // Throws when the installer's memory check fails (the main window reports it).
+    explicit TManager(TInteraction& interaction, std::string exePath = {},
+                      platform::SystemFacts* system = nullptr);
     ~TManager();
     TManager(const TManager&) = delete;
     TManager& operator=(const TManager&) = delete;
@@ -61,6 +67,7 @@ class TManager {
     std::vector<std::string>& DetailLog() { return detailLog_; }
     TFileMng& FileMng() { return *fileMng_; }
     TInteraction& Interaction() { return interaction_; }
+    platform::SystemFacts& System() { return *system_; }
     const std::string& ExePath() const { return exePath_; }
     // The pages created so far, in creation order.
     const std::vector<std::unique_ptr<TBaseFrame>>& Pages() const { return pageOwner_; }
@@ -99,14 +106,23 @@ class TManager {
     // ---- the installer's checks and run (manager_install.cpp) ----
     bool CheckVersion(patch::TVersionCheckKind kind, const std::string& version);
     bool Install();
+    // The installer's checks before any page shows, for the window and for a run without one: the
+    // program version (a question for a patch that also carries account-set content), then the
+    // running programs. False: the installer ends. The maker has none.
+    bool StartupChecks();
     bool CloseRunningPrograms();
+    // A shortage is shown and logged as a reminder; without `showMessage` it raises instead.
     bool CheckFreeMemory(int megabytes, bool showMessage);
+    bool CheckFreeDisk(const std::string& drive, int megabytes, bool showMessage);
+    // The drive of the installation folder first, then the memory.
+    bool CheckDiskAndMemory();
 
   private:
     TBaseFrame& PageOf(const TPageClass& pageClass);
 
     TInteraction& interaction_;
     std::string exePath_;
+    platform::SystemFacts* system_;
     TPageHost* host_ = nullptr;
 
     std::vector<std::string> pageNames_;

@@ -101,22 +101,12 @@ void TMainForm::Construct(const std::string& exePath) {
         Manager->SetPageHost(this);
         const bool installer = Manager->IsInstaller();
         setWindowTitle(ToQt(installer ? texts::kCaptionInstaller : texts::kCaptionMaker));
-        if (installer && !InstallerChecks()) interaction_.Quit();
+        if (installer && !Manager->StartupChecks()) interaction_.Quit();
     } catch (const std::exception& error) {
         Manager.reset();
         interaction_.ShowNotice(std::string(texts::kStartFailed) + error.what(), app::TBoxOwner::MainWindow);
         interaction_.Quit();
     }
-}
-
-bool TMainForm::InstallerChecks() {
-    const auto& params = Manager->ParamInfo();
-    if ((params.PatchType == patch::ptProgram || params.PatchType == patch::ptBoth) &&
-        !params.NotCheckVersion && !Manager->CheckVersion(patch::vkProgram, "")) {
-        if (params.PatchType == patch::ptProgram) return false;
-        if (!interaction_.AskConfirm(texts::kProgramNotSuitable, app::TBoxOwner::MainWindow)) return false;
-    }
-    return Manager->CloseRunningPrograms();
 }
 
 template <class F>

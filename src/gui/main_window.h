@@ -53,7 +53,6 @@ class TMainForm : public QWidget, public app::TPageHost {
 
   private:
     void Construct(const std::string& exePath);
-    bool InstallerChecks();
     template <class F>
     void Guarded(F&& handler);
     void PlaceButtons();

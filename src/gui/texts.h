@@ -13,8 +13,6 @@ inline constexpr char kNextFinish[] = "完成(&O)";
 
 inline constexpr char kCaptionMaker[] = "Lumo系统补丁制作工具";
 inline constexpr char kCaptionInstaller[] = "补丁安装";
-inline constexpr char kProgramNotSuitable[] =
-    "此补丁不适合您的本地程序或您的程序已为最新版本，需要执行升级吗？";
 inline constexpr char kStartFailed[] = "升级过程中有错误，请检查数据库是否存在或者启动，错误信息是：";
 inline constexpr char kCancelMaker[] = "升级补丁制作尚未完成，确定取消生成吗？";
 inline constexpr char kCancelInstaller[] = "正在安装升级补丁，确定取消安装吗？";
