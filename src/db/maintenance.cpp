@@ -68,7 +68,12 @@ class CopyHandle {
   public:
     CopyHandle(const std::string& file, int flags) {
         const int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
-        if (rc != SQLITE_OK) Fail(rc);
+        if (rc != SQLITE_OK) {
+            // A failed open may still have made a handle; it goes before the error does.
+            const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+            sqlite3_close_v2(db_);
+            throw EDatabaseError(message);
+        }
         sqlite3_busy_timeout(db_, 10000);
     }
     ~CopyHandle() { sqlite3_close_v2(db_); }

@@ -195,6 +195,12 @@ TEST_F(EmbeddedMaintenance, BackupIsAConsistentCopyAndRestorePutsItBack) {
     EXPECT_EQ(Rows(user, "select name from sqlite_master where type = 'index'"), Texts{"IX"});
     user.Close();
     RepairDatabase("LUMO01", server);
+    try {
+        RestoreEmbeddedDatabase(backup, dir.File("no/such/folder.mdb"));
+        ADD_FAILURE();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "unable to open database file");
+    }
 }
 
 TEST_F(EmbeddedMaintenance, ARestoreFromABadCopyLeavesTheAccountSetAsItWas) {
