@@ -1,14 +1,13 @@
-// Stand-ins for the modules the wizard calls that are not built yet: the patch version descriptor and
-// the database repair. Each does the least that keeps the wizard running and none claims a result it
-// did not produce; they go when their modules arrive. The manager operations waiting for theirs stand
-// in manager_build.cpp (GatherAccountSetData) and manager_install.cpp.
+// Stand-ins for the modules the wizard calls that are not built yet: the database repair. Each does
+// the least that keeps the wizard running and none claims a result it did not produce; they go when
+// their modules arrive. The manager operations waiting for theirs stand in manager_build.cpp
+// (GatherAccountSetData) and manager_install.cpp.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "patch/patch_version.h"
 #include "product/lmb_file_mng.h"
 #include "support/kv_types.h"
 #include "support/variant.h"
@@ -19,21 +18,6 @@ namespace kestrane::app {
 using TFileMng = product::TLmbFileMng;
 
 std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath);
-
-// What the manager uses of the patch version descriptor (TPatchVersion). This stand-in keeps the
-// descriptor's bytes and lets every version through.
-class TPatchVersion {
-  public:
-    void LoadFromBytes(const support::Bytes& bytes) { bytes_ = bytes; }
-    bool Loaded() const { return !bytes_.empty(); }
-    bool CheckVersion(patch::TVersionCheckKind kind, const std::string& version,
-                      const std::string& installPath) const {
-        return true;
-    }
-
-  private:
-    support::Bytes bytes_;
-};
 
 // Repairs one SQL Server account-set database. The stand-in throws "RepairDatabase: not available
 // in this build", so the finish page reports it as a failed repair.
