@@ -1,5 +1,4 @@
-// Stand-ins for what the wizard calls from modules that are not built yet (see seams.h). None of them
-// reports a success it did not achieve.
+// The discovery object of an installation, and the database repair the finish page calls.
 #include "app/seams.h"
 
 #include "db/maintenance.h"

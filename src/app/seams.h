@@ -1,14 +1,12 @@
-// Stand-ins for the modules the wizard calls that are not built yet: the patch version descriptor; and
-// the database repair the window reaches through here. Each stand-in does the least that keeps the wizard
-// running and none claims a result it did not produce; they go when their modules arrive. The manager
-// operations waiting for theirs stand in manager_build.cpp (GatherAccountSetData) and manager_install.cpp.
+// What the manager and the window reach of the modules below through app: the discovery object of an
+// installation, and the database repair of the finish page (the window does not reach the database
+// layer itself).
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "patch/patch_version.h"
 #include "product/lmb_file_mng.h"
 #include "support/kv_types.h"
 #include "support/variant.h"
@@ -20,23 +18,7 @@ using TFileMng = product::TLmbFileMng;
 
 std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath);
 
-// What the manager uses of the patch version descriptor (TPatchVersion). This stand-in keeps the
-// descriptor's bytes and lets every version through.
-class TPatchVersion {
-  public:
-    void LoadFromBytes(const support::Bytes& bytes) { bytes_ = bytes; }
-    bool Loaded() const { return !bytes_.empty(); }
-    bool CheckVersion(patch::TVersionCheckKind kind, const std::string& version,
-                      const std::string& installPath) const {
-        return true;
-    }
-
-  private:
-    support::Bytes bytes_;
-};
-
-// Repairs one account-set database (the database layer's RepairDatabase, for the window, which does
-// not reach that layer itself).
+// Repairs one account-set database (the database layer's RepairDatabase).
 void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo);
 
 }  // namespace kestrane::app
