@@ -13,6 +13,14 @@ std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath) {
     return std::make_unique<product::TLmbFileMng>(installPath);
 }
 
+void ReadVersionFile(patch::TPatchVersion&, const std::string&) {
+    throw std::runtime_error(support::Format(texts::kNotAvailable, "TPatchVersion"));
+}
+
+void ReadVersionBytes(patch::TPatchVersion&, const support::Bytes&) {
+    throw std::runtime_error(support::Format(texts::kNotAvailable, "TPatchVersion"));
+}
+
 void RepairDatabase(const std::string&, const support::TDBInfoRec&) {
     throw std::runtime_error(support::Format(texts::kNotAvailable, "RepairDatabase"));
 }

@@ -35,6 +35,12 @@ class TPatchVersion {
     support::Bytes bytes_;
 };
 
+// Reads a version descriptor file (a missing file changes nothing) or the content of a patch's version
+// item into `version`. A malformed descriptor throws patch::EVersionFormatError. The stand-ins throw
+// "TPatchVersion: not available in this build".
+void ReadVersionFile(patch::TPatchVersion& version, const std::string& path);
+void ReadVersionBytes(patch::TPatchVersion& version, const support::Bytes& bytes);
+
 // Repairs one SQL Server account-set database. The stand-in throws "RepairDatabase: not available
 // in this build", so the finish page reports it as a failed repair.
 void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo);
