@@ -4,9 +4,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "patch/inst_res_items.h"
@@ -44,9 +49,107 @@ std::vector<const TClassInfo*>& Registry() {
 
 // ---- writing ----
 
+// The FILEDATA contents of a tree in the order the writer meets them.
+void CollectFileData(const TResBase& object, std::vector<const support::Bytes*>& contents) {
+    const TClassInfo& info = object.ClassInfo();
+    if (info.HasFileData()) contents.push_back(&info.FileData().get(object));
+    for (std::size_t i = 0; i < object.ChildCount(); ++i) CollectFileData(object.Child(i), contents);
+}
+
+// Compresses the FILEDATA contents on worker threads, in write order and at most a few ahead of the
+// writer, which takes each result in turn. Every content is its own zlib stream, so the bytes are
+// those of compressing them one after another.
+class Compressor {
+  public:
+    struct Result {
+        std::unique_ptr<std::uint8_t[]> data;  // not zeroed: only the compressed bytes are ever touched
+        uLongf size = 0;
+        int rc = Z_OK;
+        bool done = false;
+    };
+
+    // Goes on with the threads that could be started; throws std::system_error when none could.
+    Compressor(std::vector<const support::Bytes*> contents, unsigned threads)
+        : contents_(std::move(contents)), results_(contents_.size()), window_(2 * std::size_t{threads}) {
+        for (unsigned i = 0; i < threads; ++i) {
+            try {
+                workers_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                if (workers_.empty()) throw;
+                break;
+            }
+        }
+    }
+    // A writer that fails part way lets the workers finish what they hold and stops them.
+    ~Compressor() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        room_.notify_all();
+        for (std::thread& t : workers_) t.join();
+    }
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+
+    // The result of content i, taken in order; waits for it.
+    Result Take(std::size_t i) {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return results_[i].done; });
+        Result result = std::move(results_[i]);
+        taken_ = i + 1;
+        lock.unlock();
+        room_.notify_all();
+        return result;
+    }
+
+  private:
+    void Work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            room_.wait(lock, [&] { return stop_ || next_ == contents_.size() || next_ < taken_ + window_; });
+            if (stop_ || next_ == contents_.size()) return;
+            const std::size_t i = next_++;
+            lock.unlock();
+            Result result = Compress(*contents_[i]);
+            lock.lock();
+            results_[i] = std::move(result);
+            results_[i].done = true;
+            ready_.notify_all();
+        }
+    }
+
+    static Result Compress(const support::Bytes& content) {
+        Result r;
+        const uLong bound = compressBound(static_cast<uLong>(content.size()));
+        try {
+            r.data = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+        } catch (const std::bad_alloc&) {
+            r.rc = Z_MEM_ERROR;
+            return r;
+        }
+        r.size = bound;
+        r.rc = compress2(r.data.get(), &r.size, content.data(), static_cast<uLong>(content.size()),
+                         Z_BEST_COMPRESSION);
+        return r;
+    }
+
+    const std::vector<const support::Bytes*> contents_;
+    std::vector<Result> results_;
+    const std::size_t window_;  // started but not yet taken, at most
+    std::size_t next_ = 0;      // the next content to start
+    std::size_t taken_ = 0;     // contents the writer has taken
+    bool stop_ = false;
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a result is done
+    std::condition_variable room_;   // the writer took one, or the end
+    std::vector<std::thread> workers_;
+};
+
 class Writer {
   public:
-    explicit Writer(support::Bytes& out) : out_(out) {}
+    // With a compressor the contents come from it in order; without one they are compressed here.
+    Writer(support::Bytes& out, Compressor* compressor) : out_(out), compressor_(compressor) {}
 
     // At least what Object() writes, so that the output is reserved once and never moved while it
     // grows: a patch's files are hundreds of megabytes. Reserved pages that stay unwritten cost no
@@ -164,28 +267,42 @@ class Writer {
         }
     }
 
-    // The length precedes the data, so the content is compressed in one piece straight into the
-    // output, and the length is filled in afterwards.
+    // The length precedes the data: the content is compressed in one piece, straight into the output
+    // or taken from the compressor, and the length is filled in afterwards.
     void FileData(const support::Bytes& content) {
         ShortString(kFileData);
         const std::size_t lengthAt = out_.size();
-        const uLong bound = compressBound(static_cast<uLong>(content.size()));
-        out_.resize(lengthAt + 4 + bound);
-        uLongf written = bound;
-        const int rc = compress2(out_.data() + lengthAt + 4, &written, content.data(),
-                                 static_cast<uLong>(content.size()), Z_BEST_COMPRESSION);
-        if (rc != Z_OK) Fail(texts::kZlibError);
-        if (written > static_cast<uLongf>(std::numeric_limits<std::int32_t>::max())) {
+        U32(0);
+        uLongf written = 0;
+        if (compressor_) {
+            const Compressor::Result r = compressor_->Take(fileIndex_++);
+            if (r.rc != Z_OK) Fail(texts::kZlibError);
+            written = r.size;
+            if (written <= kMaxPayload) Raw(r.data.get(), written);
+        } else {
+            const uLong bound = compressBound(static_cast<uLong>(content.size()));
+            out_.resize(lengthAt + 4 + bound);
+            written = bound;
+            const int rc = compress2(out_.data() + lengthAt + 4, &written, content.data(),
+                                     static_cast<uLong>(content.size()), Z_BEST_COMPRESSION);
+            if (rc != Z_OK) Fail(texts::kZlibError);
+            out_.resize(lengthAt + 4 + written);
+        }
+        if (written > kMaxPayload) {
             out_.resize(lengthAt);
             Fail(texts::kStreamWriteError);
         }
-        out_.resize(lengthAt + 4 + written);
         const auto n = static_cast<std::uint32_t>(written);
         for (int i = 0; i < 4; ++i)
             out_[lengthAt + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
     }
 
+    // The length is a signed 32-bit number.
+    static constexpr uLongf kMaxPayload = std::numeric_limits<std::int32_t>::max();
+
     support::Bytes& out_;
+    Compressor* compressor_;
+    std::size_t fileIndex_ = 0;
 };
 
 // ---- reading ----
@@ -406,11 +523,23 @@ class Reader {
 
 }  // namespace
 
-support::Bytes WriteObjectStream(const TResBase& root) {
+support::Bytes WriteObjectStream(const TResBase& root, unsigned threads) {
     support::Bytes out;
     out.reserve(sizeof kSignature + Writer::Bound(root));
     out.assign(std::begin(kSignature), std::end(kSignature));
-    Writer(out).Object(root);
+    std::vector<const support::Bytes*> contents;
+    CollectFileData(root, contents);
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, contents.size()));
+    std::unique_ptr<Compressor> compressor;
+    if (threads > 1) {
+        try {
+            compressor = std::make_unique<Compressor>(std::move(contents), threads);
+        } catch (const std::system_error&) {
+            // No thread to be had: the calling thread compresses alone.
+        }
+    }
+    Writer(out, compressor.get()).Object(root);
     return out;
 }
 

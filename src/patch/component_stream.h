@@ -13,8 +13,10 @@
 
 namespace kestrane::patch {
 
-// The signature and the root's record, its children recursively.
-support::Bytes WriteObjectStream(const TResBase& root);
+// The signature and the root's record, its children recursively. The FILEDATA contents are
+// compressed on `threads` threads (0: one per core, 1: on the calling thread alone); the bytes are
+// the same whatever the number.
+support::Bytes WriteObjectStream(const TResBase& root, unsigned threads = 0);
 
 // Reads a stream into an existing root: properties present are assigned, absent ones keep their
 // values, child records create new objects owned by their parent. Throws EStreamError; what was read

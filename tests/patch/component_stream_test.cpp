@@ -252,6 +252,50 @@ TEST_F(StreamTest, LargeAndMixedFileContentRoundTrips) {
     EXPECT_EQ(Write(back), bytes);
 }
 
+// Items of many sizes and kinds of content, more than the compressor keeps in flight.
+TResCollection& ManyFiles(TResCollection& files) {
+    std::uint32_t x = 99;
+    for (int i = 0; i < 14; ++i) {
+        TResItem& item = files.Create<TResItem>();
+        item.Name = "f" + std::to_string(i) + ".dll";
+        const std::size_t size = i == 3 ? 0 : i == 6 ? 1u << 20 : static_cast<std::size_t>(1000 + 9000 * i);
+        item.MemStream.resize(size);
+        for (auto& b : item.MemStream) {
+            x = x * 1103515245u + 12345u;
+            b = i % 3 == 0 ? static_cast<std::uint8_t>(x >> 24)
+                           : static_cast<std::uint8_t>("mov eax, ebx; "[(x >> 20) % 14]);
+        }
+    }
+    return files;
+}
+
+TEST_F(StreamTest, ParallelCompressionWritesTheSerialBytes) {
+    TResCollection files;
+    ManyFiles(files);
+    const support::Bytes serial = WriteObjectStream(files, 1);
+    for (unsigned threads : {2u, 3u, 8u, 0u})
+        EXPECT_TRUE(WriteObjectStream(files, threads) == serial) << threads;
+
+    TResCollection back;
+    ReadObjectStream(serial, back);
+    ASSERT_EQ(back.Count(), files.Count());
+    for (std::size_t i = 0; i < files.Count(); ++i)
+        EXPECT_TRUE(back.Item(i).MemStream == files.Item(i).MemStream) << i;
+}
+
+TEST_F(StreamTest, FailureWhileCompressingInParallelStopsTheWriter) {
+    TResCollection files;
+    ManyFiles(files).Item(5).OptType = static_cast<TKVOperateType>(9);
+    for (unsigned threads : {1u, 4u}) {
+        try {
+            WriteObjectStream(files, threads);
+            ADD_FAILURE() << threads;
+        } catch (const EStreamError& e) {
+            EXPECT_STREQ(e.what(), "Invalid property value");
+        }
+    }
+}
+
 // ---- reading ----
 
 TEST_F(StreamTest, ReadAcceptsEveryTagOfTheKind) {
