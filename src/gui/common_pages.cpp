@@ -10,9 +10,9 @@
 namespace kestrane::gui {
 
 void RegisterCommonPages(bool add) {
-    for (const app::TPageClass* pageClass : {&TMainFrm::PageClass(), &TDBInfoSetFrm::PageClass(),
-                                             &TInstSelectFrm::PageClass(), &TProgressFrm::PageClass(),
-                                             &TFinishFrm::PageClass()})
+    for (const app::TPageClass* pageClass :
+         {&TMainFrm::PageClass(), &TDBInfoSetFrm::PageClass(), &TInstSelectFrm::PageClass(),
+          &TProgressFrm::PageClass(), &TFinishFrm::PageClass()})
         app::RegisterPage(*pageClass, add);
 }
 

@@ -38,7 +38,7 @@ TDBInfoSetFrm::TDBInfoSetFrm(QWidget* parent) : TModelPage(parent) {
     pcDataBase = Named(new QTabWidget(pnClient), "pcDataBase");
     pcDataBase->setGeometry(48, 50, 409, 190);
 
-    tsMsSQL = Named(new QWidget, "tsMsSQL");
+    tsMsSQL = Named(new QWidget(pcDataBase), "tsMsSQL");
     NewRowLabel(tsMsSQL, texts::kDBServer, "", kLabelX, 0);
     edtServer = NewEdit(tsMsSQL, "edtServer", kEditX, 0, 116);
     NewRowLabel(tsMsSQL, texts::kDBPort, "", kRightLabelX, 0);
@@ -49,12 +49,13 @@ TDBInfoSetFrm::TDBInfoSetFrm(QWidget* parent) : TModelPage(parent) {
     edtPassword = NewEdit(tsMsSQL, "edtPassword", kRightEditX, 1, 100);
     edtPassword->setEchoMode(QLineEdit::Password);
     cbIntegrated = Named(new QCheckBox(ToQt(texts::kDBIntegrated), tsMsSQL), "cbIntegrated");
-    cbIntegrated->setGeometry(kEditX, RowY(2), 200, 21);
+    cbIntegrated->move(kEditX, RowY(2));
+    cbIntegrated->adjustSize();
     btnTest = Named(new QPushButton(ToQt(texts::kDBTest), tsMsSQL), "btnTest");
     btnTest->setGeometry(kRightEditX + 25, RowY(3) + 10, 75, 23);
     pcDataBase->addTab(tsMsSQL, ToQt(texts::kTabMsSQL));
 
-    tsOracle = Named(new QWidget, "tsOracle");
+    tsOracle = Named(new QWidget(pcDataBase), "tsOracle");
     NewRowLabel(tsOracle, texts::kDBServer, "", kLabelX, 0);
     edtServer_PL = NewEdit(tsOracle, "edtServer_PL", kEditX, 0, 116);
     NewRowLabel(tsOracle, texts::kDBPort, "", kRightLabelX, 0);
@@ -72,7 +73,8 @@ TDBInfoSetFrm::TDBInfoSetFrm(QWidget* parent) : TModelPage(parent) {
 
     // Programmatic ticks (filling the page) are no clicks.
     connect(cbIntegrated, &QCheckBox::clicked, this, [this] { Act([this] { Model.cbIntegratedClick(); }); });
-    connect(btnTest, &QPushButton::clicked, this, [this] { Act([this] { Model.TestClick(support::dbtMsSql); }); });
+    connect(btnTest, &QPushButton::clicked, this,
+            [this] { Act([this] { Model.TestClick(support::dbtMsSql); }); });
     connect(btnTest_PL, &QPushButton::clicked, this,
             [this] { Act([this] { Model.TestClick(support::dbtOracle); }); });
     FromModel();

@@ -69,7 +69,7 @@ TScriptFrm::TScriptFrm(QWidget* parent) : TNodeEditor(parent) {
     layout->addWidget(cbDropBeforeCreate, 1, 2);
     mExecTypeExplain = Named(new QPlainTextEdit(ToQt(texts::kSqlExecExplain), this), "mExecTypeExplain");
     mExecTypeExplain->setReadOnly(true);
-    mExecTypeExplain->setFixedHeight(64);
+    mExecTypeExplain->setFixedHeight(92);
     layout->addWidget(mExecTypeExplain, 2, 0, 1, 3);
     pcScript = Named(new QTabWidget(this), "pcScript");
     mMsSQL = NewMemo(pcScript, "mMsSQL");
@@ -140,8 +140,8 @@ TTableFrm::TTableFrm(QWidget* parent) : TNodeEditor(parent) {
     rgTableType = Named(new QGroupBox(ToQt(texts::kTableTypeGroup), this), "rgTableType");
     auto* types = new QHBoxLayout(rgTableType);
     rbData = Named(new QRadioButton(ToQt(patch::TableTypeCaption(patch::ttData)), rgTableType), "rbData");
-    rbStructure =
-        Named(new QRadioButton(ToQt(patch::TableTypeCaption(patch::ttStructure)), rgTableType), "rbStructure");
+    rbStructure = Named(new QRadioButton(ToQt(patch::TableTypeCaption(patch::ttStructure)), rgTableType),
+                        "rbStructure");
     types->addWidget(rbData);
     types->addWidget(rbStructure);
     types->addStretch(1);

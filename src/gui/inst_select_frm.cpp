@@ -32,11 +32,14 @@ TInstSelectFrm::TInstSelectFrm(QWidget* parent) : TModelPage(parent) {
 
     lvInstance = Named(new QTreeWidget(gbInstance), "lvInstance");
     lvInstance->setColumnCount(3);
-    lvInstance->setHeaderLabels({ToQt(texts::kColDBName), ToQt(texts::kColAccountName), ToQt(texts::kColVersion)});
+    lvInstance->setHeaderLabels(
+        {ToQt(texts::kColDBName), ToQt(texts::kColAccountName), ToQt(texts::kColVersion)});
     lvInstance->setColumnWidth(0, 120);
     lvInstance->setColumnWidth(1, 200);
     lvInstance->setColumnWidth(2, 80);
-    lvInstance->header()->setStretchLastSection(false);
+    // The three columns fill the list; the last takes the pixel or two that the frames leave.
+    lvInstance->header()->setStretchLastSection(true);
+    lvInstance->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lvInstance->setRootIsDecorated(false);
     lvInstance->setItemsExpandable(false);
     lvInstance->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -44,7 +47,7 @@ TInstSelectFrm::TInstSelectFrm(QWidget* parent) : TModelPage(parent) {
     lvInstance->setAllColumnsShowFocus(true);
 
     auto* layout = new QVBoxLayout(gbInstance);
-    layout->setContentsMargins(4, 2, 4, 4);
+    layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(0);
     layout->addWidget(ToolBar1);
     layout->addWidget(lvInstance);
@@ -61,7 +64,8 @@ QToolButton* TInstSelectFrm::NewToolButton(const char* text, const char* name, a
     button->setText(ToQt(text));
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     ToolBar1->addWidget(button);
-    connect(button, &QToolButton::clicked, this, [this, mode] { Act([this, mode] { Model.SetChecks(mode); }); });
+    connect(button, &QToolButton::clicked, this,
+            [this, mode] { Act([this, mode] { Model.SetChecks(mode); }); });
     return button;
 }
 
@@ -90,7 +94,8 @@ void TInstSelectFrm::FromModel() {
 
 void TInstSelectFrm::ToModel() {
     auto& rows = Model.lvInstance;
-    const std::size_t count = std::min(rows.size(), static_cast<std::size_t>(lvInstance->topLevelItemCount()));
+    const std::size_t count =
+        std::min(rows.size(), static_cast<std::size_t>(lvInstance->topLevelItemCount()));
     for (std::size_t i = 0; i < count; ++i)
         rows[i].Checked = lvInstance->topLevelItem(static_cast<int>(i))->checkState(0) == Qt::Checked;
 }

@@ -39,7 +39,8 @@ TPatchBuildFrm::TPatchBuildFrm(QWidget* parent) : TModelPage(parent) {
     Designer = new TPatchDesignForm(Model.Designer, this);
 
     connect(btnBrowse, &QPushButton::clicked, this, [this] { Act([this] { Model.btnBrowseClick(); }); });
-    connect(btnOpenPatch, &QPushButton::clicked, this, [this] { Act([this] { Model.btnOpenPatchClick(); }); });
+    connect(btnOpenPatch, &QPushButton::clicked, this,
+            [this] { Act([this] { Model.btnOpenPatchClick(); }); });
     connect(btnImportVersion, &QPushButton::clicked, this,
             [this] { Act([this] { Model.btnImportVersionClick(); }); });
     connect(btnDesign, &QPushButton::clicked, this, [this] { btnDesignClick(); });

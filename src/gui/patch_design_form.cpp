@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -44,6 +45,9 @@ QTreeWidget* NewTree(QWidget* parent, const char* name) {
     auto* tree = Named(new QTreeWidget(parent), name);
     tree->setHeaderHidden(true);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Long captions scroll instead of being cut short.
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree->header()->setStretchLastSection(false);
     return tree;
 }
 
@@ -77,7 +81,7 @@ TPatchDesignForm::TPatchDesignForm(app::TPatchDesignModel& model, QWidget* paren
     setWindowTitle(ToQt(texts::kDesignCaption));
     setFont(WizardFont(12));
     setModal(true);
-    resize(780, 520);
+    resize(820, 540);
 
     pcDesign = Named(new QTabWidget(this), "pcDesign");
     tsProgram = BuildProgramTab();
@@ -95,6 +99,10 @@ TPatchDesignForm::TPatchDesignForm(app::TPatchDesignModel& model, QWidget* paren
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pcDesign, 1);
     layout->addLayout(buttons);
+    // The wrapped hints would otherwise stretch the dialog whenever the panel beside the trees
+    // changes; the dialog keeps the size it was given.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    setMinimumSize(720, 480);
     Connect();
 }
 
@@ -122,12 +130,10 @@ QWidget* TPatchDesignForm::BuildProgramTab() {
     edtExecParam = Named(new QLineEdit(gbFile), "edtExecParam");
     seDelay = Named(new QSpinBox(gbFile), "seDelay");
     seDelay->setRange(0, 1000000);
-    const std::pair<const char*, QWidget*> rows[] = {{texts::kResName, edtResName},
-                                                     {texts::kRelPath, edtPath},
-                                                     {texts::kExecType, cbExecType},
-                                                     {"", cbExecWaited},
-                                                     {texts::kExecParam, edtExecParam},
-                                                     {texts::kDelay, seDelay}};
+    const std::pair<const char*, QWidget*> rows[] = {
+        {texts::kResName, edtResName},     {texts::kRelPath, edtPath},
+        {texts::kExecType, cbExecType},    {"", cbExecWaited},
+        {texts::kExecParam, edtExecParam}, {texts::kDelay, seDelay}};
     int row = 0;
     for (const auto& [caption, control] : rows) {
         if (*caption) fields->addWidget(NewLabel(gbFile, caption), row, 0);
@@ -169,7 +175,8 @@ QWidget* TPatchDesignForm::BuildInstanceTab() {
         return group;
     };
     gbAll = treeGroup(texts::kAllGroup, "gbAll", tvAll, "tvAll", edtQueryAll, "edtQueryAll");
-    gbSelect = treeGroup(texts::kSelectGroup, "gbSelect", tvSelect, "tvSelect", edtQuerySelect, "edtQuerySelect");
+    gbSelect =
+        treeGroup(texts::kSelectGroup, "gbSelect", tvSelect, "tvSelect", edtQuerySelect, "edtQuerySelect");
 
     btnSelect = NewButton(tab, texts::kBtnSelect, "btnSelect");
     btnSelectAll = NewButton(tab, texts::kBtnSelectAll, "btnSelectAll");
@@ -337,8 +344,9 @@ void TPatchDesignForm::Connect() {
             [this](const QString& text) { React([&] { Model.edtExecParamChange(FromQt(text)); }); });
     connect(seDelay, &QSpinBox::valueChanged, this,
             [this](int value) { React([&] { Model.seDelayChange(value); }); });
-    connect(mPrgrmDscrpt, &QPlainTextEdit::textChanged, this,
-            [this] { React([this] { Model.mPrgrmDscrptChange(FromQtLines(mPrgrmDscrpt->toPlainText())); }); });
+    connect(mPrgrmDscrpt, &QPlainTextEdit::textChanged, this, [this] {
+        React([this] { Model.mPrgrmDscrptChange(FromQtLines(mPrgrmDscrpt->toPlainText())); });
+    });
 
     // "账套补丁"
     auto select = [this](QTreeWidgetItem* item) {
@@ -358,7 +366,8 @@ void TPatchDesignForm::Connect() {
     connect(btnSelect, &QPushButton::clicked, this, [this, select] { select(tvAll->currentItem()); });
     connect(tvAll, &QTreeWidget::itemDoubleClicked, this, [select](QTreeWidgetItem* item) { select(item); });
     connect(btnRemove, &QPushButton::clicked, this, [this, remove] { remove(tvSelect->currentItem()); });
-    connect(tvSelect, &QTreeWidget::itemDoubleClicked, this, [remove](QTreeWidgetItem* item) { remove(item); });
+    connect(tvSelect, &QTreeWidget::itemDoubleClicked, this,
+            [remove](QTreeWidgetItem* item) { remove(item); });
     connect(btnSelectAll, &QPushButton::clicked, this, [this] {
         Act([this] {
             Model.btnSelectAllClick();
@@ -374,8 +383,9 @@ void TPatchDesignForm::Connect() {
     connect(tvSelect, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (!filling_) SelectChanged(current);
     });
-    connect(mDescription, &QPlainTextEdit::textChanged, this,
-            [this] { React([this] { Model.mDescriptionChange(FromQtLines(mDescription->toPlainText())); }); });
+    connect(mDescription, &QPlainTextEdit::textChanged, this, [this] {
+        React([this] { Model.mDescriptionChange(FromQtLines(mDescription->toPlainText())); });
+    });
     connect(edtScriptName, &QLineEdit::textChanged, this,
             [this](const QString& text) { React([&] { Model.edtScriptName = FromQt(text); }); });
     connect(btnAddScript, &QPushButton::clicked, this, [this] { AddScript(); });
@@ -449,7 +459,8 @@ void TPatchDesignForm::ShowFiles() {
     lbFiles->clear();
     for (const patch::TResItem* file : Model.lbFiles) lbFiles->addItem(ToQt(file->Name));
     const auto current = std::find(Model.lbFiles.begin(), Model.lbFiles.end(), Model.CurrentFile);
-    if (current != Model.lbFiles.end()) lbFiles->setCurrentRow(static_cast<int>(current - Model.lbFiles.begin()));
+    if (current != Model.lbFiles.end())
+        lbFiles->setCurrentRow(static_cast<int>(current - Model.lbFiles.begin()));
     ShowFile();
 }
 
@@ -475,7 +486,8 @@ void TPatchDesignForm::ShowAllTree() {
         QTreeWidgetItem* category =
             NewTreeItem(root, patch::ParamNodeTypeCaption(kind), app::TDesignTreeNode::Category(kind));
         for (std::size_t entry : Model.Candidates(kind))
-            NewTreeItem(category, Model.Catalogue[entry].Caption, app::TDesignTreeNode::Candidate(kind, entry));
+            NewTreeItem(category, Model.Catalogue[entry].Caption,
+                        app::TDesignTreeNode::Candidate(kind, entry));
     }
     root->setExpanded(true);
 }
@@ -496,11 +508,7 @@ void TPatchDesignForm::ShowSelectTree() {
             category->setExpanded(true);
         }
         root->setExpanded(true);
-        if (wanted.Level != app::dlRoot) {
-            current = ItemOf(tvSelect, wanted);
-            // A removed leaf leaves its category selected.
-            if (!current) current = ItemOf(tvSelect, app::TDesignTreeNode::Category(wanted.Kind));
-        }
+        if (wanted.Level != app::dlRoot) current = ItemOf(tvSelect, wanted);
         tvSelect->setCurrentItem(current);
     }
     SelectChanged(current);

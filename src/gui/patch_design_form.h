@@ -121,8 +121,8 @@ class TPatchDesignForm : public QDialog {
     void ShowFiles();
     void ShowFile();
     void ShowAllTree();
-    // Rebuilds the chosen tree from the model and selects the model's current node (or what is left
-    // of it), which the panel beside the trees then shows.
+    // Rebuilds the chosen tree from the model and selects the model's current node, which the panel
+    // beside the trees then shows.
     void ShowSelectTree();
     void SelectChanged(QTreeWidgetItem* item);
     void ShowPanel();

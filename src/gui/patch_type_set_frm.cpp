@@ -15,18 +15,22 @@ TPatchTypeSetFrm::TPatchTypeSetFrm(QWidget* parent) : TModelPage(parent) {
     rbProgram = Named(new QRadioButton(ToQt(texts::kRbProgram), rgPatchType), "rbProgram");
     rbInstance = Named(new QRadioButton(ToQt(texts::kRbInstance), rgPatchType), "rbInstance");
     rbBoth = Named(new QRadioButton(ToQt(texts::kRbBoth), rgPatchType), "rbBoth");
-    rbProgram->setGeometry(16, 24, 110, 20);
-    rbInstance->setGeometry(136, 24, 110, 20);
-    rbBoth->setGeometry(256, 24, 145, 20);
+    rbProgram->move(16, 24);
+    rbInstance->move(136, 24);
+    rbBoth->move(256, 24);
     rbBoth->setChecked(true);
 
     cbNotCheckVersion = Named(new QCheckBox(ToQt(texts::kCbNotCheckVersion), pnClient), "cbNotCheckVersion");
     cbNotUpdateVersion =
         Named(new QCheckBox(ToQt(texts::kCbNotUpdateVersion), pnClient), "cbNotUpdateVersion");
     cbNotBackup = Named(new QCheckBox(ToQt(texts::kCbNotBackup), pnClient), "cbNotBackup");
-    cbNotCheckVersion->setGeometry(64, 108, 393, 20);
-    cbNotUpdateVersion->setGeometry(64, 132, 393, 20);
-    cbNotBackup->setGeometry(64, 156, 393, 20);
+    cbNotCheckVersion->move(64, 108);
+    cbNotUpdateVersion->move(64, 132);
+    cbNotBackup->move(64, 156);
+    // Sized to their captions in the CJK font: a click beside a caption is no click on it.
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             rbProgram, rbInstance, rbBoth, cbNotCheckVersion, cbNotUpdateVersion, cbNotBackup})
+        button->adjustSize();
 
     Label1 = NewLabel(pnClient, texts::kRegInstallPath, "Label1");
     Label1->move(48, 196);

@@ -23,12 +23,10 @@ struct Installation {
     std::string AccountSetFile(const std::string& DBName) const;
 };
 
-// Under `root`; KESTRANE_REGISTRY names its registry file afterwards. Each account set holds bills,
-// base data, queries, analyses, a user table "ZD_Customer" with a view on it, and the tables the
-// build always copies.
-Installation MakeInstallation(const std::filesystem::path& root, const std::vector<AccountSetSpec>& accountSets);
-
-// Runs statements on an account set's file.
-void ExecOn(const std::string& file, const std::vector<std::string>& statements);
+// Under `root`; KESTRANE_REGISTRY names its registry file afterwards. Each account set holds the
+// definition tables with bills 1429 "采购单", 1592 "销售单" and 4000 "其它单", base-data categories
+// "部门" and "职员", the user tables "BD_Customer" and "bd_Archive" and the view "V_Customer".
+Installation MakeInstallation(const std::filesystem::path& root,
+                              const std::vector<AccountSetSpec>& accountSets);
 
 }  // namespace kestrane::gui::testing
