@@ -65,7 +65,11 @@ QString QtFileFilter(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // "版本号文件(*.xml)" names its pattern already.
+        if (parts[i].endsWith(QStringLiteral("(%1)").arg(patterns)))
+            filters << parts[i];
+        else
+            filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
     }
     return filters.join(QStringLiteral(";;"));
 }
