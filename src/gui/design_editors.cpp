@@ -57,7 +57,7 @@ TScriptFrm::TScriptFrm(QWidget* parent) : TNodeEditor(parent) {
     setObjectName(QStringLiteral("TScriptFrm"));
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(NewLabel(this, texts::kNodeName), 0, 0);
+    layout->addWidget(NewLabel(this, texts::kName), 0, 0);
     edtName = Named(new QLineEdit(this), "edtName");
     layout->addWidget(edtName, 0, 1, 1, 2);
     layout->addWidget(NewLabel(this, texts::kSqlExecType), 1, 0);

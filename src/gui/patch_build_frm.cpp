@@ -7,7 +7,7 @@
 namespace kestrane::gui {
 
 TPatchBuildFrm::TPatchBuildFrm(QWidget* parent) : TModelPage(parent) {
-    lbName = NewLabel(pnClient, texts::kBuildName, "lbName");
+    lbName = NewLabel(pnClient, texts::kName, "lbName");
     lbName->move(48, 15);
     edtName = Named(new QLineEdit(pnClient), "edtName");
     edtName->setGeometry(88, 12, 369, 21);

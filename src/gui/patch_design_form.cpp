@@ -61,7 +61,7 @@ QToolButton* NewToolButton(QToolBar* bar, const char* text, const char* name) {
 
 QPushButton* NewButton(QWidget* parent, const char* text, const char* name) {
     auto* button = Named(new QPushButton(ToQt(text), parent), name);
-    // Enter belongs to the dialog's own button.
+    // Enter in a field presses no button of the dialog.
     button->setAutoDefault(false);
     return button;
 }
@@ -131,9 +131,8 @@ QWidget* TPatchDesignForm::BuildProgramTab() {
     seDelay = Named(new QSpinBox(gbFile), "seDelay");
     seDelay->setRange(0, 1000000);
     const std::pair<const char*, QWidget*> rows[] = {
-        {texts::kResName, edtResName},     {texts::kRelPath, edtPath},
-        {texts::kExecType, cbExecType},    {"", cbExecWaited},
-        {texts::kExecParam, edtExecParam}, {texts::kDelay, seDelay}};
+        {texts::kName, edtResName}, {texts::kRelPath, edtPath},        {texts::kExecType, cbExecType},
+        {"", cbExecWaited},         {texts::kExecParam, edtExecParam}, {texts::kDelay, seDelay}};
     int row = 0;
     for (const auto& [caption, control] : rows) {
         if (*caption) fields->addWidget(NewLabel(gbFile, caption), row, 0);

@@ -46,7 +46,7 @@ class TQtInteraction : public app::TInteraction {
     int runs_ = 0;
 };
 
-// Marks a run on the interaction for its lifetime; other interactions have no event loop to spare.
+// Marks a run on the window's interaction for its lifetime; other interactions end no event loop.
 class TRunInProgress {
   public:
     explicit TRunInProgress(app::TInteraction& interaction)

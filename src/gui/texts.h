@@ -64,6 +64,9 @@ inline constexpr char kRepairDone[] = "修复数据库操作执行成功，请�
 inline constexpr char kLogCaption[] = "详细信息";
 inline constexpr char kLogOk[] = "确定(&O)";
 
+// The caption of the name fields of the build page, the designer's file fields and its script editor.
+inline constexpr char kName[] = "名称";
+
 // The patch-type page.
 inline constexpr char kPatchTypeGroup[] = "补丁类型";
 inline constexpr char kRbProgram[] = " “程序” 补丁";
@@ -95,7 +98,6 @@ inline constexpr char kColAccountName[] = "账套名称";
 inline constexpr char kColVersion[] = "账套版本";
 
 // The build page.
-inline constexpr char kBuildName[] = "名称";
 inline constexpr char kBuildDir[] = "路径";
 inline constexpr char kBrowse[] = "浏览(&R)";
 inline constexpr char kOpenPatch[] = "打开原有补丁(&O)";
@@ -113,7 +115,6 @@ inline constexpr char kDeleteFile[] = "删除文件";
 inline constexpr char kMoveUp[] = "上移";
 inline constexpr char kMoveDown[] = "下移";
 inline constexpr char kFileGroup[] = "文件描述";
-inline constexpr char kResName[] = "名称";
 inline constexpr char kRelPath[] = "相对路径";
 inline constexpr char kExecType[] = "执行方式";
 inline constexpr char kExecWaited[] = "执行等待";
@@ -146,7 +147,6 @@ inline constexpr char kCloseFileNamesNote[] =
 // The editor frames of the designer.
 inline constexpr char kDeskFlowFile[] = "流程图文件";
 inline constexpr char kDeskFlowOpen[] = "打开(&O)";
-inline constexpr char kNodeName[] = "名称";
 inline constexpr char kSqlExecType[] = "语句类型";
 inline constexpr char kSqlExecExplain[] =
     "检查：语句返回的第一列为0表示通过、为1表示不通过；第二列为0表示不通过一次后不再检查，为1表示"

@@ -2,7 +2,6 @@
 // and trees, the moves between the trees reflected in both trees and in the patch's items, the search
 // fields, the description and script groups, the editor frames, the file list and the run-time tab.
 #include <QApplication>
-#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +10,7 @@
 #include "gui/patch_design_form.h"
 #include "installation.h"
 #include "patch/param_info.h"
+#include "widget_driver.h"
 #include "wizard_fixture.h"
 
 namespace kestrane::gui::testing {
@@ -18,49 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Kind = app::TScriptedInteraction::Kind;
-using Texts = std::vector<std::string>;
-
-std::string Text(const QTreeWidgetItem* item) {
-    return item ? item->text(0).toStdString() : std::string("-");
-}
-
-// The captions of an item's children.
-Texts Children(const QTreeWidgetItem* item) {
-    Texts out;
-    for (int i = 0; item && i < item->childCount(); ++i) out.push_back(Text(item->child(i)));
-    return out;
-}
-
-// The item reached from the root through the captions given; null when there is none.
-QTreeWidgetItem* At(QTreeWidget* tree, const Texts& path) {
-    QTreeWidgetItem* item = tree->topLevelItem(0);
-    for (const std::string& caption : path) {
-        QTreeWidgetItem* next = nullptr;
-        for (int i = 0; item && i < item->childCount() && !next; ++i)
-            if (Text(item->child(i)) == caption) next = item->child(i);
-        item = next;
-    }
-    return item;
-}
-
-// Clicks an item as the user does.
-void Click(QTreeWidget* tree, QTreeWidgetItem* item, bool twice = false) {
-    ASSERT_NE(item, nullptr);
-    tree->scrollToItem(item);
-    const QPoint at = tree->visualItemRect(item).center();
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
-    if (!twice) return;
-    // The widget side of the test library sends the double click alone.
-    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
-}
-
-// Replaces the field's text as typing does (the test library's key clicks know ASCII alone).
-void Type(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    edit->insert(text);
-}
 
 class DesignFormTest : public WizardTest {
   protected:

@@ -61,18 +61,8 @@ void ExpectTidy(const QWidget* panel) {
     }
 }
 
-class MakerWindowPagesTest : public WizardTest {
+class MakerWindowPagesTest : public PageTest {
   protected:
-    void SetUp() override {
-        WizardTest::SetUp();
-        manager_ = std::make_unique<app::TManager>(user_, MakeMaker());
-    }
-    void TearDown() override {
-        manager_.reset();
-        WizardTest::TearDown();
-    }
-    patch::TBaseParamInfo& Params() { return manager_->ParamInfo(); }
-
     // A page activated as the manager activates it, on screen.
     template <class Page>
     std::unique_ptr<Page> Enter() {
@@ -92,8 +82,6 @@ class MakerWindowPagesTest : public WizardTest {
         rec.Selected = selected;
         return rec;
     }
-
-    std::unique_ptr<app::TManager> manager_;
 };
 
 TEST_F(MakerWindowPagesTest, PatchTypePageShowsAndStoresTheChoice) {

@@ -24,6 +24,7 @@
 #include "installation.h"
 #include "patch/param_info.h"
 #include "platform/file_system.h"
+#include "widget_driver.h"
 #include "wizard_fixture.h"
 
 namespace kestrane::gui::testing {
@@ -31,35 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Kind = app::TScriptedInteraction::Kind;
-using Texts = std::vector<std::string>;
-
-QTreeWidgetItem* At(QTreeWidget* tree, const Texts& path) {
-    QTreeWidgetItem* item = tree->topLevelItem(0);
-    for (const std::string& caption : path) {
-        QTreeWidgetItem* next = nullptr;
-        for (int i = 0; item && i < item->childCount() && !next; ++i)
-            if (item->child(i)->text(0).toStdString() == caption) next = item->child(i);
-        item = next;
-    }
-    return item;
-}
-
-void Click(QWidget* widget) {
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
-void Click(QTreeWidget* tree, const Texts& path) {
-    QTreeWidgetItem* item = At(tree, path);
-    ASSERT_NE(item, nullptr) << path.back();
-    tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
-void Type(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    edit->insert(text);
-}
 
 Texts TopLevel(const QTreeWidget* tree) {
     Texts out;

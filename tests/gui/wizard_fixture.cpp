@@ -170,6 +170,16 @@ std::vector<std::string> WizardTest::VisibleButtons() const {
     return out;
 }
 
+void PageTest::SetUp() {
+    WizardTest::SetUp();
+    manager_ = std::make_unique<app::TManager>(user_, MakeMaker());
+}
+
+void PageTest::TearDown() {
+    manager_.reset();
+    WizardTest::TearDown();
+}
+
 void OnNextModal(std::function<void(QWidget& modal)> check) {
     // Polls until the modal window is up: it opens inside the call under test.
     auto* timer = new QTimer;
