@@ -16,6 +16,7 @@
 #include "patch/texts.h"
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::patch {
@@ -79,13 +80,8 @@ class Writer {
         const auto* p = static_cast<const std::uint8_t*>(data);
         out_.insert(out_.end(), p, p + n);
     }
-    void U16(std::uint16_t v) {
-        Byte(static_cast<std::uint8_t>(v));
-        Byte(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) Byte(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
+    void U16(std::uint16_t v) { support::AppendLittleEndian(out_, v); }
+    void U32(std::uint32_t v) { support::AppendLittleEndian(out_, v); }
     void ShortString(std::string_view s) {
         if (s.size() > 255) throw EStreamError(texts::kStreamWriteError);
         Byte(static_cast<std::uint8_t>(s.size()));
@@ -180,9 +176,7 @@ class Writer {
             Fail(texts::kStreamWriteError);
         }
         out_.resize(lengthAt + 4 + written);
-        const auto n = static_cast<std::uint32_t>(written);
-        for (int i = 0; i < 4; ++i)
-            out_[lengthAt + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
+        support::StoreLittleEndian(out_.data() + lengthAt, static_cast<std::uint32_t>(written));
     }
 
     support::Bytes& out_;

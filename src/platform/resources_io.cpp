@@ -12,20 +12,20 @@
 #include "platform/resources.h"
 #include "platform/resources_texts.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 
 namespace kestrane::platform {
 
 std::uint16_t ByteSource::U16(std::uint64_t offset) const {
     std::uint8_t b[2];
     ReadAt(offset, b, sizeof b);
-    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+    return support::LoadLittleEndian<std::uint16_t>(b);
 }
 
 std::uint32_t ByteSource::U32(std::uint64_t offset) const {
     std::uint8_t b[4];
     ReadAt(offset, b, sizeof b);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return support::LoadLittleEndian<std::uint32_t>(b);
 }
 
 FileSource::FileSource(const std::string& path) {
@@ -90,15 +90,6 @@ void CopyRange(const ByteSource& from, std::uint64_t offset, std::uint64_t n, By
         offset += part;
         n -= part;
     }
-}
-
-void PutU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 }  // namespace kestrane::platform

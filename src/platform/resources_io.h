@@ -79,7 +79,4 @@ class VectorSink : public ByteSink {
 // Copies [offset, offset + n) of the source to the sink in bounded chunks.
 void CopyRange(const ByteSource& from, std::uint64_t offset, std::uint64_t n, ByteSink& to);
 
-void PutU16(std::vector<std::uint8_t>& out, std::uint16_t v);
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v);
-
 }  // namespace kestrane::platform

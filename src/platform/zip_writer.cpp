@@ -10,6 +10,7 @@
 #include "platform/zip_format.h"
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::platform {
@@ -51,8 +52,7 @@ void ZipWriter::CopyEntry(const ByteSource& from, const ZipEntry& entry) {
     const std::uint32_t offset = NextOffset();
     std::vector<std::uint8_t> record(entry.centralLength);
     from.ReadAt(entry.centralOffset, record.data(), record.size());
-    for (int i = 0; i < 4; ++i)
-        record[zip::kCentralOffsetField + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+    support::StoreLittleEndian(record.data() + zip::kCentralOffsetField, offset);
     CopyRange(from, entry.localOffset, entry.recordEnd - entry.localOffset, sink_);
     position_ += entry.recordEnd - entry.localOffset;
     central_.insert(central_.end(), record.begin(), record.end());
@@ -70,38 +70,38 @@ void ZipWriter::AddStored(std::string_view name, const ResourceBytes& data, std:
     const auto nameLen = static_cast<std::uint16_t>(name.size());
 
     std::vector<std::uint8_t> local;
-    PutU32(local, zip::kLocalSignature);
-    PutU16(local, kNeededStored);
-    PutU16(local, flags);
-    PutU16(local, zip::kMethodStored);
-    PutU32(local, dosTime);
-    PutU32(local, crc);
-    PutU32(local, size);
-    PutU32(local, size);
-    PutU16(local, nameLen);
-    PutU16(local, 0);
+    support::AppendLittleEndian<std::uint32_t>(local, zip::kLocalSignature);
+    support::AppendLittleEndian<std::uint16_t>(local, kNeededStored);
+    support::AppendLittleEndian<std::uint16_t>(local, flags);
+    support::AppendLittleEndian<std::uint16_t>(local, zip::kMethodStored);
+    support::AppendLittleEndian<std::uint32_t>(local, dosTime);
+    support::AppendLittleEndian<std::uint32_t>(local, crc);
+    support::AppendLittleEndian<std::uint32_t>(local, size);
+    support::AppendLittleEndian<std::uint32_t>(local, size);
+    support::AppendLittleEndian<std::uint16_t>(local, nameLen);
+    support::AppendLittleEndian<std::uint16_t>(local, 0);
     local.insert(local.end(), name.begin(), name.end());
     Put(local);
     sink_.Write(data.data(), data.size());
     position_ += data.size();
 
     std::vector<std::uint8_t>& c = central_;
-    PutU32(c, zip::kCentralSignature);
-    PutU16(c, kMadeBy);
-    PutU16(c, kNeededStored);
-    PutU16(c, flags);
-    PutU16(c, zip::kMethodStored);
-    PutU32(c, dosTime);
-    PutU32(c, crc);
-    PutU32(c, size);
-    PutU32(c, size);
-    PutU16(c, nameLen);
-    PutU16(c, 0);  // extra field
-    PutU16(c, 0);  // comment
-    PutU16(c, 0);  // disk
-    PutU16(c, 0);  // internal attributes
-    PutU32(c, kRegularFileMode << 16);
-    PutU32(c, offset);
+    support::AppendLittleEndian<std::uint32_t>(c, zip::kCentralSignature);
+    support::AppendLittleEndian<std::uint16_t>(c, kMadeBy);
+    support::AppendLittleEndian<std::uint16_t>(c, kNeededStored);
+    support::AppendLittleEndian<std::uint16_t>(c, flags);
+    support::AppendLittleEndian<std::uint16_t>(c, zip::kMethodStored);
+    support::AppendLittleEndian<std::uint32_t>(c, dosTime);
+    support::AppendLittleEndian<std::uint32_t>(c, crc);
+    support::AppendLittleEndian<std::uint32_t>(c, size);
+    support::AppendLittleEndian<std::uint32_t>(c, size);
+    support::AppendLittleEndian<std::uint16_t>(c, nameLen);
+    support::AppendLittleEndian<std::uint16_t>(c, 0);  // extra field
+    support::AppendLittleEndian<std::uint16_t>(c, 0);  // comment
+    support::AppendLittleEndian<std::uint16_t>(c, 0);  // disk
+    support::AppendLittleEndian<std::uint16_t>(c, 0);  // internal attributes
+    support::AppendLittleEndian<std::uint32_t>(c, kRegularFileMode << 16);
+    support::AppendLittleEndian<std::uint32_t>(c, offset);
     c.insert(c.end(), name.begin(), name.end());
     ++count_;
 }
@@ -112,14 +112,14 @@ void ZipWriter::Finish() {
         throw std::length_error(texts::kTooLarge);
     Put(central_);
     std::vector<std::uint8_t> end;
-    PutU32(end, zip::kEndSignature);
-    PutU16(end, 0);
-    PutU16(end, 0);
-    PutU16(end, static_cast<std::uint16_t>(count_));
-    PutU16(end, static_cast<std::uint16_t>(count_));
-    PutU32(end, static_cast<std::uint32_t>(central_.size()));
-    PutU32(end, static_cast<std::uint32_t>(centralStart));
-    PutU16(end, 0);
+    support::AppendLittleEndian<std::uint32_t>(end, zip::kEndSignature);
+    support::AppendLittleEndian<std::uint16_t>(end, 0);
+    support::AppendLittleEndian<std::uint16_t>(end, 0);
+    support::AppendLittleEndian<std::uint16_t>(end, static_cast<std::uint16_t>(count_));
+    support::AppendLittleEndian<std::uint16_t>(end, static_cast<std::uint16_t>(count_));
+    support::AppendLittleEndian<std::uint32_t>(end, static_cast<std::uint32_t>(central_.size()));
+    support::AppendLittleEndian<std::uint32_t>(end, static_cast<std::uint32_t>(centralStart));
+    support::AppendLittleEndian<std::uint16_t>(end, 0);
     Put(end);
     central_.clear();
 }

@@ -20,6 +20,9 @@ std::string Cp936ToUtf8(std::string_view cp936);
 // Characters that code page 936 cannot hold become '?', as the system's own conversion does.
 // Invalid UTF-8 throws ECodePageError.
 std::string Utf8ToCp936(std::string_view utf8);
+// The same, with each byte of invalid UTF-8 written as '?' too: for files that must be written
+// whatever the text holds.
+std::string Utf8ToCp936Lenient(std::string_view utf8);
 
 // Strict both ways: invalid UTF-8, or an unpaired surrogate, throws ECodePageError.
 std::u16string Utf8ToUtf16(std::string_view utf8);
