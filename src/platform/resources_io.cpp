@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "platform/resources.h"
 #include "platform/resources_texts.h"
@@ -64,15 +63,8 @@ void MemorySource::ReadAt(std::uint64_t offset, void* dst, std::size_t n) const 
     if (n > 0) std::memcpy(dst, data_ + offset, n);
 }
 
-void FdSink::Write(const void* data, std::size_t n) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (n > 0) {
-        const ssize_t put = ::write(fd_, p, std::min<std::size_t>(n, 1u << 30));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) throw std::system_error(put < 0 ? errno : EIO, std::generic_category());
-        p += put;
-        n -= static_cast<std::size_t>(put);
-    }
+void ReplacementSink::Write(const void* data, std::size_t n) {
+    file_.Write(std::span(static_cast<const std::uint8_t*>(data), n));
 }
 
 void VectorSink::Write(const void* data, std::size_t n) {

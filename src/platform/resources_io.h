@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace kestrane::platform {
 
 class ByteSource {
@@ -60,14 +62,14 @@ class ByteSink {
     virtual void Write(const void* data, std::size_t n) = 0;
 };
 
-// Writes to an open descriptor; a failing write throws std::system_error.
-class FdSink : public ByteSink {
+// Writes the new content of a file being replaced; a failing write throws EFileSystemError.
+class ReplacementSink : public ByteSink {
   public:
-    explicit FdSink(int fd) : fd_(fd) {}
+    explicit ReplacementSink(TReplacementFile& file) : file_(file) {}
     void Write(const void* data, std::size_t n) override;
 
   private:
-    int fd_;
+    TReplacementFile& file_;
 };
 
 class VectorSink : public ByteSink {

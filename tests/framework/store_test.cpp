@@ -1,7 +1,9 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -92,18 +94,25 @@ TEST_F(StoreFolder, RewritingLeavesNoOldBytesAndNoTemporaryFiles) {
 }
 
 TEST_F(StoreFolder, DiskFullRaises1024AndMissingFolder1030) {
+    // A file size limit stands in for a full disk: writes past it stop short.
     auto store = TQELIntfPtr<TQELSBDFProvider>::Make(Dir(), "");
-    const int full = ::open("/dev/full", O_WRONLY);
-    ASSERT_GE(full, 0);
-    try {
-        const char byte = 1;
-        store->WriteToDisk(full, &byte, 1);
-        ADD_FAILURE();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1024);
-        EXPECT_EQ(e.Description, "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"");
-    }
-    ::close(full);
+    store->WriteValue({1, 2, 3}, 1, 14, 3);
+    const auto writeBeyondTheLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            store->WriteValue(support::Bytes(10000, 7), 1, 14, 10000);
+        } catch (const EQELException& e) {
+            const bool diskFull =
+                e.ErrorCode == 1024 &&
+                e.Description == "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"";
+            std::exit(diskFull ? 0 : 1);
+        }
+        std::exit(2);
+    };
+    EXPECT_EXIT(writeBeyondTheLimit(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(Get("lumo_bd_1_14.lmb"), (support::Bytes{1, 2, 3, 3, 0, 0, 0}));  // the old value stays
     auto nowhere = TQELIntfPtr<TQELSBDFProvider>::Make(Dir() + "missing/", "");
     try {
         nowhere->WriteValue({1}, 1, 14, 1);

@@ -80,7 +80,7 @@ TEST_F(FileSystemTest, WriteFileReplacingKeepsGivenModeAndReplacesReadOnlyFile) 
     SetReadOnly(target, true);
     const auto before = GetFileAttributes(target);
     ASSERT_TRUE(before && before->ReadOnly());
-    WriteFileReplacing(target, std::string_view("new"), before->mode);
+    WriteFileReplacing(target, std::string_view("new"), {.mode = before->mode});
     EXPECT_EQ(Slurp(target), "new");
     EXPECT_EQ(GetFileAttributes(target), before);
 }
