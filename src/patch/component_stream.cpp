@@ -186,7 +186,9 @@ class Writer {
 
 class Reader {
   public:
-    explicit Reader(std::span<const std::uint8_t> in) : in_(in) {}
+    // keepFileData false: each file content is dropped once it has been read and checked.
+    explicit Reader(std::span<const std::uint8_t> in, bool keepFileData = true)
+        : in_(in), keepFileData_(keepFileData) {}
 
     void Signature() {
         const auto bytes = in_.Bytes();
@@ -325,6 +327,7 @@ class Reader {
         content.clear();
         if (n <= 0) return;
         Inflate(in_.Take(static_cast<std::uint64_t>(n)), content);
+        if (!keepFileData_) support::Bytes().swap(content);
     }
 
     // Inflates into `out` without knowing the size beforehand and without moving the content: the
@@ -396,6 +399,7 @@ class Reader {
 
     support::Bytes scratch_;  // the first piece of each FILEDATA
     StreamBytes in_;
+    bool keepFileData_;
 };
 
 }  // namespace
@@ -414,8 +418,10 @@ void ReadObjectStream(std::span<const std::uint8_t> bytes, TResBase& root) {
     reader.Root(root);
 }
 
-std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) {
-    Reader reader(bytes);
+namespace {
+
+std::unique_ptr<TResBase> ReadRoot(std::span<const std::uint8_t> bytes, bool keepFileData) {
+    Reader reader(bytes, keepFileData);
     reader.Signature();
     const std::string name = reader.PeekRootClass();
     const TClassInfo* info = FindStreamClass(name);
@@ -424,6 +430,16 @@ std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) 
     auto root = info->Create();
     reader.Root(*root);
     return root;
+}
+
+}  // namespace
+
+std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) {
+    return ReadRoot(bytes, true);
+}
+
+void CheckObjectStream(std::span<const std::uint8_t> bytes) {
+    ReadRoot(bytes, false);
 }
 
 void RegisterStreamClasses() {

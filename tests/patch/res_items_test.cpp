@@ -138,7 +138,10 @@ TEST(ResInstall, TargetFolders) {
         {"\\", "/P", otCopy, "/P/"},
         {"\\bin", "/P", otCopy, "/P/bin"},
         {"bin\\sub\\", "/P", otCopy, "/P/bin/sub/"},
-        {"\\\\x", "/P", otCopy, "/P//x"},
+        // What is left after the one "\" removed is a separator, as on the system patches come from.
+        {"\\\\x", "/P", otCopy, "/P/x"},
+        {"\\\\server\\share", "/P/", otCopy, "/P/server/share"},
+        {"/etc", "/P", otCopy, "/P/etc"},
         {"bin", "", otProgram, exeFolder},
         {"bin", "", otCopy, std::nullopt},
         {"", "", otNone, std::nullopt},
@@ -169,8 +172,8 @@ TEST(ResInstall, PathsLeavingTheInstallationFolderAreRefused) {
         {"a.dll", "..", true},
         {"a.dll", "bin\\..\\..\\etc", true},
         {"a.dll", "bin/../../etc", true},
-        {"a.dll", "\\\\server\\share", true},
-        {"a.dll", "/etc", true},
+        {"a.dll", "\\\\server\\share", false},
+        {"a.dll", "/etc", false},
         {"a.dll", "C:\\Windows", true},
         {"a.dll", "d:", true},
     };
