@@ -86,6 +86,21 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+std::string SanitizeUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t start = i;
+        if (DecodeUtf8(s, i) < 0) {
+            out += '?';
+            i = start + 1;
+        } else {
+            out.append(s.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
 std::string Cp936ToUtf8(std::string_view in) {
     if (IsAscii(in)) return std::string(in);
     IconvHandle cd = OpenIconv("UTF-8", "GBK");
