@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "app/manager.h"
+#include "common/expect_error.h"
 #include "manager_fixture.h"
 #include "patch/texts.h"
 #include "platform/file_system.h"
 
 namespace kestrane::app {
 namespace {
+
+using kestrane::testing::FailsWith;
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
@@ -160,12 +163,7 @@ TEST_F(ManagerBuildTest, FailuresNameTheStepAndKeepWhatWasStored) {
         fs::remove_all(Path("out"));
         FreshMaker();
         c.spoil(*maker_);
-        try {
-            maker_->WritePatchExecutable();
-            ADD_FAILURE() << "no failure";
-        } catch (const std::exception& e) {
-            EXPECT_EQ(std::string(e.what()), c.message);
-        }
+        EXPECT_TRUE(FailsWith<std::exception>([&] { maker_->WritePatchExecutable(); }, c.message));
         EXPECT_EQ(progress_.size(), c.reports);
         if (c.stored.empty())
             EXPECT_FALSE(fs::exists(patchFile));
@@ -180,12 +178,7 @@ TEST_F(ManagerBuildTest, PatchFileThatVanishesBeforeCommitFails) {
     onProgress_ = [this] {
         if (progress_.size() == 1) fs::remove(Path("out/Patch.exe"));
     };
-    try {
-        maker_->WritePatchExecutable();
-        ADD_FAILURE() << "no failure";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()), "保存资源文件出错");
-    }
+    EXPECT_TRUE(FailsWith<std::exception>([&] { maker_->WritePatchExecutable(); }, "保存资源文件出错"));
     EXPECT_EQ(progress_.size(), 3u);
 }
 

@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
+#include "common/expect_error.h"
+#include "common/temp_folder.h"
 #include "framework/bin_data_store.h"
 #include "framework/blob_codec.h"
 #include "framework/product_config.h"
@@ -15,17 +17,17 @@
 namespace kestrane::framework {
 namespace {
 
+using kestrane::testing::Caught;
+
 namespace fs = std::filesystem;
 
 class StoreFolder : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kestrane-store-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        folder_.emplace();
+        dir_ = folder_->Root();
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override { folder_.reset(); }
     std::string Dir() const { return dir_.string() + "/"; }
     void Put(const std::string& name, const support::Bytes& bytes) const {
         std::ofstream(dir_ / name, std::ios::binary)
@@ -34,6 +36,7 @@ class StoreFolder : public ::testing::Test {
     support::Bytes Get(const std::string& name) const {
         return ReadFileBytes((dir_ / name).string()).value();
     }
+    std::optional<kestrane::testing::TempFolder> folder_;
     fs::path dir_;
 };
 
@@ -114,14 +117,11 @@ TEST_F(StoreFolder, DiskFullRaises1024AndMissingFolder1030) {
     EXPECT_EXIT(writeBeyondTheLimit(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(Get("lumo_bd_1_14.lmb"), (support::Bytes{1, 2, 3, 3, 0, 0, 0}));  // the old value stays
     auto nowhere = TQELIntfPtr<TQELSBDFProvider>::Make(Dir() + "missing/", "");
-    try {
-        nowhere->WriteValue({1}, 1, 14, 1);
-        ADD_FAILURE();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1030);
-        EXPECT_EQ(e.Description, "系统调用错误，错误码:[2]");
-        EXPECT_FALSE(e.Detail.empty());
-    }
+    const auto e = Caught<EQELException>([&] { nowhere->WriteValue({1}, 1, 14, 1); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1030);
+    EXPECT_EQ(e->Description, "系统调用错误，错误码:[2]");
+    EXPECT_FALSE(e->Detail.empty());
 }
 
 TEST(StoreNames, PostfixAndApplicationIdentifier) {
@@ -172,14 +172,11 @@ TEST(Codec, DecompressGrowsPastItsHintAndRefusesBrokenStreams) {
         {{}, "不支持此调用:\".DecompressBlob(buffer error)\""},
     };
     for (const auto& k : cases) {
-        try {
-            DecompressBlob(k.input, 0);
-            ADD_FAILURE();
-        } catch (const EQELException& e) {
-            EXPECT_EQ(e.ErrorCode, 1024);
-            EXPECT_EQ(e.Description, k.description);
-            EXPECT_EQ(std::string(e.what()), k.description);
-        }
+        const auto e = Caught<EQELException>([&] { DecompressBlob(k.input, 0); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->ErrorCode, 1024);
+        EXPECT_EQ(e->Description, k.description);
+        EXPECT_EQ(std::string(e->what()), k.description);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expect_error.h"
 #include "patch/inst_res_items.h"
 #include "patch/param_info.h"
 #include "patch/res_items.h"
@@ -15,6 +16,8 @@
 
 namespace kestrane::patch {
 namespace {
+
+using kestrane::testing::FailsWith;
 
 using namespace testing;
 
@@ -39,14 +42,6 @@ class StreamTest : public ::testing::Test {
 
     static std::string Write(const TResBase& root) { return AsString(WriteObjectStream(root)); }
     static void Read(const std::string& bytes, TResBase& root) { ReadObjectStream(AsBytes(bytes), root); }
-    static std::string ReadError(const std::string& bytes, TResBase& root) {
-        try {
-            Read(bytes, root);
-        } catch (const EStreamError& e) {
-            return e.what();
-        }
-        return "(no error)";
-    }
 };
 
 // ---- writing ----
@@ -486,7 +481,7 @@ TEST_F(StreamTest, BadStreamsFailWithTheirMessage) {
         TResBase* root = &files;
         if (c.bytes.find("TResItem") == 5) root = &item;
         if (c.bytes.find("TInstResCollection") == 5) root = &items;
-        EXPECT_EQ(ReadError(c.bytes, *root), c.message) << c.what;
+        EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(c.bytes, *root); }, c.message)) << c.what;
     }
 }
 
@@ -502,7 +497,8 @@ TEST_F(StreamTest, EveryTruncationIsAReadError) {
     const std::string bytes = Write(files);
     for (std::size_t n = 4; n < bytes.size(); ++n) {
         TResCollection back;
-        EXPECT_EQ(ReadError(bytes.substr(0, n), back), "Stream read error") << n;
+        EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(bytes.substr(0, n), back); }, "Stream read error"))
+            << n;
     }
 }
 
@@ -511,7 +507,7 @@ TEST_F(StreamTest, ItemsReadBeforeAFailureStay) {
     const std::string bytes =
         Stream(Head("TResCollection") + Z + Head("TResItem") + Ss("Name") + Str("a") + Z + Z +
                Head("TResItem") + Ss("Name") + Str("b") + Ss("Bad") + Int8(0) + Z + Z + Z);
-    EXPECT_EQ(ReadError(bytes, files), "Property Bad does not exist");
+    EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(bytes, files); }, "Property Bad does not exist"));
     ASSERT_EQ(files.Count(), 2u);
     EXPECT_EQ(files.Item(1).Name, "b");
 }
@@ -528,24 +524,28 @@ TEST_F(StreamTest, ObjectNameGivenAsPropertyStaysAShortString) {
     EXPECT_EQ(Write(again), written);
 
     TResCollection tooLong;
-    EXPECT_EQ(
-        ReadError(Stream(Head("TResCollection") + Ss("Name") + LStr(std::string(256, 'n')) + Z + Z), tooLong),
-        "Invalid property value");
+    EXPECT_TRUE(FailsWith<EStreamError>(
+        [&] {
+            Read(Stream(Head("TResCollection") + Ss("Name") + LStr(std::string(256, 'n')) + Z + Z), tooLong);
+        },
+        "Invalid property value"));
 }
 
 TEST_F(StreamTest, DeepNestingIsRefused) {
     std::string nested;
     for (int i = 0; i < 100000; ++i) nested += Head("TNodeItem") + Z;
     TResCollection files;
-    EXPECT_EQ(ReadError(Stream(Head("TResCollection") + Z + nested), files), "Invalid stream format");
+    EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(Stream(Head("TResCollection") + Z + nested), files); },
+                                        "Invalid stream format"));
 }
 
 TEST_F(StreamTest, EmptyRegistryKnowsNoClass) {
     UnregisterStreamClasses();
     EXPECT_EQ(FindStreamClass("TResItem"), nullptr);
     TResCollection files;
-    EXPECT_EQ(ReadError(Stream(Head("TResCollection") + Z + Head("TResItem") + Z + Z + Z), files),
-              "Class TResItem not found");
+    EXPECT_TRUE(FailsWith<EStreamError>(
+        [&] { Read(Stream(Head("TResCollection") + Z + Head("TResItem") + Z + Z + Z), files); },
+        "Class TResItem not found"));
     RegisterStreamClasses();
     EXPECT_EQ(FindStreamClass("tresitem"), &TResItem::StaticClassInfo());
     EXPECT_EQ(FindStreamClass("TInstScriptBaseResItem"), nullptr);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "common/env_guard.h"
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 #include "patch/component_stream.h"
 #include "patch/inst_res_items.h"
@@ -25,6 +26,8 @@ using namespace kestrane::patch;
 namespace platform = kestrane::platform;
 
 namespace {
+
+using kestrane::testing::FailsWith;
 
 using kestrane::testing::EnvGuard;
 
@@ -296,12 +299,8 @@ TEST_F(ResInstallTest, FolderThatCannotBeCreatedStopsTheRun) {
     item.Name = "x.txt";
     item.OptType = otCopy;
     std::string error;
-    try {
-        item.InstallItem("", error);
-        FAIL() << "installed without a target folder";
-    } catch (const platform::EFileSystemError& e) {
-        EXPECT_STREQ(e.what(), "Unable to create directory");
-    }
+    EXPECT_TRUE(FailsWith<platform::EFileSystemError>([&] { item.InstallItem("", error); },
+                                                      "Unable to create directory"));
 }
 
 TEST_F(ResInstallTest, ProgramFileWithoutInstallFolderGoesBesideTheProgram) {

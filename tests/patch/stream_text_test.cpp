@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expect_error.h"
 #include "patch/component_stream.h"
 #include "patch/res_items.h"
 #include "patch/texts.h"
@@ -12,6 +13,8 @@
 
 namespace kestrane::patch {
 namespace {
+
+using kestrane::testing::FailsWith;
 
 using namespace testing;
 
@@ -96,12 +99,7 @@ TEST(StreamDecode, BadStreamsFailWithTheReadersMessageBeforeAnyContentIsHandedOv
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RecordingSink sink;
-        try {
-            DecodeStream(c.bytes, &sink);
-            ADD_FAILURE() << "accepted";
-        } catch (const EStreamError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
+        EXPECT_TRUE(FailsWith<EStreamError>([&] { DecodeStream(c.bytes, &sink); }, c.message));
         EXPECT_TRUE(sink.entries.empty());
     }
 }

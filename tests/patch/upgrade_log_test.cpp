@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/env_guard.h"
 #include "common/temp_folder.h"
 #include "support/codepage.h"
 
@@ -21,17 +22,13 @@ constexpr std::time_t kStamp = 1796893984;  // 2026-12-10 09:13:04 UTC
 class UpgradeLogTest : public kestrane::testing::TempFolderTest {
   protected:
     void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
-        ::setenv("TZ", "UTC", 1);
+        tz_.emplace("TZ", "UTC");
         ::tzset();
         TempFolderTest::SetUp();
     }
     void TearDown() override {
         TempFolderTest::TearDown();
-        if (oldTz_.empty())
-            ::unsetenv("TZ");
-        else
-            ::setenv("TZ", oldTz_.c_str(), 1);
+        tz_.reset();
         ::tzset();
     }
     void WriteAt(const std::string& folder, std::time_t t, const std::string& text) {
@@ -44,7 +41,7 @@ class UpgradeLogTest : public kestrane::testing::TempFolderTest {
         std::ifstream in(folder + "PatchLog.log", std::ios::binary);
         return Cp936ToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
     }
-    std::string oldTz_;
+    std::optional<kestrane::testing::EnvGuard> tz_;
 };
 
 TEST_F(UpgradeLogTest, FirstRunCreatesFolderAndSection) {

@@ -6,12 +6,16 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace kestrane::platform;
 
 namespace {
+
+using kestrane::testing::Caught;
+using kestrane::testing::FailsWith;
 
 class FileSystemTest : public kestrane::testing::TempFolderTest {};
 
@@ -47,19 +51,11 @@ TEST_F(FileSystemTest, ForceDirectoriesCreatesEveryMissingParent) {
 }
 
 TEST_F(FileSystemTest, ForceDirectoriesFailures) {
-    try {
-        ForceDirectories("");
-        FAIL() << "empty path accepted";
-    } catch (const EFileSystemError& e) {
-        EXPECT_STREQ(e.what(), "Unable to create directory");
-    }
+    EXPECT_TRUE(FailsWith<EFileSystemError>([&] { ForceDirectories(""); }, "Unable to create directory"));
     std::ofstream(dir_ + "blocker") << "x";
-    try {
-        ForceDirectories(dir_ + "blocker/sub/deeper");
-        FAIL() << "folder created below a file";
-    } catch (const EFileSystemError& e) {
-        EXPECT_NE(std::string(e.what()).find("blocker/sub"), std::string::npos) << e.what();
-    }
+    const auto e = Caught<EFileSystemError>([&] { ForceDirectories(dir_ + "blocker/sub/deeper"); });
+    ASSERT_TRUE(e);
+    EXPECT_NE(std::string(e->what()).find("blocker/sub"), std::string::npos) << e->what();
 }
 
 TEST_F(FileSystemTest, WriteFileReplacingLeavesOnlyTheTarget) {
