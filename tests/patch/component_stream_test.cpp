@@ -46,25 +46,32 @@ class StreamTest : public ::testing::Test {
 
 // ---- writing ----
 
-TEST_F(StreamTest, FreshParametersWriteTheirInitialValues) {
-    TBaseParamInfo params;
-    EXPECT_EQ(
-        Write(params),
-        Stream(Head("TBaseParamInfo") + Ss("RegInstallPath") + Str("Software\\Torlinex\\Lumo") +
-               Ss("NeedFreeDiskMB") + Int8(0) + Ss("NeedFreeMemMB") + Int8(0) + Ss("NeedCloseFileNames") +
-               Utf8Str(texts::kDefaultNeedCloseFileNames) + Ss("NotBackup") + kFalse + Z + Z));
-}
-
-TEST_F(StreamTest, EmptyTextsAreOmittedAndIntegersAlwaysWritten) {
-    TBaseParamInfo params;
-    params.RegInstallPath.clear();
-    params.SetNeedCloseFileNames("");
-    params.NeedFreeDiskMB = 200;
-    params.NeedFreeMemMB = 40000;
-    params.NotBackup = true;
-    EXPECT_EQ(Write(params),
-              Stream(Head("TBaseParamInfo") + Ss("NeedFreeDiskMB") + "\x03\xC8" + Z + Ss("NeedFreeMemMB") +
-                     "\x04\x40\x9C" + Z + Z + Ss("NotBackup") + kTrue + Z + Z));
+TEST_F(StreamTest, ParametersWriteTextsWhenSetAndIntegersAlways) {
+    const struct {
+        const char* what;
+        std::function<void(TBaseParamInfo&)> set;
+        std::string stream;
+    } cases[] = {
+        {"fresh parameters", [](TBaseParamInfo&) {},
+         Stream(Head("TBaseParamInfo") + Ss("RegInstallPath") + Str("Software\\Torlinex\\Lumo") +
+                Ss("NeedFreeDiskMB") + Int8(0) + Ss("NeedFreeMemMB") + Int8(0) + Ss("NeedCloseFileNames") +
+                Utf8Str(texts::kDefaultNeedCloseFileNames) + Ss("NotBackup") + kFalse + Z + Z)},
+        {"empty texts, wider integers",
+         [](TBaseParamInfo& p) {
+             p.RegInstallPath.clear();
+             p.SetNeedCloseFileNames("");
+             p.NeedFreeDiskMB = 200;
+             p.NeedFreeMemMB = 40000;
+             p.NotBackup = true;
+         },
+         Stream(Head("TBaseParamInfo") + Ss("NeedFreeDiskMB") + "\x03\xC8" + Z + Ss("NeedFreeMemMB") +
+                "\x04\x40\x9C" + Z + Z + Ss("NotBackup") + kTrue + Z + Z)},
+    };
+    for (const auto& c : cases) {
+        TBaseParamInfo params;
+        c.set(params);
+        EXPECT_EQ(Write(params), c.stream) << c.what;
+    }
 }
 
 TEST_F(StreamTest, IntegerWidthFollowsTheValue) {
