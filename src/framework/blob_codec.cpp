@@ -67,8 +67,8 @@ support::Bytes DecompressBlob(const support::Bytes& stream, std::int32_t sizeHin
     const std::size_t ceiling = std::min(stream.size() * kMaxRatio + 256, limit);
     support::Bytes out(sizeHint > 0 ? std::min<std::size_t>(static_cast<std::size_t>(sizeHint), ceiling)
                                     : std::min(step, limit));
-    // Output past the first buffer goes to pieces joined once at the end: a wrong hint costs at most
-    // the decoded size again, not the copies of a growing buffer.
+    // Output past the first buffer goes to pieces of a fixed size joined once at the end: a hint that
+    // is too small costs the decoded size once more, not the copies of a growing buffer.
     std::vector<support::Bytes> pieces;
     z_stream z{};
     int result = inflateInit(&z);
@@ -84,7 +84,7 @@ support::Bytes DecompressBlob(const support::Bytes& stream, std::int32_t sizeHin
                 inflateEnd(&z);
                 InflatedTooLarge();
             }
-            pieces.emplace_back(std::min(std::max(step, total / 2), limit - total));
+            pieces.emplace_back(std::min(std::max<std::size_t>(step, 1u << 20), limit - total));
             buffer = &pieces.back();
             used = 0;
         }

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/expect_error.h"
@@ -346,6 +349,43 @@ TEST(Base, InterfaceObjectFreesItselfWithTheLastReference) {
         EXPECT_FALSE(freed);
     }
     EXPECT_TRUE(freed);
+}
+
+}  // namespace
+}  // namespace kestrane::framework
+
+namespace kestrane::framework {
+namespace {
+
+TEST(Locks, TheCriticalSectionServesTheStandardGuards) {
+    TQELThrdCrtclSctn section;
+    {
+        const std::lock_guard outer(section);
+        const std::lock_guard inner(section);  // recursive, as the framework's lock is
+        std::thread([&] { EXPECT_FALSE(section.try_lock()); }).join();
+    }
+    std::thread([&] {
+        std::unique_lock guard(section, std::try_to_lock);
+        EXPECT_TRUE(guard.owns_lock());
+    }).join();
+}
+
+TEST(Locks, TheClassDictionaryIsReadWhileAnotherThreadRegisters) {
+    // Registering grows the dictionary's list; a look-up beside it must not read the list it replaces.
+    auto& dicts = TQELDynClassDicts::Instance();
+    constexpr std::uint32_t kFirst = 0x7E000000;
+    dicts.Register(kFirst, 0, "TLookedUp", [] { return std::make_unique<TQELCollection>(); });
+    std::atomic<bool> done{false};
+    std::thread registering([&] {
+        for (std::uint32_t i = 1; i <= 6000; ++i)
+            dicts.Register(kFirst + i, 0, "TRegistered", [] { return std::make_unique<TQELCollection>(); });
+        done = true;
+    });
+    std::size_t found = 0;
+    while (!done) found += FindDynClass(kFirst, 0) != nullptr;
+    registering.join();
+    EXPECT_GT(found, 0u);
+    EXPECT_NE(FindDynClass(kFirst + 6000, 0), nullptr);
 }
 
 }  // namespace

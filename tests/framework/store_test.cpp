@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "common/allocation_peak.h"
 #include "common/expect_error.h"
 #include "common/temp_folder.h"
 #include "framework/bin_data_store.h"
@@ -17,6 +18,7 @@
 namespace kestrane::framework {
 namespace {
 
+using kestrane::testing::AllocationPeak;
 using kestrane::testing::Caught;
 
 namespace fs = std::filesystem;
@@ -178,6 +180,58 @@ TEST(Codec, DecompressGrowsPastItsHintAndRefusesBrokenStreams) {
         EXPECT_EQ(e->Description, k.description);
         EXPECT_EQ(std::string(e->what()), k.description);
     }
+}
+
+// What a value or a configuration may inflate to is one fixed bound: past it the same error on
+// every machine, before more than the bound is held.
+TEST(Codec, DecompressStopsAtItsBound) {
+    const auto zeros = [](std::size_t n) { return CompressBlob(support::Bytes(n, 0), clFastest); };
+    const support::Bytes atBound = zeros(kMaxDecompressedSize);
+    const support::Bytes pastBound = zeros(kMaxDecompressedSize + 1);
+    EXPECT_LT(pastBound.size(), 512u * 1024);
+    EXPECT_EQ(DecompressBlob(atBound, 0).size(), kMaxDecompressedSize);
+    for (std::int32_t hint : {0, 100, 0x7FFFFFFF}) {
+        std::optional<EQELException> e;
+        const std::size_t peak =
+            AllocationPeak::Of([&] { e = Caught<EQELException>([&] { DecompressBlob(pastBound, hint); }); });
+        ASSERT_TRUE(e) << hint;
+        EXPECT_EQ(e->ErrorCode, 1024);
+        EXPECT_EQ(e->Description, "不支持此调用:\".DecompressBlob(inflated data exceeds 67108864 bytes)\"");
+        EXPECT_LT(peak, kMaxDecompressedSize + (8u << 20)) << hint;
+    }
+}
+
+// A value is held once when its trailer tells its size; a missing or small hint costs one more copy
+// at most, not the copies of a growing buffer, and one far too large no more than the bound.
+TEST(Codec, DecompressHoldsTheValueOnceOrTwice) {
+    if (!AllocationPeak::Supported()) GTEST_SKIP() << "needs the sanitizers' allocator to count memory";
+    constexpr std::size_t kSize = 24u << 20;
+    support::Bytes plain(kSize);
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 7 / 4096);
+    const support::Bytes stream = CompressBlob(plain, clFastest);
+    const struct {
+        std::int32_t hint;
+        double most;  // times the decoded size
+    } cases[] = {{static_cast<std::int32_t>(kSize), 1.05},
+                 {0, 2.05},
+                 {1000, 2.05},
+                 {0x7FFFFFFF, 1.05 + static_cast<double>(kMaxDecompressedSize) / kSize}};
+    for (const auto& c : cases) {
+        support::Bytes decoded;
+        const std::size_t peak = AllocationPeak::Of([&] { decoded = DecompressBlob(stream, c.hint); });
+        EXPECT_EQ(decoded, plain) << c.hint;
+        EXPECT_LE(static_cast<double>(peak), c.most * kSize) << c.hint;
+        EXPECT_EQ(decoded.capacity(), decoded.size()) << c.hint;
+    }
+}
+
+TEST_F(StoreFolder, ProductConfigPastTheBoundIsNoConfiguration) {
+    // Half a megabyte that inflates past the bound: the same verdict, whatever memory is free.
+    const support::Bytes text(kMaxDecompressedSize + 1, ' ');
+    Put("lumo.lumocf", CompressBlob(text, clFastest));
+    EXPECT_TRUE(ReadProductConfig(Dir(), "").ConfigText.empty());
+    Put("lumo.ini", {'[', 'a', ']'});
+    EXPECT_EQ(ReadProductConfig(Dir(), "").ConfigText, "[a]");
 }
 
 TEST_F(StoreFolder, ProductConfigAndOverlayFiles) {
