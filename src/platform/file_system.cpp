@@ -254,24 +254,21 @@ void TReplacementFile::Commit() {
     if (::fchmod(fd_, static_cast<mode_t>(mode & 07777u)) != 0)
         Fail(texts::kCannotSetAttributes, target_, errno);
     if (::fsync(fd_) != 0) Fail(texts::kCannotWriteFile, target_, errno);
-    if (tempPath_.empty()) {
-        if (options_.keepExisting) {
-            // A link in place of the name fails like any other entry: nothing is written through it.
-            if (::linkat(AT_FDCWD, ProcFdPath(fd_).c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) !=
-                0)
-                Fail(texts::kCannotCreateFile, target_, errno);
-        } else {
-            tempPath_ = LinkUnderShortName(fd_, target_);
-        }
-    } else if (options_.keepExisting) {
-        if (::link(tempPath_.c_str(), target_.c_str()) != 0) Fail(texts::kCannotCreateFile, target_, errno);
-        ::unlink(tempPath_.c_str());
+    if (tempPath_.empty() && options_.keepExisting) {
+        // Any entry of that name, a link included, makes this fail: nothing is written through it.
+        if (::linkat(AT_FDCWD, ProcFdPath(fd_).c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            Fail(texts::kCannotCreateFile, target_, errno);
+    } else {
+        if (tempPath_.empty()) tempPath_ = LinkUnderShortName(fd_, target_);
+        const int rc = options_.keepExisting ? ::link(tempPath_.c_str(), target_.c_str())
+                                             : ::rename(tempPath_.c_str(), target_.c_str());
+        const int error = errno;
+        // Whatever the outcome, nothing stays beside the target.
+        if (rc != 0 || options_.keepExisting) ::unlink(tempPath_.c_str());
         tempPath_.clear();
-    }
-    if (!tempPath_.empty()) {
-        if (::rename(tempPath_.c_str(), target_.c_str()) != 0)
-            Fail(texts::kCannotReplaceFile, target_, errno);
-        tempPath_.clear();
+        if (rc != 0)
+            Fail(options_.keepExisting ? texts::kCannotCreateFile : texts::kCannotReplaceFile, target_,
+                 error);
     }
     const int fd = fd_;
     fd_ = -1;
