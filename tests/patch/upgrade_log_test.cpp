@@ -68,6 +68,24 @@ TEST_F(UpgradeLogTest, SameSecondReplacesTheKeyOfThatSection) {
     EXPECT_EQ(LogText(dir_), "[升级时间：2026-12-10 09:13:04]\r\n详细信息=\r\nagain\r\n\r\nfirst\r\n\r\n");
 }
 
+TEST_F(UpgradeLogTest, TextOutsideTheCodePageNeverLosesTheLog) {
+    // An earlier run's line that is not valid code page 936 (a lead byte before a blank, a lone 0xFF).
+    const std::string earlier =
+        kestrane::support::Utf8ToCp936("[升级时间：2026-12-10 09:13:03]\r\n详细信息=\r\n旧") + "\x81 \xFF" +
+        kestrane::support::Utf8ToCp936("行\r\n\r\n");
+    std::ofstream(dir_ + "PatchLog.log", std::ios::binary) << earlier;
+    const std::string before = Slurp(dir_ + "PatchLog.log");
+    // Bytes that are not UTF-8, and a character the code page lacks, are written as "?".
+    TLogManager log(dir_);
+    log.Now = [] { return kStamp; };
+    ASSERT_TRUE(log.Write("文件\xFF\xFE名 😀\r\n"));
+    const std::string after = Slurp(dir_ + "PatchLog.log");
+    ASSERT_EQ(after.substr(0, before.size()), before);  // the old lines keep their bytes
+    EXPECT_EQ(Cp936ToUtf8(after.substr(before.size())),
+              "[升级时间：2026-12-10 09:13:04]\r\n详细信息=\r\n文件??名 ?\r\n\r\n\r\n");
+    EXPECT_TRUE(WriteUpgradeLog(dir_, "\xC3\r\n"));
+}
+
 TEST_F(UpgradeLogTest, FailuresGiveFalse) {
     std::ofstream(dir_ + "file") << "x";
     EXPECT_FALSE(WriteUpgradeLog(dir_ + "file", "text\r\n"));
