@@ -21,6 +21,33 @@ constexpr std::uint16_t kMadeBy = (3 << 8) | 20;
 constexpr std::uint16_t kNeededStored = 10;
 constexpr std::uint32_t kRegularFileMode = 0100644;
 
+void U16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    support::AppendLittleEndian(out, v);
+}
+void U32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    support::AppendLittleEndian(out, v);
+}
+
+// The fields a stored entry's local header and central record share, from "version needed" to the
+// length of the extra field.
+struct EntryFields {
+    std::uint16_t flags;
+    std::uint32_t dosTime, crc, size;
+    std::uint16_t nameLength;
+
+    void Put(std::vector<std::uint8_t>& out) const {
+        U16(out, kNeededStored);
+        U16(out, flags);
+        U16(out, zip::kMethodStored);
+        U32(out, dosTime);
+        U32(out, crc);
+        U32(out, size);  // compressed
+        U32(out, size);
+        U16(out, nameLength);
+        U16(out, 0);  // extra field
+    }
+};
+
 void CheckName(std::string_view name) {
     const bool bad = name.empty() || name.find('\0') != std::string_view::npos ||
                      !support::IsValidUtf8(name) || name.size() > 0xFFFF - RcDataEntryName("").size();
@@ -69,39 +96,25 @@ void ZipWriter::AddStored(std::string_view name, const ResourceBytes& data, std:
     const std::uint16_t flags = support::IsAscii(name) ? 0 : zip::kFlagUtf8;
     const auto nameLen = static_cast<std::uint16_t>(name.size());
 
+    const EntryFields fields{flags, dosTime, crc, size, nameLen};
+
     std::vector<std::uint8_t> local;
-    support::AppendLittleEndian<std::uint32_t>(local, zip::kLocalSignature);
-    support::AppendLittleEndian<std::uint16_t>(local, kNeededStored);
-    support::AppendLittleEndian<std::uint16_t>(local, flags);
-    support::AppendLittleEndian<std::uint16_t>(local, zip::kMethodStored);
-    support::AppendLittleEndian<std::uint32_t>(local, dosTime);
-    support::AppendLittleEndian<std::uint32_t>(local, crc);
-    support::AppendLittleEndian<std::uint32_t>(local, size);
-    support::AppendLittleEndian<std::uint32_t>(local, size);
-    support::AppendLittleEndian<std::uint16_t>(local, nameLen);
-    support::AppendLittleEndian<std::uint16_t>(local, 0);
+    U32(local, zip::kLocalSignature);
+    fields.Put(local);
     local.insert(local.end(), name.begin(), name.end());
     Put(local);
     sink_.Write(data.data(), data.size());
     position_ += data.size();
 
     std::vector<std::uint8_t>& c = central_;
-    support::AppendLittleEndian<std::uint32_t>(c, zip::kCentralSignature);
-    support::AppendLittleEndian<std::uint16_t>(c, kMadeBy);
-    support::AppendLittleEndian<std::uint16_t>(c, kNeededStored);
-    support::AppendLittleEndian<std::uint16_t>(c, flags);
-    support::AppendLittleEndian<std::uint16_t>(c, zip::kMethodStored);
-    support::AppendLittleEndian<std::uint32_t>(c, dosTime);
-    support::AppendLittleEndian<std::uint32_t>(c, crc);
-    support::AppendLittleEndian<std::uint32_t>(c, size);
-    support::AppendLittleEndian<std::uint32_t>(c, size);
-    support::AppendLittleEndian<std::uint16_t>(c, nameLen);
-    support::AppendLittleEndian<std::uint16_t>(c, 0);  // extra field
-    support::AppendLittleEndian<std::uint16_t>(c, 0);  // comment
-    support::AppendLittleEndian<std::uint16_t>(c, 0);  // disk
-    support::AppendLittleEndian<std::uint16_t>(c, 0);  // internal attributes
-    support::AppendLittleEndian<std::uint32_t>(c, kRegularFileMode << 16);
-    support::AppendLittleEndian<std::uint32_t>(c, offset);
+    U32(c, zip::kCentralSignature);
+    U16(c, kMadeBy);
+    fields.Put(c);
+    U16(c, 0);  // comment
+    U16(c, 0);  // disk
+    U16(c, 0);  // internal attributes
+    U32(c, kRegularFileMode << 16);
+    U32(c, offset);
     c.insert(c.end(), name.begin(), name.end());
     ++count_;
 }
@@ -112,14 +125,14 @@ void ZipWriter::Finish() {
         throw std::length_error(texts::kTooLarge);
     Put(central_);
     std::vector<std::uint8_t> end;
-    support::AppendLittleEndian<std::uint32_t>(end, zip::kEndSignature);
-    support::AppendLittleEndian<std::uint16_t>(end, 0);
-    support::AppendLittleEndian<std::uint16_t>(end, 0);
-    support::AppendLittleEndian<std::uint16_t>(end, static_cast<std::uint16_t>(count_));
-    support::AppendLittleEndian<std::uint16_t>(end, static_cast<std::uint16_t>(count_));
-    support::AppendLittleEndian<std::uint32_t>(end, static_cast<std::uint32_t>(central_.size()));
-    support::AppendLittleEndian<std::uint32_t>(end, static_cast<std::uint32_t>(centralStart));
-    support::AppendLittleEndian<std::uint16_t>(end, 0);
+    U32(end, zip::kEndSignature);
+    U16(end, 0);
+    U16(end, 0);
+    U16(end, static_cast<std::uint16_t>(count_));
+    U16(end, static_cast<std::uint16_t>(count_));
+    U32(end, static_cast<std::uint32_t>(central_.size()));
+    U32(end, static_cast<std::uint32_t>(centralStart));
+    U16(end, 0);
     Put(end);
     central_.clear();
 }

@@ -190,12 +190,7 @@ TEST_F(CliTest, DecodeAsJsonAndWritingTheFilesOut) {
 
 // ---- files written by the tool: whole or not at all, never through a link ----
 
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using kestrane::testing::FolderEntries;
 
 TEST_F(CliTest, ExtractReplacesItsOutputWhole) {
     const std::string out = Put("out/FILEDATA.bin", "old");
@@ -204,7 +199,7 @@ TEST_F(CliTest, ExtractReplacesItsOutputWhole) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Slurp(out), fileData_);
     EXPECT_EQ(Slurp(dir_ + "old.bin"), "old");
-    EXPECT_EQ(Entries(dir_ + "out"), std::vector<std::string>{"FILEDATA.bin"});
+    EXPECT_EQ(FolderEntries(dir_ + "out"), std::vector<std::string>{"FILEDATA.bin"});
 }
 
 TEST_F(CliTest, AWriteKilledPartWayLeavesTheOldFileAndNothingElse) {
@@ -220,7 +215,7 @@ TEST_F(CliTest, AWriteKilledPartWayLeavesTheOldFileAndNothingElse) {
     const int rc = std::system(("sh -c " + kestrane::testing::ShellQuote(command)).c_str());
     ASSERT_NE(rc, 0) << "the limit did not stop the write";
     EXPECT_TRUE(Slurp(out) == "old") << "the old file was cut: " << Slurp(out).size() << " bytes";
-    EXPECT_EQ(Entries(dir_ + "out"), std::vector<std::string>{"noise.bin"});
+    EXPECT_EQ(FolderEntries(dir_ + "out"), std::vector<std::string>{"noise.bin"});
     ASSERT_EQ(Cli({"extract", big, "NOISE", "-o", out}).status, 0);
     EXPECT_TRUE(Slurp(out) == noise);
 }
@@ -264,7 +259,7 @@ TEST_F(CliTest, DecodePicksFreeNamesForClashes) {
     }
     const CliRun r = Cli({"decode", "-", "--files", dir_ + "out"}, AsString(WriteObjectStream(files)));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Entries(dir_ + "out"), (std::vector<std::string>{"3-a", "4-a", "a"}));
+    EXPECT_EQ(FolderEntries(dir_ + "out"), (std::vector<std::string>{"3-a", "4-a", "a"}));
     EXPECT_EQ(Slurp(dir_ + "out/a"), "first");
     EXPECT_EQ(Slurp(dir_ + "out/3-a"), "second");
     EXPECT_EQ(Slurp(dir_ + "out/4-a"), "third");

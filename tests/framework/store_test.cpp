@@ -23,23 +23,13 @@ using kestrane::testing::Caught;
 
 namespace fs = std::filesystem;
 
-class StoreFolder : public ::testing::Test {
+class StoreFolder : public kestrane::testing::TempFolderTest {
   protected:
-    void SetUp() override {
-        folder_.emplace();
-        dir_ = folder_->Root();
-    }
-    void TearDown() override { folder_.reset(); }
-    std::string Dir() const { return dir_.string() + "/"; }
+    std::string Dir() const { return dir_; }
     void Put(const std::string& name, const support::Bytes& bytes) const {
-        std::ofstream(dir_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        TempFolderTest::Put(name, std::string(bytes.begin(), bytes.end()));
     }
-    support::Bytes Get(const std::string& name) const {
-        return ReadFileBytes((dir_ / name).string()).value();
-    }
-    std::optional<kestrane::testing::TempFolder> folder_;
-    fs::path dir_;
+    support::Bytes Get(const std::string& name) const { return ReadFileBytes(dir_ + name).value(); }
 };
 
 const support::Bytes kAbcStream{0x78, 0x01, 0x4B, 0x4C, 0x4A, 0x06, 0x00, 0x02, 0x4D, 0x01, 0x27};

@@ -57,11 +57,7 @@ class InstallFolderTest : public kestrane::testing::TempFolderTest {
         item.MemStream.assign(content.begin(), content.end());
         return item;
     }
-    std::vector<std::string> EntriesOfRoot() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        return names;
-    }
+    std::vector<std::string> EntriesOfRoot() const { return kestrane::testing::FolderEntries(dir_); }
 
     std::string install_;
 };

@@ -116,19 +116,15 @@ TEST_F(FileSystemTest, PendingFileReplacesTheTargetOnlyWhenCommitted) {
 
 // ---- replacing files ----
 
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using kestrane::testing::FolderEntries;
 
 TEST_F(FileSystemTest, ReplacementAppearsWholeAtCommitAndNothingBefore) {
     const std::string target = Put("a.txt", "old");
     {
         TReplacementFile dropped(target);
         dropped.Write(std::string_view("half"));
-        EXPECT_EQ(Entries(dir_), std::vector<std::string>{"a.txt"}) << "an unnamed file while it is written";
+        EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"a.txt"})
+            << "an unnamed file while it is written";
     }
     EXPECT_EQ(Slurp(target), "old");
     TReplacementFile file(target);
@@ -137,7 +133,7 @@ TEST_F(FileSystemTest, ReplacementAppearsWholeAtCommitAndNothingBefore) {
     EXPECT_EQ(Slurp(target), "old");
     file.Commit();
     EXPECT_EQ(Slurp(target), "new content");
-    EXPECT_EQ(Entries(dir_), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"a.txt"});
 }
 
 TEST_F(FileSystemTest, ReplacementTakesTheModeOfTheFileItReplaces) {
@@ -158,7 +154,7 @@ TEST_F(FileSystemTest, NamesAsLongAsTheFileSystemAllowsAreReplaced) {
         WriteFileReplacing(target, std::string_view("second"));
         EXPECT_EQ(Slurp(target), "second") << length;
     }
-    EXPECT_EQ(Entries(dir_).size(), 2u);
+    EXPECT_EQ(FolderEntries(dir_).size(), 2u);
 }
 
 TEST_F(FileSystemTest, KeepExistingNeverReplacesNorWritesThroughALink) {
@@ -177,7 +173,7 @@ TEST_F(FileSystemTest, KeepExistingNeverReplacesNorWritesThroughALink) {
     EXPECT_EQ(Slurp(victim), "precious");
     EXPECT_EQ(Slurp(dir_ + "out/there.txt"), "was here");
     EXPECT_TRUE(fs::is_symlink(dir_ + "out/link.txt"));
-    EXPECT_EQ(Entries(dir_ + "out"), (std::vector<std::string>{"link.txt", "there.txt"}));
+    EXPECT_EQ(FolderEntries(dir_ + "out"), (std::vector<std::string>{"link.txt", "there.txt"}));
 
     // Replacing a link puts a file in its place; what it pointed to stays as it was.
     WriteFileReplacing(dir_ + "out/link.txt", std::string_view("file now"));
@@ -212,7 +208,7 @@ TEST_F(FileSystemTest, ReplacementFailuresNameTheTargetAndTheReason) {
     file.Write(std::string_view("x"));
     EXPECT_TRUE(FailsWith<EFileSystemError>([&] { file.Commit(); },
                                             "Cannot replace file " + dir_ + "folder: Is a directory"));
-    EXPECT_EQ(Entries(dir_), std::vector<std::string>{"folder"});
+    EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"folder"});
     EXPECT_TRUE(EFileSystemError("full", ENOSPC).DiskFull());
     EXPECT_EQ(EFileSystemError("no code").Reason(), "no code");
 }

@@ -160,12 +160,7 @@ class ResourcesTest : public kestrane::testing::TempFolderTest {
         WriteFile(At(name), bytes);
         return At(name);
     }
-    std::vector<std::string> DirNames() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> DirNames() const { return kestrane::testing::FolderEntries(dir_); }
 };
 
 TEST_F(ResourcesTest, ArchiveAppendedToPlainFileReadsBack) {
