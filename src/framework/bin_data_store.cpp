@@ -117,8 +117,7 @@ bool TQELSBDFProvider::WriteValue(const support::Bytes& bytes, std::int32_t valu
     try {
         // The lock on the value file keeps other readers and writers out while it is replaced.
         const platform::TLockedFile lock(path, true);
-        platform::TReplacementFile file(
-            path, {.mode = existed ? std::nullopt : std::optional<std::uint32_t>(0644)});
+        platform::TReplacementFile file(path, {.mode = existed ? std::optional<std::uint32_t>() : 0644u});
         file.Write(bytes);
         std::uint8_t le[4];
         support::StoreLittleEndian(le, trailer);

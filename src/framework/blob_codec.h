@@ -24,8 +24,8 @@ inline constexpr std::size_t kMaxDecompressedSize = 64 << 20;
 
 // SizeHint is the expected length; below 1 the input length rounded up to 256 is used. A zlib failure,
 // a stream that ends early, or one that inflates past kMaxDecompressedSize raises 1024
-// "DecompressBlob(<zlib's message>)". An honest hint costs the decoded size once, any other at most
-// twice.
+// "DecompressBlob(<zlib's message>)". An honest hint costs the decoded size once, a smaller or missing
+// one at most twice.
 support::Bytes DecompressBlob(const support::Bytes& stream, std::int32_t sizeHint);
 
 // The whole file, or nothing when it cannot be opened or read.
