@@ -1,7 +1,7 @@
 // The Oracle client files on arbitrary bytes: a tnsnames.ora that gets the alias entry (written once,
 // then left alone), an inventory document walked for its live homes, and the oraInst.loc reader.
-// It works in a folder of its own and changes into it: give corpus folders and -artifact_prefix as
-// absolute paths.
+// Its files live in a folder of its own; the working folder stays the caller's, so relative corpus
+// folders and -artifact_prefix mean what they say.
 #include <unistd.h>
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <pugixml.hpp>
+#include <sstream>
 #include <string>
 
 #include "db/connection.h"
@@ -61,6 +62,21 @@ bool HomesStayInside(const std::string& xml) {
     return true;
 }
 
+// The inventory with every home location (relative, as HomesStayInside requires) made a folder below
+// the fuzzer's own, so that nothing depends on the working folder; bytes that do not parse stay as
+// they are and fail to load as such.
+std::string InsideRoot(const std::string& xml) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size())) return xml;
+    for (pugi::xpath_node n : doc.select_nodes("//@*")) {
+        pugi::xml_attribute a = n.attribute();
+        if (ks::SameText(a.name(), "LOC")) a.set_value((gRoot / a.value()).c_str());
+    }
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw);
+    return out.str();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -68,15 +84,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // the folders of runs that are gone are removed here.
     const std::string prefix = "kestrane-tns-fuzz-";
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+    // Files are replaced with a sync each time: in memory that costs nothing.
+    const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    for (const auto& e : fs::directory_iterator(base, ec)) {
         const std::string name = e.path().filename().string();
         if (name.rfind(prefix, 0) == 0 && !fs::exists("/proc/" + name.substr(prefix.size()), ec))
             fs::remove_all(e.path(), ec);
     }
-    gRoot = fs::temp_directory_path() / (prefix + std::to_string(getpid()));
+    gRoot = base / (prefix + std::to_string(getpid()));
     fs::create_directories(gRoot);
-    // Relative home locations of the inventory resolve inside this folder.
-    fs::current_path(gRoot);
     Write(gRoot / "oraInst.loc", "inventory_loc=" + (gRoot / "inv").string() + "\n");
     setenv("KESTRANE_ORAINST_LOC", (gRoot / "oraInst.loc").c_str(), 1);
     return 0;
@@ -110,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The inventory's live homes; the one home of the seeds is "home".
     if (HomesStayInside(xml)) {
-        Write(gRoot / "inv" / "ContentsXML" / "inventory.xml", xml);
+        Write(gRoot / "inv" / "ContentsXML" / "inventory.xml", InsideRoot(xml));
         Write(file, tns);
         try {
             kd::RegisterTnsAlias(host, sid, port);

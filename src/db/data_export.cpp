@@ -2,7 +2,6 @@
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 #include "db/connect.h"
 #include "db/connection_string.h"
@@ -10,6 +9,7 @@
 #include "db/dialect.h"
 #include "db/memory_recordset.h"
 #include "db/texts.h"
+#include "platform/file_system.h"
 #include "support/format.h"
 #include "support/text.h"
 
@@ -433,23 +433,11 @@ void TDataExport::InsertFlowDeskOption(const std::string& fileName) {
         if (!rs->Eof() && rs->FieldCount() > 0)
             maxRwID = support::TryStrToInt64(support::Trim(rs->Value(0).AsString())).value_or(0);
     }
-    // The file's content, read in pieces of 1024 bytes.
     support::Bytes blob;
-    {
-        std::ifstream in(fileName, std::ios::binary);
-        if (!in) throw EDatabaseError(Format(kTxtFileRead, fileName));
-        const auto size = fs::file_size(fileName, ec);
-        if (ec) throw EDatabaseError(Format(kTxtFileRead, fileName));
-        blob.resize(static_cast<std::size_t>(size));
-        std::size_t done = 0;
-        while (done < blob.size()) {
-            const std::size_t piece = std::min<std::size_t>(1024, blob.size() - done);
-            if (!in.read(reinterpret_cast<char*>(blob.data() + done), static_cast<std::streamsize>(piece))) {
-                blob.resize(done + static_cast<std::size_t>(in.gcount()));
-                break;
-            }
-            done += piece;
-        }
+    try {
+        blob = platform::ReadFileBytes(fileName);
+    } catch (const platform::EFileSystemError&) {
+        throw EDatabaseError(Format(kTxtFileRead, fileName));
     }
     const std::string sql = Format(kFmtOpenTable, kTxtSysOptInfo, kTxtNoRows);
     try {
@@ -493,9 +481,7 @@ void TDataExport::InsertFlowDeskOption(const std::string& fileName) {
 }
 
 void TDataExport::ClearVerControl(const std::string& directory) {
-    std::string dir = directory;
-    if (dir.empty() || dir.back() != '/') dir += '/';
-    const std::string file = dir + kTxtConfigDb;
+    const std::string file = platform::IncludeTrailingPathDelimiter(directory) + kTxtConfigDb;
     try {
         std::error_code ec;
         if (!fs::exists(file, ec)) return;

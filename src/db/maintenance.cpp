@@ -112,7 +112,7 @@ void WriteParamIni(const std::string& directory, const std::string& backFile, co
     if (platform::FileExists(path))
         platform::SetFileAttributes(path, {0600});
     else
-        platform::WriteFileReplacing(path, std::string_view(), 0600);
+        platform::WriteFileReplacing(path, std::string_view(), {.mode = 0600});
     platform::IniFile ini(path);
     ini.WriteString(kTxtParamIniSection, "Server", dbInfo.Server);
     ini.WriteString(kTxtParamIniSection, "DBName", dbName);

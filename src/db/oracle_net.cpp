@@ -2,13 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <sstream>
 
 #include "db/connection.h"
 #include "db/texts.h"
+#include "platform/file_system.h"
 #include "support/codepage.h"
 #include "support/format.h"
 #include "support/text.h"
@@ -24,10 +23,13 @@ std::mutex gOraInstMutex;
 std::string gOraInstFile;
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    try {
+        const auto bytes = platform::ReadFileBytes(path);
+        out.assign(bytes.begin(), bytes.end());
+        return true;
+    } catch (const platform::EFileSystemError&) {
+        return false;
+    }
 }
 
 bool IsFile(const fs::path& p) {
@@ -98,10 +100,13 @@ void AddTnsEntry(const std::string& tnsFile, const std::string& host, const std:
     }
     lines.push_back("\r\n");
     lines.push_back(support::Utf8ToCp936(Format(kFmtTnsEntry, host, sid, port)));
-    const std::string out = support::JoinLines(lines);
-    std::ofstream f(tnsFile, std::ios::binary | std::ios::trunc);
-    if (!f.write(out.data(), static_cast<std::streamsize>(out.size())) || !f.flush())
+    // The new file replaces the old one whole: a failure part-way leaves the old entries, and a file
+    // that is a link to a shared one is written where the link points.
+    try {
+        platform::WriteFileReplacing(tnsFile, support::JoinLines(lines), {.throughLink = true});
+    } catch (const platform::EFileSystemError&) {
         throw EDatabaseError(Format(kTxtFileWrite, tnsFile));
+    }
 }
 
 void RegisterTnsAlias(const std::string& host, const std::string& sid, std::int32_t port) {

@@ -145,12 +145,16 @@ class TQELIntfPtr {
     T* p_ = nullptr;
 };
 
-// The framework's lock: a recursive critical section.
+// The framework's lock: a recursive critical section. Taken through the standard guards
+// (std::lock_guard, std::unique_lock), so that every way out of a scope leaves it.
 class TQELThrdCrtclSctn : public TQELBase {
   public:
     std::string ClassName() const override { return "TQELThrdCrtclSctn"; }
     void Enter() { mutex_.lock(); }
     void Leave() { mutex_.unlock(); }
+    void lock() { Enter(); }
+    void unlock() { Leave(); }
+    bool try_lock() { return mutex_.try_lock(); }
 
   private:
     std::recursive_mutex mutex_;

@@ -56,14 +56,11 @@ class TQELSBDFProvider : public TQELIntfObj, public IQELBinDataProvider {
 
     void ClearValue(std::int32_t value, std::uint8_t key) override;
     TQELStoredValue ReadValue(std::int32_t value, std::uint8_t key) override;
-    // Writes a temporary file in the store folder and renames it over the value, so that a crash
-    // leaves either the old value or the new one.
+    // Writes a new file in the store folder and renames it over the value, so that a crash leaves
+    // either the old value or the new one. A full disk raises 1024 "WriteBlobToDisk( Disk Full )",
+    // another failure 1030.
     bool WriteValue(const support::Bytes& bytes, std::int32_t value, std::uint8_t key,
                     std::int32_t trailer) override;
-
-    // Writes all of data to fd: a short write or a full disk raise 1024 "WriteBlobToDisk( Disk Full )",
-    // another failure 1030.
-    void WriteToDisk(int fd, const void* data, std::size_t size) const;
 
   private:
     [[noreturn]] void SystemFailure(int error) const;

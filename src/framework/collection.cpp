@@ -373,18 +373,14 @@ TQELDynClassDicts& TQELDynClassDicts::Instance() {
 
 void TQELDynClassDicts::Register(std::uint32_t classId, std::int32_t classVersion, std::string className,
                                  TQELDynClassDict::Factory factory) {
-    lock_.Enter();
-    try {
-        if (!Find(classId, classVersion))
-            Create<TQELDynClassDict>(*this, classId, classVersion, std::move(className), std::move(factory));
-    } catch (...) {
-        lock_.Leave();
-        throw;
-    }
-    lock_.Leave();
+    const std::lock_guard guard(lock_);
+    if (!Find(classId, classVersion))
+        Create<TQELDynClassDict>(*this, classId, classVersion, std::move(className), std::move(factory));
 }
 
 const TQELDynClassDict* TQELDynClassDicts::Find(std::uint32_t classId, std::int32_t classVersion) const {
+    // A registration on another thread may be growing the list meanwhile.
+    const std::lock_guard guard(lock_);
     int highest = -1;
     const auto& items = ItemsArray(highest);
     for (int i = highest; i >= 0; --i) {

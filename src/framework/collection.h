@@ -175,7 +175,7 @@ class TQELDynClassDicts : public TQELCollection {
     const TQELDynClassDict* Find(std::uint32_t classId, std::int32_t classVersion) const;
 
   private:
-    TQELThrdCrtclSctn lock_;
+    mutable TQELThrdCrtclSctn lock_;
 };
 
 // Null when the class is not registered.

@@ -1,6 +1,7 @@
 #include "framework/db_conn_factory.h"
 
 #include "framework/texts.h"
+#include "platform/file_system.h"
 #include "support/text.h"
 
 namespace kestrane::framework {
@@ -43,9 +44,11 @@ void TQELMSSqlConnection::AppendConnectionTail(std::string& s, const TQELADOConn
 std::string TQELJetConnection::CatalogDataSource(const TQELADOConnectionData& conn,
                                                  const TQELDBCtlgInfoRec& catalog) const {
     if (catalog.CtlgName.empty()) return conn.DataSource;
-    std::string path = conn.DataSource;
-    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
-    return path + catalog.CtlgName + ".mdb";
+    // A folder written on Windows may end in its own delimiter already.
+    const std::string& folder = conn.DataSource;
+    const bool delimited = !folder.empty() && folder.back() == '\\';
+    return (folder.empty() || delimited ? folder : platform::IncludeTrailingPathDelimiter(folder)) +
+           catalog.CtlgName + ".mdb";
 }
 
 const TQELDBConnection& ConnectionClassFor(const std::string& provider) {
@@ -136,13 +139,20 @@ void TQELDBConnFactorys::Notify(TQELBase* sender, int code) {
     switch (code) {
         case ncClearing:
         case ncAdding:
-        case ncRemoving:
-            lock_.Enter();
+        case ncRemoving: {
+            std::unique_lock guard(lock_);
+            changing_.push_back(std::move(guard));
             break;
+        }
         case ncCleared:
         case ncAddDone:
         case ncRemoveDone:
-            lock_.Leave();
+            if (!changing_.empty()) {
+                // The list of guards changes while the lock is still held; it is left at the end of the
+                // scope.
+                const std::unique_lock guard = std::move(changing_.back());
+                changing_.pop_back();
+            }
             break;
         default:
             TQELElement::Notify(sender, code);
@@ -168,7 +178,7 @@ TQELDBConnFactory* TQELDBConnFactorys::FindFactory(std::int16_t factoryId) const
 TQELDBConnFactory* TQELDBConnFactorys::FindCatalog(std::uint32_t catalogRef, std::int8_t delta,
                                                    TQELDBCtlgInfoRec& result) {
     result = TQELDBCtlgInfoRec{};
-    lock_.Enter();
+    const std::lock_guard guard(lock_);
     TQELDBConnFactory* factory = FindFactory(static_cast<std::int16_t>(catalogRef & 0xFFFFu));
     const auto ctlgId = static_cast<std::int16_t>(catalogRef >> 16);
     if (factory && ctlgId != 0) {
@@ -180,7 +190,6 @@ TQELDBConnFactory* TQELDBConnFactorys::FindCatalog(std::uint32_t catalogRef, std
             result = catalog;
         }
     }
-    lock_.Leave();
     return factory;
 }
 
@@ -195,9 +204,8 @@ void TQELDBConnFactorys::DelDBCtlg(TQELDBConnFactory* factory, std::int16_t ctlg
     // Removing the database on the server belongs to the framework's server side.
     if (dropDatabase)
         RaiseError(errNotSupported, texts::kNotSupported, ClassName(), "DelDBCtlg(DropDatabase)");
-    lock_.Enter();
+    const std::lock_guard guard(lock_);
     factory->Data.Catalogs.erase(factory->Data.Catalogs.begin() + index);
-    lock_.Leave();
 }
 
 std::int16_t TQELDBConnFactorys::AddDBCtlg(TQELDBConnFactory* factory, const std::string& name,
@@ -217,12 +225,11 @@ std::int16_t TQELDBConnFactorys::AddDBCtlg(TQELDBConnFactory* factory, const std
         catalog.CtlgUser = name;
         catalog.CtlgFlags |= cfUseCtlgUser;
     }
-    lock_.Enter();
+    const std::lock_guard guard(lock_);
     auto& catalogs = factory->Data.Catalogs;
     catalog.CtlgId =
         catalogs.empty() ? std::int16_t{1024} : static_cast<std::int16_t>(catalogs.back().CtlgId + 1);
     catalogs.push_back(catalog);
-    lock_.Leave();
     return catalog.CtlgId;
 }
 

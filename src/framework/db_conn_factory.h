@@ -149,6 +149,9 @@ class TQELDBConnFactorys : public TQELElement {
 
   private:
     TQELThrdCrtclSctn lock_;
+    // A change of the item list holds the lock from its opening notification to its closing one:
+    // one guard per change still open, the latest last.
+    std::vector<std::unique_lock<TQELThrdCrtclSctn>> changing_;
 };
 
 }  // namespace kestrane::framework

@@ -1,10 +1,10 @@
 #include "framework/product_config.h"
 
 #include <cstdlib>
-#include <filesystem>
 
 #include "framework/base.h"
 #include "framework/blob_codec.h"
+#include "platform/file_system.h"
 #include "support/codepage.h"
 #include "support/format.h"
 #include "support/text.h"
@@ -12,11 +12,6 @@
 namespace kestrane::framework {
 
 namespace {
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
-}
 
 std::string FromCp936(const support::Bytes& bytes) {
     try {
@@ -46,14 +41,14 @@ TQELProductConfig ReadProductConfig(const std::string& dir) {
 
 TQELProductConfig ReadProductConfig(const std::string& dir, const std::string& overlayPostfix) {
     TQELProductConfig result;
-    if (FileExists(dir + "lumo.lumocf")) result.ConfigText = DecompressedText(dir + "lumo.lumocf");
-    if (result.ConfigText.empty() && FileExists(dir + "lumo.ini")) {
+    if (platform::FileExists(dir + "lumo.lumocf")) result.ConfigText = DecompressedText(dir + "lumo.lumocf");
+    if (result.ConfigText.empty() && platform::FileExists(dir + "lumo.ini")) {
         if (const auto bytes = ReadFileBytes(dir + "lumo.ini")) result.ConfigText = FromCp936(*bytes);
     }
     if (result.ConfigText.empty()) return result;
     std::string overlay = dir + support::Format("lumo%s.lumomv", overlayPostfix);
-    if (!FileExists(overlay)) overlay = dir + support::Format("lumo%s.lumomv", "");
-    if (FileExists(overlay)) result.OverlayText = DecompressedText(overlay);
+    if (!platform::FileExists(overlay)) overlay = dir + support::Format("lumo%s.lumomv", "");
+    if (platform::FileExists(overlay)) result.OverlayText = DecompressedText(overlay);
     return result;
 }
 

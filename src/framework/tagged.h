@@ -11,6 +11,7 @@
 
 #include "framework/base.h"
 #include "support/guid.h"
+#include "support/little_endian.h"
 #include "support/variant.h"
 
 namespace kestrane::framework {
@@ -200,21 +201,16 @@ namespace detail {
 // Fixed-size integers in little-endian order, whatever the host.
 template <class T>
 void PutRawLE(TQELWriter& w, T v) {
-    using U = std::make_unsigned_t<T>;
-    const U u = static_cast<U>(v);
     std::uint8_t b[sizeof(T)];
-    for (std::size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<std::uint8_t>(u >> (8 * i));
+    support::StoreLittleEndian(b, v);
     w.WriteRaw(b, sizeof b);
 }
 
 template <class T>
 T GetRawLE(TQELReader& r) {
-    using U = std::make_unsigned_t<T>;
     std::uint8_t b[sizeof(T)];
     r.ReadRaw(b, sizeof b);
-    U u = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) u = static_cast<U>(u | (static_cast<U>(b[i]) << (8 * i)));
-    return static_cast<T>(u);
+    return support::LoadLittleEndian<T>(b);
 }
 
 }  // namespace detail

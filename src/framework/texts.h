@@ -18,4 +18,7 @@ inline constexpr const char* kReadError = "读取缓存错误";                 
 inline constexpr const char* kWriteError = "写入缓存错误";                                  // 1361
 inline constexpr const char* kElementReadOnly = "元素为只读";                               // 1408
 
+// In place of zlib's message when a value inflates past the bound: %d the bound in bytes.
+inline constexpr const char* kInflatedTooLarge = "inflated data exceeds %d bytes";
+
 }  // namespace kestrane::framework::texts

@@ -21,6 +21,7 @@
 #include "patch/texts.h"
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::patch {
@@ -182,13 +183,8 @@ class Writer {
         const auto* p = static_cast<const std::uint8_t*>(data);
         out_.insert(out_.end(), p, p + n);
     }
-    void U16(std::uint16_t v) {
-        Byte(static_cast<std::uint8_t>(v));
-        Byte(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) Byte(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
+    void U16(std::uint16_t v) { support::AppendLittleEndian(out_, v); }
+    void U32(std::uint32_t v) { support::AppendLittleEndian(out_, v); }
     void ShortString(std::string_view s) {
         if (s.size() > 255) throw EStreamError(texts::kStreamWriteError);
         Byte(static_cast<std::uint8_t>(s.size()));
@@ -292,9 +288,7 @@ class Writer {
             out_.resize(lengthAt);
             Fail(texts::kStreamWriteError);
         }
-        const auto n = static_cast<std::uint32_t>(written);
-        for (int i = 0; i < 4; ++i)
-            out_[lengthAt + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
+        support::StoreLittleEndian(out_.data() + lengthAt, static_cast<std::uint32_t>(written));
     }
 
     // The length is a signed 32-bit number.
@@ -309,7 +303,9 @@ class Writer {
 
 class Reader {
   public:
-    explicit Reader(std::span<const std::uint8_t> in) : in_(in) {}
+    // keepFileData false: each file content is dropped once it has been read and checked.
+    explicit Reader(std::span<const std::uint8_t> in, bool keepFileData = true)
+        : in_(in), keepFileData_(keepFileData) {}
 
     void Signature() {
         const auto bytes = in_.Bytes();
@@ -448,6 +444,7 @@ class Reader {
         content.clear();
         if (n <= 0) return;
         Inflate(in_.Take(static_cast<std::uint64_t>(n)), content);
+        if (!keepFileData_) support::Bytes().swap(content);
     }
 
     // Inflates into `out` without knowing the size beforehand and without moving the content: the
@@ -519,6 +516,7 @@ class Reader {
 
     support::Bytes scratch_;  // the first piece of each FILEDATA
     StreamBytes in_;
+    bool keepFileData_;
 };
 
 }  // namespace
@@ -549,8 +547,10 @@ void ReadObjectStream(std::span<const std::uint8_t> bytes, TResBase& root) {
     reader.Root(root);
 }
 
-std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) {
-    Reader reader(bytes);
+namespace {
+
+std::unique_ptr<TResBase> ReadRoot(std::span<const std::uint8_t> bytes, bool keepFileData) {
+    Reader reader(bytes, keepFileData);
     reader.Signature();
     const std::string name = reader.PeekRootClass();
     const TClassInfo* info = FindStreamClass(name);
@@ -559,6 +559,16 @@ std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) 
     auto root = info->Create();
     reader.Root(*root);
     return root;
+}
+
+}  // namespace
+
+std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes) {
+    return ReadRoot(bytes, true);
+}
+
+void CheckObjectStream(std::span<const std::uint8_t> bytes) {
+    ReadRoot(bytes, false);
 }
 
 void RegisterStreamClasses() {

@@ -25,6 +25,9 @@ void ReadObjectStream(std::span<const std::uint8_t> bytes, TResBase& root);
 
 // Reads a stream whose root is created from its class name through the registry.
 std::unique_ptr<TResBase> ReadObjectStream(std::span<const std::uint8_t> bytes);
+// Reads a stream as the function above does and fails as it fails, keeping nothing: each file content
+// is dropped once read, so that no more than one is held at a time.
+void CheckObjectStream(std::span<const std::uint8_t> bytes);
 
 // Fill and empty the registry of the eighteen classes that child records may name.
 void RegisterStreamClasses();

@@ -19,6 +19,8 @@ inline constexpr char kAutorunFileName[] = "Fenwupd.exe";
 // Names and relative paths that would put a file outside its installation folder.
 inline constexpr char kBadFileName[] = "文件名“%0:s”不是有效的文件名";
 inline constexpr char kBadRelPath[] = "相对路径“%0:s”指向安装目录之外";
+// Two or more files in the target folder differ from the item's name only in letter case.
+inline constexpr char kAmbiguousTarget[] = "目标目录中有多个文件与“%0:s”仅大小写不同：%1:s";
 
 // Kinds of account-set definitions.
 inline constexpr char kNodeInitScript[] = "初始脚本";

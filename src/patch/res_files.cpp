@@ -3,19 +3,34 @@
 #include <stdexcept>
 
 #include "patch/res_items.h"
+#include "patch/texts.h"
 #include "platform/file_system.h"
+#include "support/codepage.h"
+#include "support/format.h"
 #include "support/text.h"
 
 namespace kestrane::patch {
+namespace {
+
+// A name the stream cannot hold would otherwise fail the whole build, long after it was chosen.
+void CheckWritableName(const std::string& path) {
+    const std::string name = platform::ExtractFileName(path);
+    if (!support::IsValidUtf8(name))
+        throw std::runtime_error(support::Format(texts::kNameNotWritable, support::SanitizeUtf8(name)));
+}
+
+}  // namespace
 
 void TResItem::LoadFromFile(const std::string& path) {
     if (!platform::FileExists(path)) return;
+    CheckWritableName(path);
     MemStream = platform::ReadFileBytes(path);
     Name = platform::ExtractFileName(path);
     OptType = support::SameText(platform::ExtractFileExt(path), ".bat") ? otExecute : otCopy;
 }
 
 TResItem& TResCollection::AddFile(const std::string& path) {
+    CheckWritableName(path);
     if (TResItem* old = FindByName(platform::ExtractFileName(path))) Destroy(*old);
     TResItem& item = Create<TResItem>();
     item.LoadFromFile(path);

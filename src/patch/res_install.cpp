@@ -2,6 +2,7 @@
 // ones to execute, and reporting every file.
 #include "patch/res_install.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <exception>
@@ -22,12 +23,15 @@ namespace {
 // Stands in for the command interpreter of batch files.
 constexpr char kShell[] = "/bin/sh";
 
-// RelPath as a folder below the installation folder: one leading "\" dropped, "\" a separator.
+// RelPath as a folder below the installation folder: one leading "\" dropped, "\" a separator. What
+// is left in front still joins the installation folder, as separators in a row do on the system the
+// patches come from ("\\sub" is the folder sub).
 std::string RelativeFolder(const std::string& relPath) {
     std::string rel = relPath;
     if (!rel.empty() && rel[0] == '\\') rel.erase(0, 1);
     for (char& c : rel)
         if (c == '\\') c = platform::PathDelim;
+    rel.erase(0, rel.find_first_not_of(platform::PathDelim));
     return rel;
 }
 
@@ -38,7 +42,6 @@ bool IsPlainFileName(const std::string& name) {
 
 bool StaysInside(const std::string& rel) {
     if (rel.find('\0') != std::string::npos) return false;
-    if (!rel.empty() && rel[0] == platform::PathDelim) return false;  // absolute, or a network share
     const auto segments = support::Split(rel, platform::PathDelim);
     const std::string& first = segments.front();
     if (first.size() >= 2 && first[1] == ':' && std::isalpha(static_cast<unsigned char>(first[0])))
@@ -46,6 +49,34 @@ bool StaysInside(const std::string& rel) {
     for (const auto& s : segments)
         if (s == "..") return false;
     return true;
+}
+
+// A program the system starts by itself: an ELF file or a script naming its interpreter.
+bool IsProgram(const support::Bytes& content) {
+    static constexpr std::string_view kElf =
+        "\x7F"
+        "ELF";
+    const std::string_view head(reinterpret_cast<const char*>(content.data()),
+                                std::min<std::size_t>(content.size(), 4));
+    return head.starts_with(kElf) || head.starts_with("#!");
+}
+
+// Startable by whoever may read it.
+std::uint32_t ExecuteBits(std::uint32_t mode) {
+    return (mode & 0444u) >> 2;
+}
+
+// The file the item replaces: an existing one whose name differs only in letter case (patches name
+// files as their authors' systems do), else one of the item's own name.
+std::string TargetFile(const std::string& folder, const std::string& name) {
+    std::vector<std::string> existing = platform::NamesIgnoringCase(folder, name);
+    if (existing.size() > 1) {
+        std::sort(existing.begin(), existing.end());
+        std::string names;
+        for (const auto& n : existing) names += (names.empty() ? "" : ", ") + n;
+        throw std::runtime_error(support::Format(texts::kAmbiguousTarget, name, names));
+    }
+    return platform::IncludeTrailingPathDelimiter(folder) + (existing.empty() ? name : existing.front());
 }
 
 bool ShellScript(const std::string& ext) {
@@ -109,13 +140,14 @@ bool TResItem::InstallItem(const std::string& installDir, std::string& errorText
         platform::ForceDirectories(folder.value_or(std::string()));
 
     try {
-        const std::string targetFile = platform::IncludeTrailingPathDelimiter(*folder) + Name;
+        const std::string targetFile = TargetFile(*folder, Name);
         if (OptType != otNone) {
-            // The new content replaces the old file by rename and takes over its attributes.
+            // The new content replaces the old file by rename and takes over its mode; a new program
+            // can be started, as an update client registered for autostart must be.
             const auto old = platform::GetFileAttributes(targetFile);
             std::uint32_t mode = old ? old->mode : platform::DefaultFileMode();
-            if (OptType == otExecute) mode |= (mode & 0444u) >> 2;  // startable by whoever may read it
-            platform::WriteFileReplacing(targetFile, MemStream, mode);
+            if ((!old && IsProgram(MemStream)) || OptType == otExecute) mode |= ExecuteBits(mode);
+            platform::WriteFileReplacing(targetFile, MemStream, {.mode = mode});
         }
         if (OptType == otExecute) {
             const TExecuteCommand cmd = BuildExecuteCommand(*this, *folder, targetFile);

@@ -36,7 +36,7 @@ class TResItem : public TResBase {
     support::Bytes MemStream;    // the file's content; streamed as "FILEDATA"
 
     // Takes content and name of an existing file; ".bat" (any case) gives otExecute, else otCopy.
-    // A missing file changes nothing.
+    // A missing file changes nothing; a name that is not valid UTF-8 is refused (throws, naming it).
     void LoadFromFile(const std::string& path);
     // Writes (and starts) the file under installDir. A target folder that cannot be created throws;
     // every later failure gives False with its message in errorText.
@@ -62,7 +62,8 @@ class TResCollection : public TResBase {
     // Clears Description and destroys all items.
     void ClearItems();
 
-    // Replaces a same-named item (letter case ignored) by a new last item loaded from the file.
+    // Replaces a same-named item (letter case ignored) by a new last item loaded from the file. A
+    // file name that cannot be written into a patch is refused first, changing nothing.
     TResItem& AddFile(const std::string& path);
     TResItem* FindByName(std::string_view name) const;
     TResItem* FindByOptType(TKVOperateType type) const;

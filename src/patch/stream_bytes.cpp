@@ -3,6 +3,7 @@
 #include "patch/stream_error.h"
 #include "patch/texts.h"
 #include "support/codepage.h"
+#include "support/little_endian.h"
 
 namespace kestrane::patch::detail {
 
@@ -28,9 +29,7 @@ std::span<const std::uint8_t> StreamBytes::Take(std::uint64_t n) {
 }
 
 std::uint32_t StreamBytes::U32() {
-    const auto b = Take(4);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return support::LoadLittleEndian<std::uint32_t>(Take(4).data());
 }
 
 std::string_view StreamBytes::Chars(std::uint64_t n) {
@@ -42,10 +41,8 @@ std::int32_t StreamBytes::IntegerPayload(std::uint8_t tag) {
     switch (tag) {
         case vaInt8:
             return static_cast<std::int8_t>(Byte());
-        case vaInt16: {
-            const auto b = Take(2);
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(b[0] | b[1] << 8));
-        }
+        case vaInt16:
+            return support::LoadLittleEndian<std::int16_t>(Take(2).data());
         case vaInt32:
             return static_cast<std::int32_t>(U32());
         default:
@@ -55,10 +52,7 @@ std::int32_t StreamBytes::IntegerPayload(std::uint8_t tag) {
 
 std::string StreamBytes::WideStringPayload() {
     const std::uint32_t units = U32();
-    const auto b = Take(std::uint64_t{2} * units);
-    std::u16string utf16(units, u'\0');
-    for (std::size_t i = 0; i < units; ++i) utf16[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
-    return support::Utf16ToUtf8(utf16);
+    return support::Utf16ToUtf8(support::LoadUtf16LittleEndian(Take(std::uint64_t{2} * units)));
 }
 
 void StreamBytes::SkipRecordPrefix() {

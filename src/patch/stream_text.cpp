@@ -130,7 +130,7 @@ class Decoder {
 
 StreamRecord DecodeStream(std::span<const std::uint8_t> bytes, StreamFileSink* sink) {
     RegisterStreamClasses();
-    ReadObjectStream(bytes);  // the reader's verdict and messages
+    CheckObjectStream(bytes);  // the reader's verdict and messages
     return Decoder(bytes, sink).Root();
 }
 

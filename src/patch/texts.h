@@ -19,6 +19,10 @@ inline constexpr char kResParamData[] = "PARAMDATA";
 inline constexpr char kResFileData[] = "FILEDATA";
 inline constexpr char kResInstData[] = "INSTDATA";
 
+// A program file whose name is not valid UTF-8 cannot be written into a patch: %0:s the name, its
+// bad bytes as "?".
+inline constexpr char kNameNotWritable[] = "文件名“%0:s”无法写入补丁，请重命名该文件后再添加";
+
 // Loading the resources of a patch fails with this text followed by the failure's message.
 inline constexpr char kPatchLoadFailed[] = "文件内容不正确，无法打开\r\n详细错误信息：";
 

@@ -1,58 +1,93 @@
 #include "platform/file_system.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/file_system_texts.h"
+#include "support/text.h"
 
 namespace kestrane::platform {
 namespace {
 
 [[noreturn]] void Fail(std::string_view what, const std::string& path, int error) {
-    throw EFileSystemError(std::string(what) + " " + path + ": " + std::strerror(error));
+    throw EFileSystemError(std::string(what) + " " + path + ": " + std::strerror(error), error);
 }
 
-// Closes the descriptor and removes the temporary file unless the rename has taken it over.
-class TempFile {
-  public:
-    explicit TempFile(const std::string& target)
-        : name_(ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX") {
-        fd_ = ::mkstemp(name_.data());
-        if (fd_ < 0) Fail(texts::kCannotCreateFile, name_, errno);
+// Writes all of [data, data + size) to fd; a write that makes no progress counts as a full disk.
+void WriteAll(int fd, const void* data, std::size_t size, const std::string& name) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, std::min<std::size_t>(size, 1u << 30));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail(texts::kCannotWriteFile, name, n < 0 ? errno : ENOSPC);
+        p += n;
+        size -= static_cast<std::size_t>(n);
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!renamed_) ::unlink(name_.c_str());
-    }
-    int fd() const { return fd_; }
-    const std::string& name() const { return name_; }
-    void Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) Fail(texts::kCannotWriteFile, name_, errno);
-    }
-    void RenameTo(const std::string& target) {
-        if (::rename(name_.c_str(), target.c_str()) != 0) Fail(texts::kCannotReplaceFile, target, errno);
-        renamed_ = true;
-    }
+}
 
-  private:
-    std::string name_;
-    int fd_ = -1;
-    bool renamed_ = false;
-};
+// The folder's entry of a rename or link reaches the disk with the folder.
+void SyncFolder(const std::string& file) {
+    const std::string folder = ExtractFilePath(file).empty() ? "." : ExtractFilePath(file);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// A name of 11 bytes beside the target, so that it fits whatever the target's own length.
+std::string ShortTempPattern(const std::string& target) {
+    return ExtractFilePath(target) + ".kst-XXXXXX";
+}
+
+std::string ProcFdPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// An unnamed file in the target's folder, or -1 where the file system (or a missing /proc, through
+// which it is linked into place) does not allow one.
+int OpenUnnamed(const std::string& target) {
+    if (::access("/proc/self/fd", X_OK) != 0) return -1;
+    const std::string folder = ExtractFilePath(target).empty() ? "." : ExtractFilePath(target);
+    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
+// Links the unnamed file under a free short name beside the target and returns that name.
+std::string LinkUnderShortName(int fd, const std::string& target) {
+    static thread_local std::mt19937 random{std::random_device{}()};
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0;; ++attempt) {
+        std::string name = ShortTempPattern(target);
+        for (auto it = name.end() - 6; it != name.end(); ++it)
+            *it = kLetters[random() % (sizeof kLetters - 1)];
+        if (::linkat(AT_FDCWD, ProcFdPath(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return name;
+        if (errno != EEXIST || attempt >= 100) Fail(texts::kCannotReplaceFile, target, errno);
+    }
+}
 
 }  // namespace
+
+std::string EFileSystemError::Reason() const {
+    return code_ ? std::string(std::strerror(code_)) : std::string(what());
+}
+
+bool EFileSystemError::DiskFull() const {
+    return code_ == ENOSPC || code_ == EDQUOT || code_ == EFBIG;
+}
 
 std::string IncludeTrailingPathDelimiter(std::string_view path) {
     std::string result(path);
@@ -94,14 +129,18 @@ bool DirectoryExists(const std::string& path) {
 
 namespace {
 
-// 0 or the errno of the first folder that could not be made.
-int MakeFolders(const std::string& dir) {
+// 0 or the errno of the first folder that could not be made; `made` lists the folders made, parents
+// first.
+int MakeFolders(const std::string& dir, std::vector<std::string>& made) {
     if (DirectoryExists(dir)) return 0;
     const std::string parent = ExcludeTrailingPathDelimiter(ExtractFilePath(dir));
     if (!parent.empty() && parent != dir) {
-        if (const int error = MakeFolders(parent)) return error;
+        if (const int error = MakeFolders(parent, made)) return error;
     }
-    if (::mkdir(dir.c_str(), 0777) == 0) return 0;
+    if (::mkdir(dir.c_str(), 0777) == 0) {
+        made.push_back(dir);
+        return 0;
+    }
     if (errno != EEXIST) return errno;
     return DirectoryExists(dir) ? 0 : ENOTDIR;
 }
@@ -111,7 +150,13 @@ int MakeFolders(const std::string& dir) {
 void ForceDirectories(const std::string& path) {
     const std::string dir = ExcludeTrailingPathDelimiter(path);
     if (dir.empty()) throw EFileSystemError(texts::kUnableToCreateDirectory);
-    if (const int error = MakeFolders(dir)) Fail(texts::kUnableToCreateDirectory, dir, error);
+    std::vector<std::string> made;
+    if (const int error = MakeFolders(dir, made)) {
+        // A path that fails part-way leaves no empty folders behind; one that another process filled
+        // in the meantime stays.
+        for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
+        Fail(texts::kUnableToCreateDirectory, dir, error);
+    }
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
@@ -134,10 +179,21 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     return result;
 }
 
+std::vector<std::string> NamesIgnoringCase(const std::string& folder, std::string_view name) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (support::SameText(entry, name)) names.push_back(std::move(entry));
+    }
+    return names;
+}
+
 TPendingFile::TPendingFile(std::string target)
-    : target_(std::move(target)), path_(ExtractFilePath(target_) + ".kst-XXXXXX") {
+    : target_(std::move(target)), path_(ShortTempPattern(target_)) {
     // A short name: the target's own name may already be as long as the file system allows.
-    const int fd = ::mkstemp(path_.data());
+    const int fd = ::mkostemp(path_.data(), O_CLOEXEC);
     if (fd < 0) Fail(texts::kCannotCreateFile, path_, errno);
     ::close(fd);
 }
@@ -155,39 +211,115 @@ void TPendingFile::Commit() {
     if (!synced) Fail(texts::kCannotWriteFile, path_, syncError);
     if (::rename(path_.c_str(), target_.c_str()) != 0) Fail(texts::kCannotReplaceFile, target_, errno);
     committed_ = true;
-    const std::string folder = ExtractFilePath(target_).empty() ? "." : ExtractFilePath(target_);
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    SyncFolder(target_);
+}
+
+TReplacementFile::TReplacementFile(std::string target, TReplaceOptions options)
+    : target_(std::move(target)), options_(options) {
+    struct stat st {};
+    if (options_.throughLink && ::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = ::realpath(target_.c_str(), nullptr);
+        if (!resolved) Fail(texts::kCannotReplaceFile, target_, errno);
+        target_ = resolved;
+        std::free(resolved);
+    }
+    fd_ = OpenUnnamed(target_);
+    if (fd_ >= 0) return;
+    tempPath_ = ShortTempPattern(target_);
+    fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
+    if (fd_ < 0) Fail(texts::kCannotCreateFile, target_, errno);
+}
+
+TReplacementFile::~TReplacementFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+void TReplacementFile::Write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) Fail(texts::kCannotWriteFile, target_, EBADF);
+    WriteAll(fd_, bytes.data(), bytes.size(), target_);
+}
+
+void TReplacementFile::Write(std::string_view text) {
+    Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void TReplacementFile::Commit() {
+    if (fd_ < 0) Fail(texts::kCannotReplaceFile, target_, EBADF);
+    std::uint32_t mode = options_.mode.value_or(0);
+    if (!options_.mode) {
+        struct stat st {};
+        mode = ::stat(target_.c_str(), &st) == 0 ? st.st_mode & 07777u : DefaultFileMode();
+    }
+    if (::fchmod(fd_, static_cast<mode_t>(mode & 07777u)) != 0)
+        Fail(texts::kCannotSetAttributes, target_, errno);
+    if (::fsync(fd_) != 0) Fail(texts::kCannotWriteFile, target_, errno);
+    if (tempPath_.empty() && options_.keepExisting) {
+        // Any entry of that name, a link included, makes this fail: nothing is written through it.
+        if (::linkat(AT_FDCWD, ProcFdPath(fd_).c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            Fail(texts::kCannotCreateFile, target_, errno);
+    } else {
+        if (tempPath_.empty()) tempPath_ = LinkUnderShortName(fd_, target_);
+        const int rc = options_.keepExisting ? ::link(tempPath_.c_str(), target_.c_str())
+                                             : ::rename(tempPath_.c_str(), target_.c_str());
+        const int error = errno;
+        // Whatever the outcome, nothing stays beside the target.
+        if (rc != 0 || options_.keepExisting) ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+        if (rc != 0)
+            Fail(options_.keepExisting ? texts::kCannotCreateFile : texts::kCannotReplaceFile, target_,
+                 error);
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) Fail(texts::kCannotWriteFile, target_, errno);
+    SyncFolder(target_);
+}
+
+void WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> content,
+                        const TReplaceOptions& options) {
+    TReplacementFile file(path, options);
+    file.Write(content);
+    file.Commit();
+}
+
+void WriteFileReplacing(const std::string& path, std::string_view content, const TReplaceOptions& options) {
+    WriteFileReplacing(path, std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()),
+                       options);
+}
+
+TLockedFile::TLockedFile(const std::string& path, bool create) : path_(path) {
+    fd_ = ::open(path.c_str(), (create ? O_WRONLY | O_CREAT : O_RDONLY) | O_CLOEXEC, 0644);
+    if (fd_ < 0) Fail(texts::kCannotOpenFile, path, errno);
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        Fail(texts::kCannotOpenFile, path, error);
     }
 }
 
-void WriteFileReplacing(const std::string& path, std::string_view content,
-                        std::optional<std::uint32_t> mode) {
-    TempFile temp(path);
-    const char* data = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        const ssize_t n = ::write(temp.fd(), data, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            Fail(texts::kCannotWriteFile, temp.name(), errno);
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (::fchmod(temp.fd(), static_cast<mode_t>(mode.value_or(DefaultFileMode()) & 07777u)) != 0)
-        Fail(texts::kCannotSetAttributes, temp.name(), errno);
-    if (::fsync(temp.fd()) != 0) Fail(texts::kCannotWriteFile, temp.name(), errno);
-    temp.Close();
-    temp.RenameTo(path);
+TLockedFile::~TLockedFile() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
-void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& content,
-                        std::optional<std::uint32_t> mode) {
-    WriteFileReplacing(path, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()),
-                       mode);
+std::uint64_t TLockedFile::Size() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) Fail(texts::kCannotReadFile, path_, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::size_t TLockedFile::Read(void* data, std::size_t size) {
+    auto* p = static_cast<std::uint8_t*>(data);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd_, p + got, std::min<std::size_t>(size - got, 1u << 30));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(texts::kCannotReadFile, path_, errno);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
 }
 
 std::optional<FileAttributes> GetFileAttributes(const std::string& path) {

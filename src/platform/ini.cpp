@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -65,12 +66,6 @@ void CheckEntry(std::string_view section, std::string_view key, std::string_view
     CheckName(texts::kIniValue, value, "", true);
 }
 
-std::optional<std::uint32_t> ExistingMode(const std::string& path) {
-    const auto attrs = GetFileAttributes(path);
-    if (!attrs) return std::nullopt;
-    return attrs->mode;
-}
-
 // One line of a file on disk as the profile rules see it; `raw` and `eol` give it back unchanged.
 struct ProfileLine {
     std::string raw;  // code page 936 bytes without the line break
@@ -125,7 +120,7 @@ std::vector<ProfileLine> LoadProfile(const std::string& path) {
 void SaveProfile(const std::string& path, const std::vector<ProfileLine>& lines) {
     std::string out;
     for (const auto& line : lines) out += line.raw + line.eol;
-    WriteFileReplacing(path, out, ExistingMode(path));
+    WriteFileReplacing(path, out);
 }
 
 // Range [first, last) of the lines of the first section named `section`, header excluded.
@@ -160,11 +155,6 @@ ProfileLine NewLine(std::string text) {
 void InsertLine(std::vector<ProfileLine>& lines, std::size_t at, ProfileLine line) {
     if (at > 0 && lines[at - 1].eol.empty()) lines[at - 1].eol = "\r\n";
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
-}
-
-std::string NameOfLine(std::string_view line) {
-    const auto eq = line.find('=');
-    return eq == std::string_view::npos ? std::string() : std::string(line.substr(0, eq));
 }
 
 }  // namespace
@@ -267,14 +257,56 @@ void IniFile::EraseSection(std::string_view section) {
 }
 
 // ---- MemIniFile ----
+//
+// Lines are kept as the code page 936 bytes of the file, so that lines of the file that are not valid
+// code page 936 are written back as they were; texts given and asked for are UTF-8. The rules look at
+// the bytes, as the product's own runtime does: blanks, control characters, "=" and ";" are never
+// part of a double-byte character, and a line from "[" to "]" is a section line.
+
+namespace {
+
+bool IsLeadByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 0x81 && b <= 0xFE;
+}
+
+// ASCII letters compared without case, double-byte characters as they are.
+bool SameCp936Text(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (IsLeadByte(a[i]) && i + 1 < a.size()) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+            ++i;
+        } else if (support::AsciiLower(a[i]) != support::AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Encode(std::string_view utf8) {
+    return support::Utf8ToCp936Lenient(utf8);
+}
+
+std::string_view KeyOfLine(std::string_view line) {
+    const auto eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
+bool IsKeyLine(std::string_view line, std::string_view key) {
+    const auto eq = line.find('=');
+    return eq != std::string_view::npos && SameCp936Text(line.substr(0, eq), key);
+}
+
+}  // namespace
 
 MemIniFile::MemIniFile(std::string path) : path_(std::move(path)) {
     if (!FileExists(path_)) return;
     const auto bytes = ReadFileBytes(path_);
-    SetText(DecodeCp936Lenient(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    Load(support::SplitLines(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 }
 
-void MemIniFile::SetStrings(const std::vector<std::string>& lines) {
+void MemIniFile::Load(const std::vector<std::string>& lines) {
     sections_.clear();
     Section* current = nullptr;
     for (const auto& raw : lines) {
@@ -291,11 +323,18 @@ void MemIniFile::SetStrings(const std::vector<std::string>& lines) {
     }
 }
 
+void MemIniFile::SetStrings(const std::vector<std::string>& lines) {
+    std::vector<std::string> encoded;
+    encoded.reserve(lines.size());
+    for (const auto& line : lines) encoded.push_back(Encode(line));
+    Load(encoded);
+}
+
 void MemIniFile::SetText(std::string_view text) {
     SetStrings(support::SplitLines(text));
 }
 
-std::vector<std::string> MemIniFile::GetStrings() const {
+std::vector<std::string> MemIniFile::FileLines() const {
     std::vector<std::string> result;
     for (const auto& section : sections_) {
         result.push_back("[" + section.name + "]");
@@ -305,15 +344,20 @@ std::vector<std::string> MemIniFile::GetStrings() const {
     return result;
 }
 
+std::vector<std::string> MemIniFile::GetStrings() const {
+    std::vector<std::string> result = FileLines();
+    for (auto& line : result) line = DecodeCp936Lenient(line);
+    return result;
+}
+
 std::string MemIniFile::GetText() const {
-    std::string text;
-    for (const auto& line : GetStrings()) text += line + "\r\n";
-    return text;
+    return DecodeCp936Lenient(support::JoinLines(FileLines()));
 }
 
 const MemIniFile::Section* MemIniFile::Find(std::string_view section) const {
+    const std::string name = Encode(section);
     for (const auto& s : sections_)
-        if (SameText(s.name, section)) return &s;
+        if (SameCp936Text(s.name, name)) return &s;
     return nullptr;
 }
 
@@ -324,11 +368,10 @@ MemIniFile::Section* MemIniFile::Find(std::string_view section) {
 std::string MemIniFile::ReadString(std::string_view section, std::string_view key,
                                    std::string_view def) const {
     if (const Section* s = Find(section)) {
-        for (const auto& line : s->lines) {
-            const auto eq = line.find('=');
-            if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), key))
-                return line.substr(eq + 1);
-        }
+        const std::string name = Encode(key);
+        for (const auto& line : s->lines)
+            if (IsKeyLine(line, name))
+                return DecodeCp936Lenient(std::string_view(line).substr(line.find('=') + 1));
     }
     return std::string(def);
 }
@@ -342,18 +385,16 @@ bool MemIniFile::SectionExists(std::string_view section) const {
 }
 
 bool MemIniFile::ValueExists(std::string_view section, std::string_view key) const {
-    if (const Section* s = Find(section)) {
-        for (const auto& line : s->lines) {
-            const auto eq = line.find('=');
-            if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), key)) return true;
-        }
-    }
-    return false;
+    const Section* s = Find(section);
+    if (!s) return false;
+    const std::string name = Encode(key);
+    return std::any_of(s->lines.begin(), s->lines.end(),
+                       [&](const std::string& l) { return IsKeyLine(l, name); });
 }
 
 std::vector<std::string> MemIniFile::ReadSections() const {
     std::vector<std::string> result;
-    for (const auto& s : sections_) result.push_back(s.name);
+    for (const auto& s : sections_) result.push_back(DecodeCp936Lenient(s.name));
     return result;
 }
 
@@ -361,26 +402,28 @@ std::vector<std::string> MemIniFile::ReadSection(std::string_view section) const
     std::vector<std::string> result;
     if (const Section* s = Find(section)) {
         for (const auto& line : s->lines)
-            if (line.find('=') != std::string::npos) result.push_back(NameOfLine(line));
+            if (line.find('=') != std::string::npos) result.push_back(DecodeCp936Lenient(KeyOfLine(line)));
     }
     return result;
 }
 
 std::vector<std::string> MemIniFile::ReadSectionValues(std::string_view section) const {
-    const Section* s = Find(section);
-    return s ? s->lines : std::vector<std::string>{};
+    std::vector<std::string> result;
+    if (const Section* s = Find(section))
+        for (const auto& line : s->lines) result.push_back(DecodeCp936Lenient(line));
+    return result;
 }
 
 void MemIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     Section* s = Find(section);
     if (!s) {
-        sections_.push_back({std::string(section), {}});
+        sections_.push_back({Encode(section), {}});
         s = &sections_.back();
     }
-    std::string entry = std::string(key) + "=" + std::string(value);
+    const std::string name = Encode(key);
+    std::string entry = name + "=" + Encode(value);
     for (auto& line : s->lines) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), key)) {
+        if (IsKeyLine(line, name)) {
             line = std::move(entry);
             return;
         }
@@ -395,22 +438,17 @@ void MemIniFile::WriteInteger(std::string_view section, std::string_view key, st
 void MemIniFile::DeleteKey(std::string_view section, std::string_view key) {
     Section* s = Find(section);
     if (!s) return;
-    for (auto it = s->lines.begin(); it != s->lines.end(); ++it) {
-        const auto eq = it->find('=');
-        if (eq != std::string::npos && SameText(std::string_view(*it).substr(0, eq), key)) {
-            s->lines.erase(it);
-            return;
-        }
-    }
+    const std::string name = Encode(key);
+    const auto it = std::find_if(s->lines.begin(), s->lines.end(),
+                                 [&](const std::string& l) { return IsKeyLine(l, name); });
+    if (it != s->lines.end()) s->lines.erase(it);
 }
 
 void MemIniFile::EraseSection(std::string_view section) {
-    for (auto it = sections_.begin(); it != sections_.end(); ++it) {
-        if (SameText(it->name, section)) {
-            sections_.erase(it);
-            return;
-        }
-    }
+    const std::string name = Encode(section);
+    const auto it = std::find_if(sections_.begin(), sections_.end(),
+                                 [&](const Section& s) { return SameCp936Text(s.name, name); });
+    if (it != sections_.end()) sections_.erase(it);
 }
 
 void MemIniFile::Clear() {
@@ -422,7 +460,7 @@ void MemIniFile::UpdateFile() const {
 }
 
 void MemIniFile::SaveToFile(const std::string& path) const {
-    WriteFileReplacing(path, support::Utf8ToCp936(GetText()), ExistingMode(path));
+    WriteFileReplacing(path, support::JoinLines(FileLines()));
 }
 
 }  // namespace kestrane::platform

@@ -7,7 +7,9 @@
 //
 // MemIniFile holds a whole file in memory and writes the whole file back: loading trims every line,
 // drops empty lines, comment lines (";") and lines before the first section, and removes the blanks
-// around the first "=" of a line; saving writes each section, its lines and one empty line.
+// around the first "=" of a line; saving writes each section, its lines and one empty line. Lines
+// read from the file keep their bytes; texts given to it that code page 936 cannot hold, or that are
+// not valid UTF-8, are written with "?" in their place.
 //
 // Bytes that are not valid code page 936 read as "?"; reading never fails on content.
 #pragma once
@@ -82,10 +84,13 @@ class MemIniFile {
     void SaveToFile(const std::string& path) const;
 
   private:
+    // Name and lines in code page 936, as in the file.
     struct Section {
         std::string name;
         std::vector<std::string> lines;
     };
+    void Load(const std::vector<std::string>& lines);
+    std::vector<std::string> FileLines() const;
     const Section* Find(std::string_view section) const;
     Section* Find(std::string_view section);
 

@@ -6,6 +6,7 @@
 #include "platform/resources_texts.h"
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::platform {
@@ -121,10 +122,8 @@ class Walker {
         std::vector<TableEntry> entries(count);
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* p = &raw[std::size_t{i} * 8];
-            entries[i].name = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | std::uint32_t{p[3]}
-                                                                                              << 24;
-            entries[i].data = static_cast<std::uint32_t>(p[4] | p[5] << 8 | p[6] << 16) | std::uint32_t{p[7]}
-                                                                                              << 24;
+            entries[i].name = support::LoadLittleEndian<std::uint32_t>(p);
+            entries[i].data = support::LoadLittleEndian<std::uint32_t>(p + 4);
         }
         return entries;
     }
@@ -137,11 +136,8 @@ class Walker {
         const std::uint64_t at = MapDirectory(rva + 2, 2 * std::uint64_t{units});
         std::vector<std::uint8_t> raw(2 * std::size_t{units});
         source_.ReadAt(at, raw.data(), raw.size());
-        std::u16string text(units, u'\0');
-        for (std::size_t i = 0; i < units; ++i)
-            text[i] = static_cast<char16_t>(raw[2 * i] | raw[2 * i + 1] << 8);
         try {
-            return support::Utf16ToUtf8(text);
+            return support::Utf16ToUtf8(support::LoadUtf16LittleEndian(raw));
         } catch (const support::ECodePageError&) {
             Damaged(texts::kPeBadName);
         }

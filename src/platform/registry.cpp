@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -7,6 +8,7 @@
 
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::platform {
@@ -64,11 +66,8 @@ std::string DecodeFile(std::string_view bytes, bool& wide) {
         if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
             static_cast<unsigned char>(bytes[1]) == 0xFE) {
             wide = true;
-            std::u16string units((bytes.size() - 2) / 2, u'\0');
-            for (std::size_t i = 0; i < units.size(); ++i)
-                units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                                 (static_cast<unsigned char>(bytes[3 + 2 * i]) << 8));
-            return su::Utf16ToUtf8(units);
+            return su::Utf16ToUtf8(su::LoadUtf16LittleEndian(
+                std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()).subspan(2)));
         }
         if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         if (su::IsValidUtf8(bytes)) return std::string(bytes);
@@ -78,21 +77,15 @@ std::string DecodeFile(std::string_view bytes, bool& wide) {
     }
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = su::AsciiUpper(c);
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // "aa,bb,..." with blanks allowed around the bytes.
 std::vector<std::uint8_t> ParseHexBytes(std::string_view s, std::size_t line) {
     std::vector<std::uint8_t> out;
     if (su::Trim(s).empty()) return out;
     for (const auto& item : su::Split(s, ',')) {
         const std::string b = su::Trim(item);
-        if (b.size() != 2 || HexDigit(b[0]) < 0 || HexDigit(b[1]) < 0) Fail(line, "bad hex byte");
-        out.push_back(static_cast<std::uint8_t>(HexDigit(b[0]) * 16 + HexDigit(b[1])));
+        const auto byte = b.size() == 2 ? su::TryHexToBytes(b) : std::nullopt;
+        if (!byte) Fail(line, "bad hex byte");
+        out.push_back(byte->front());
     }
     return out;
 }
@@ -117,9 +110,7 @@ std::string ParseQuoted(std::string_view s, std::size_t& pos, std::size_t line) 
 std::string TextOfBytes(const std::vector<std::uint8_t>& data, bool wide, std::size_t line) {
     try {
         if (wide) {
-            std::u16string units(data.size() / 2, u'\0');
-            for (std::size_t i = 0; i < units.size(); ++i)
-                units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+            std::u16string units = su::LoadUtf16LittleEndian(data);
             while (!units.empty() && units.back() == u'\0') units.pop_back();
             return su::Utf16ToUtf8(units);
         }
@@ -131,11 +122,12 @@ std::string TextOfBytes(const std::vector<std::uint8_t>& data, bool wide, std::s
     }
 }
 
-std::uint64_t LittleEndian(const std::vector<std::uint8_t>& data, std::size_t width) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < width && i < data.size(); ++i)
-        v |= static_cast<std::uint64_t>(data[i]) << (8 * i);
-    return v;
+// A number of the value's first bytes; bytes the value lacks count as zero.
+template <class T>
+std::uint64_t NumberOfBytes(const std::vector<std::uint8_t>& data) {
+    std::uint8_t b[sizeof(T)] = {};
+    std::copy_n(data.begin(), std::min(data.size(), sizeof(T)), b);
+    return su::LoadLittleEndian<T>(b);
 }
 
 RegValue ParseData(std::string name, std::string_view data, bool wide, std::size_t line) {
@@ -152,8 +144,8 @@ RegValue ParseData(std::string name, std::string_view data, bool wide, std::size
         const std::string digits = su::Trim(data.substr(6));
         if (digits.empty() || digits.size() > 8) Fail(line, "bad dword");
         for (char c : digits) {
-            if (HexDigit(c) < 0) Fail(line, "bad dword");
-            v.number = v.number * 16 + static_cast<unsigned>(HexDigit(c));
+            if (su::HexDigitValue(c) < 0) Fail(line, "bad dword");
+            v.number = v.number * 16 + static_cast<unsigned>(su::HexDigitValue(c));
         }
         v.type = RegDataType::DWord;
         return v;
@@ -167,8 +159,8 @@ RegValue ParseData(std::string name, std::string_view data, bool wide, std::size
         if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') Fail(line, "unknown value type");
         type = 0;
         for (char c : kind.substr(1, kind.size() - 2)) {
-            if (HexDigit(c) < 0 || type > 0xFFFF) Fail(line, "unknown value type");
-            type = type * 16 + static_cast<unsigned>(HexDigit(c));
+            if (su::HexDigitValue(c) < 0 || type > 0xFFFF) Fail(line, "unknown value type");
+            type = type * 16 + static_cast<unsigned>(su::HexDigitValue(c));
         }
     }
     v.data = ParseHexBytes(data.substr(colon + 1), line);
@@ -192,11 +184,11 @@ RegValue ParseData(std::string name, std::string_view data, bool wide, std::size
         }
         case 4:
             v.type = RegDataType::DWord;
-            v.number = LittleEndian(v.data, 4);
+            v.number = NumberOfBytes<std::uint32_t>(v.data);
             break;
         case 0xB:
             v.type = RegDataType::QWord;
-            v.number = LittleEndian(v.data, 8);
+            v.number = NumberOfBytes<std::uint64_t>(v.data);
             break;
         case 3:
             v.type = RegDataType::Binary;

@@ -1,16 +1,10 @@
 #include "platform/resources.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
+#include "platform/file_system.h"
 #include "platform/pe_resources.h"
 #include "platform/resources_io.h"
 #include "platform/resources_texts.h"
@@ -65,47 +59,6 @@ class OpenedResourceFile : public ResourceFile {
     std::optional<PeResources> pe_;
 };
 
-// A temporary file beside the target, removed unless it was renamed into place.
-class TempFile {
-  public:
-    explicit TempFile(const std::filesystem::path& target) {
-        std::string pattern =
-            (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-        fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd_ < 0) throw std::system_error(errno, std::generic_category());
-        path_ = pattern;
-    }
-    ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    int Descriptor() const { return fd_; }
-
-    void CommitAs(const std::filesystem::path& target, unsigned mode) {
-        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
-            throw std::system_error(errno, std::generic_category());
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw std::system_error(errno, std::generic_category());
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            throw std::system_error(errno, std::generic_category());
-        path_.clear();
-        // The rename itself reaches the disk with the folder.
-        const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-    }
-
-  private:
-    int fd_ = -1;
-    std::string path_;
-};
-
 }  // namespace
 
 std::unique_ptr<ResourceFile> ResourceFile::Open(const std::string& path) {
@@ -121,18 +74,17 @@ std::string RunningExecutable() {
 
 void UpdateRcData(const std::string& path,
                   const std::vector<std::pair<std::string, ResourceBytes>>& resources) {
-    // Through a symbolic link the file it names is replaced, not the link.
-    std::error_code ec;
-    const std::filesystem::path target = std::filesystem::canonical(path, ec);
-    if (ec) throw EResourceError(Format(texts::kCannotOpen, path, ec.message()));
-    const FileSource source(target.string());
+    const FileSource source(path);
     try {
-        TempFile temp(target);
-        FdSink sink(temp.Descriptor());
+        // Through a symbolic link the file it names is replaced, not the link.
+        TReplacementFile file(path, {.mode = source.Mode(), .throughLink = true});
+        ReplacementSink sink(file);
         WriteWithRcData(source, path, resources, sink, DosTimeNow());
-        temp.CommitAs(target, source.Mode());
+        file.Commit();
     } catch (const EResourceError&) {
         throw;
+    } catch (const EFileSystemError& e) {
+        throw EResourceError(Format(texts::kCannotWrite, path, e.Reason()));
     } catch (const std::exception& e) {
         throw EResourceError(Format(texts::kCannotWrite, path, e.what()));
     }

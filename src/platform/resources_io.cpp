@@ -7,25 +7,24 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "platform/resources.h"
 #include "platform/resources_texts.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 
 namespace kestrane::platform {
 
 std::uint16_t ByteSource::U16(std::uint64_t offset) const {
     std::uint8_t b[2];
     ReadAt(offset, b, sizeof b);
-    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+    return support::LoadLittleEndian<std::uint16_t>(b);
 }
 
 std::uint32_t ByteSource::U32(std::uint64_t offset) const {
     std::uint8_t b[4];
     ReadAt(offset, b, sizeof b);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return support::LoadLittleEndian<std::uint32_t>(b);
 }
 
 FileSource::FileSource(const std::string& path) {
@@ -64,15 +63,8 @@ void MemorySource::ReadAt(std::uint64_t offset, void* dst, std::size_t n) const 
     if (n > 0) std::memcpy(dst, data_ + offset, n);
 }
 
-void FdSink::Write(const void* data, std::size_t n) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (n > 0) {
-        const ssize_t put = ::write(fd_, p, std::min<std::size_t>(n, 1u << 30));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) throw std::system_error(put < 0 ? errno : EIO, std::generic_category());
-        p += put;
-        n -= static_cast<std::size_t>(put);
-    }
+void ReplacementSink::Write(const void* data, std::size_t n) {
+    file_.Write(std::span(static_cast<const std::uint8_t*>(data), n));
 }
 
 void VectorSink::Write(const void* data, std::size_t n) {
@@ -90,15 +82,6 @@ void CopyRange(const ByteSource& from, std::uint64_t offset, std::uint64_t n, By
         offset += part;
         n -= part;
     }
-}
-
-void PutU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 }  // namespace kestrane::platform

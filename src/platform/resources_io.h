@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace kestrane::platform {
 
 class ByteSource {
@@ -60,14 +62,14 @@ class ByteSink {
     virtual void Write(const void* data, std::size_t n) = 0;
 };
 
-// Writes to an open descriptor; a failing write throws std::system_error.
-class FdSink : public ByteSink {
+// Writes the new content of a file being replaced; a failing write throws EFileSystemError.
+class ReplacementSink : public ByteSink {
   public:
-    explicit FdSink(int fd) : fd_(fd) {}
+    explicit ReplacementSink(TReplacementFile& file) : file_(file) {}
     void Write(const void* data, std::size_t n) override;
 
   private:
-    int fd_;
+    TReplacementFile& file_;
 };
 
 class VectorSink : public ByteSink {
@@ -78,8 +80,5 @@ class VectorSink : public ByteSink {
 
 // Copies [offset, offset + n) of the source to the sink in bounded chunks.
 void CopyRange(const ByteSource& from, std::uint64_t offset, std::uint64_t n, ByteSink& to);
-
-void PutU16(std::vector<std::uint8_t>& out, std::uint16_t v);
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v);
 
 }  // namespace kestrane::platform

@@ -9,6 +9,7 @@
 #include "platform/zip_format.h"
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::platform {
@@ -21,11 +22,10 @@ using support::Format;
 }
 
 std::uint16_t Get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+    return support::LoadLittleEndian<std::uint16_t>(p);
 }
 std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return support::LoadLittleEndian<std::uint32_t>(p);
 }
 
 // The end record is the last signature whose comment reaches exactly to the end of the file; a

@@ -10,6 +10,7 @@
 #include "platform/zip_format.h"
 #include "support/codepage.h"
 #include "support/format.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace kestrane::platform {
@@ -19,6 +20,33 @@ namespace {
 constexpr std::uint16_t kMadeBy = (3 << 8) | 20;
 constexpr std::uint16_t kNeededStored = 10;
 constexpr std::uint32_t kRegularFileMode = 0100644;
+
+void U16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    support::AppendLittleEndian(out, v);
+}
+void U32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    support::AppendLittleEndian(out, v);
+}
+
+// The fields a stored entry's local header and central record share, from "version needed" to the
+// length of the extra field.
+struct EntryFields {
+    std::uint16_t flags;
+    std::uint32_t dosTime, crc, size;
+    std::uint16_t nameLength;
+
+    void Put(std::vector<std::uint8_t>& out) const {
+        U16(out, kNeededStored);
+        U16(out, flags);
+        U16(out, zip::kMethodStored);
+        U32(out, dosTime);
+        U32(out, crc);
+        U32(out, size);  // compressed
+        U32(out, size);
+        U16(out, nameLength);
+        U16(out, 0);  // extra field
+    }
+};
 
 void CheckName(std::string_view name) {
     const bool bad = name.empty() || name.find('\0') != std::string_view::npos ||
@@ -51,8 +79,7 @@ void ZipWriter::CopyEntry(const ByteSource& from, const ZipEntry& entry) {
     const std::uint32_t offset = NextOffset();
     std::vector<std::uint8_t> record(entry.centralLength);
     from.ReadAt(entry.centralOffset, record.data(), record.size());
-    for (int i = 0; i < 4; ++i)
-        record[zip::kCentralOffsetField + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+    support::StoreLittleEndian(record.data() + zip::kCentralOffsetField, offset);
     CopyRange(from, entry.localOffset, entry.recordEnd - entry.localOffset, sink_);
     position_ += entry.recordEnd - entry.localOffset;
     central_.insert(central_.end(), record.begin(), record.end());
@@ -69,39 +96,25 @@ void ZipWriter::AddStored(std::string_view name, const ResourceBytes& data, std:
     const std::uint16_t flags = support::IsAscii(name) ? 0 : zip::kFlagUtf8;
     const auto nameLen = static_cast<std::uint16_t>(name.size());
 
+    const EntryFields fields{flags, dosTime, crc, size, nameLen};
+
     std::vector<std::uint8_t> local;
-    PutU32(local, zip::kLocalSignature);
-    PutU16(local, kNeededStored);
-    PutU16(local, flags);
-    PutU16(local, zip::kMethodStored);
-    PutU32(local, dosTime);
-    PutU32(local, crc);
-    PutU32(local, size);
-    PutU32(local, size);
-    PutU16(local, nameLen);
-    PutU16(local, 0);
+    U32(local, zip::kLocalSignature);
+    fields.Put(local);
     local.insert(local.end(), name.begin(), name.end());
     Put(local);
     sink_.Write(data.data(), data.size());
     position_ += data.size();
 
     std::vector<std::uint8_t>& c = central_;
-    PutU32(c, zip::kCentralSignature);
-    PutU16(c, kMadeBy);
-    PutU16(c, kNeededStored);
-    PutU16(c, flags);
-    PutU16(c, zip::kMethodStored);
-    PutU32(c, dosTime);
-    PutU32(c, crc);
-    PutU32(c, size);
-    PutU32(c, size);
-    PutU16(c, nameLen);
-    PutU16(c, 0);  // extra field
-    PutU16(c, 0);  // comment
-    PutU16(c, 0);  // disk
-    PutU16(c, 0);  // internal attributes
-    PutU32(c, kRegularFileMode << 16);
-    PutU32(c, offset);
+    U32(c, zip::kCentralSignature);
+    U16(c, kMadeBy);
+    fields.Put(c);
+    U16(c, 0);  // comment
+    U16(c, 0);  // disk
+    U16(c, 0);  // internal attributes
+    U32(c, kRegularFileMode << 16);
+    U32(c, offset);
     c.insert(c.end(), name.begin(), name.end());
     ++count_;
 }
@@ -112,14 +125,14 @@ void ZipWriter::Finish() {
         throw std::length_error(texts::kTooLarge);
     Put(central_);
     std::vector<std::uint8_t> end;
-    PutU32(end, zip::kEndSignature);
-    PutU16(end, 0);
-    PutU16(end, 0);
-    PutU16(end, static_cast<std::uint16_t>(count_));
-    PutU16(end, static_cast<std::uint16_t>(count_));
-    PutU32(end, static_cast<std::uint32_t>(central_.size()));
-    PutU32(end, static_cast<std::uint32_t>(centralStart));
-    PutU16(end, 0);
+    U32(end, zip::kEndSignature);
+    U16(end, 0);
+    U16(end, 0);
+    U16(end, static_cast<std::uint16_t>(count_));
+    U16(end, static_cast<std::uint16_t>(count_));
+    U32(end, static_cast<std::uint32_t>(central_.size()));
+    U32(end, static_cast<std::uint32_t>(centralStart));
+    U16(end, 0);
     Put(end);
     central_.clear();
 }

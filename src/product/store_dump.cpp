@@ -7,6 +7,8 @@
 #include "framework/tagged.h"
 #include "product/inst_info.h"
 #include "support/guid.h"
+#include "support/little_endian.h"
+#include "support/text.h"
 
 namespace kestrane::product {
 
@@ -15,14 +17,7 @@ using framework::TQELReader;
 namespace {
 
 std::string Hex(const std::uint8_t* p, std::size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    s.reserve(n * 2);
-    for (std::size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
+    return support::HexText(std::span(p, n));
 }
 
 std::string HexNumber(std::uint64_t v, int width) {
@@ -223,9 +218,7 @@ TStoredValueFile DecodeValueFile(const support::Bytes& file) {
     if (file.size() < 4) return v;
     v.StoredSize = file.size() - 4;
     const std::size_t n = v.StoredSize;
-    v.Trailer = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(file[n]) | static_cast<std::uint32_t>(file[n + 1]) << 8 |
-        static_cast<std::uint32_t>(file[n + 2]) << 16 | static_cast<std::uint32_t>(file[n + 3]) << 24);
+    v.Trailer = support::LoadLittleEndian<std::int32_t>(file.data() + n);
     v.Empty = n == 0;
     if (v.Empty) return v;
     support::Bytes stored(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));

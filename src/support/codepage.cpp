@@ -86,6 +86,21 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+std::string SanitizeUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t start = i;
+        if (DecodeUtf8(s, i) < 0) {
+            out += '?';
+            i = start + 1;
+        } else {
+            out.append(s.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
 std::string Cp936ToUtf8(std::string_view in) {
     if (IsAscii(in)) return std::string(in);
     IconvHandle cd = OpenIconv("UTF-8", "GBK");
@@ -111,7 +126,9 @@ std::string Cp936ToUtf8(std::string_view in) {
     return out;
 }
 
-std::string Utf8ToCp936(std::string_view in) {
+namespace {
+
+std::string ToCp936(std::string_view in, bool lenient) {
     if (IsAscii(in)) return std::string(in);
     IconvHandle cd = OpenIconv("GBK", "UTF-8");
     std::string out;
@@ -119,7 +136,12 @@ std::string Utf8ToCp936(std::string_view in) {
     std::size_t i = 0;
     while (i < in.size()) {
         const std::size_t start = i;
-        if (DecodeUtf8(in, i) < 0) throw ECodePageError("invalid UTF-8 text");
+        if (DecodeUtf8(in, i) < 0) {
+            if (!lenient) throw ECodePageError("invalid UTF-8 text");
+            out += '?';
+            i = start + 1;
+            continue;
+        }
         char buf[8];
         char* src = const_cast<char*>(in.data() + start);
         std::size_t srcLeft = i - start;
@@ -134,6 +156,16 @@ std::string Utf8ToCp936(std::string_view in) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string Utf8ToCp936(std::string_view in) {
+    return ToCp936(in, false);
+}
+
+std::string Utf8ToCp936Lenient(std::string_view in) {
+    return ToCp936(in, true);
 }
 
 std::u16string Utf8ToUtf16(std::string_view s) {

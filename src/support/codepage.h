@@ -20,6 +20,9 @@ std::string Cp936ToUtf8(std::string_view cp936);
 // Characters that code page 936 cannot hold become '?', as the system's own conversion does.
 // Invalid UTF-8 throws ECodePageError.
 std::string Utf8ToCp936(std::string_view utf8);
+// The same, with each byte of invalid UTF-8 written as '?' too: for files that must be written
+// whatever the text holds.
+std::string Utf8ToCp936Lenient(std::string_view utf8);
 
 // Strict both ways: invalid UTF-8, or an unpaired surrogate, throws ECodePageError.
 std::u16string Utf8ToUtf16(std::string_view utf8);
@@ -27,5 +30,7 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // UTF-16 code units the text needs; throws on invalid UTF-8.
 std::size_t Utf16Length(std::string_view utf8);
 bool IsValidUtf8(std::string_view s);
+// The text with each byte that is not part of valid UTF-8 replaced by '?', for messages.
+std::string SanitizeUtf8(std::string_view s);
 
 }  // namespace kestrane::support

@@ -1,56 +1,43 @@
 #include "support/guid.h"
 
+#include <algorithm>
 #include <random>
 
 #include "support/format.h"
+#include "support/little_endian.h"
+#include "support/text.h"
 
 namespace kestrane::support {
 
 namespace {
-const char kHex[] = "0123456789ABCDEF";
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-void AppendHexByte(std::string& s, std::uint8_t b) {
-    s += kHex[b >> 4];
-    s += kHex[b & 15];
-}
+// Text order of the structure bytes: the first three groups are printed most significant first.
+constexpr int kTextOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
 }  // namespace
 
 GuidBytes GuidToBytes(const TGuid& g) {
     GuidBytes b{};
-    for (int k = 0; k < 4; ++k) b[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(g.D1 >> (8 * k));
-    b[4] = static_cast<std::uint8_t>(g.D2);
-    b[5] = static_cast<std::uint8_t>(g.D2 >> 8);
-    b[6] = static_cast<std::uint8_t>(g.D3);
-    b[7] = static_cast<std::uint8_t>(g.D3 >> 8);
+    StoreLittleEndian(b.data(), g.D1);
+    StoreLittleEndian(b.data() + 4, g.D2);
+    StoreLittleEndian(b.data() + 6, g.D3);
     for (std::size_t k = 0; k < 8; ++k) b[8 + k] = g.D4[k];
     return b;
 }
 
 TGuid GuidFromBytes(const GuidBytes& b) {
     TGuid g;
-    g.D1 = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-    g.D2 = static_cast<std::uint16_t>(b[4] | b[5] << 8);
-    g.D3 = static_cast<std::uint16_t>(b[6] | b[7] << 8);
+    g.D1 = LoadLittleEndian<std::uint32_t>(b.data());
+    g.D2 = LoadLittleEndian<std::uint16_t>(b.data() + 4);
+    g.D3 = LoadLittleEndian<std::uint16_t>(b.data() + 6);
     for (std::size_t k = 0; k < 8; ++k) g.D4[k] = b[8 + k];
     return g;
 }
 
 std::string GuidToString(const TGuid& g) {
-    const GuidBytes b = GuidToBytes(g);
-    // text order of the bytes: the first three groups are printed most significant first
-    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    const std::string hex = HexText(GuidToBytes(g));
     std::string s = "{";
     for (int k = 0; k < 16; ++k) {
         if (k == 4 || k == 6 || k == 8 || k == 10) s += '-';
-        AppendHexByte(s, b[static_cast<std::size_t>(order[k])]);
+        s.append(hex, 2 * static_cast<std::size_t>(kTextOrder[k]), 2);
     }
     s += '}';
     return s;
@@ -58,7 +45,6 @@ std::string GuidToString(const TGuid& g) {
 
 std::optional<TGuid> TryStringToGuid(std::string_view t) {
     if (t.size() != 38 || t.front() != '{' || t.back() != '}') return std::nullopt;
-    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
     GuidBytes b{};
     std::size_t pos = 1;
     for (int k = 0; k < 16; ++k) {
@@ -66,9 +52,9 @@ std::optional<TGuid> TryStringToGuid(std::string_view t) {
             if (t[pos] != '-') return std::nullopt;
             ++pos;
         }
-        const int hi = HexDigit(t[pos]), lo = HexDigit(t[pos + 1]);
+        const int hi = HexDigitValue(t[pos]), lo = HexDigitValue(t[pos + 1]);
         if (hi < 0 || lo < 0) return std::nullopt;
-        b[static_cast<std::size_t>(order[k])] = static_cast<std::uint8_t>(hi << 4 | lo);
+        b[static_cast<std::size_t>(kTextOrder[k])] = static_cast<std::uint8_t>(hi << 4 | lo);
         pos += 2;
     }
     return GuidFromBytes(b);
@@ -80,19 +66,14 @@ TGuid StringToGuid(std::string_view text) {
 }
 
 std::string GuidToHex(const TGuid& g) {
-    std::string s;
-    for (std::uint8_t byte : GuidToBytes(g)) AppendHexByte(s, byte);
-    return s;
+    return HexText(GuidToBytes(g));
 }
 
 std::optional<TGuid> HexToGuid(std::string_view hex) {
-    if (hex.size() != 32) return std::nullopt;
+    const auto bytes = hex.size() == 32 ? TryHexToBytes(hex) : std::nullopt;
+    if (!bytes) return std::nullopt;
     GuidBytes b{};
-    for (std::size_t k = 0; k < 16; ++k) {
-        const int hi = HexDigit(hex[2 * k]), lo = HexDigit(hex[2 * k + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        b[k] = static_cast<std::uint8_t>(hi << 4 | lo);
-    }
+    std::copy(bytes->begin(), bytes->end(), b.begin());
     return GuidFromBytes(b);
 }
 

@@ -206,4 +206,23 @@ std::string HexText(std::span<const std::uint8_t> bytes, bool lowerCase) {
     return r;
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<std::vector<std::uint8_t>> TryHexToBytes(std::string_view hex) {
+    if (hex.size() % 2 != 0) return std::nullopt;
+    std::vector<std::uint8_t> out(hex.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const int hi = HexDigitValue(hex[2 * i]);
+        const int lo = HexDigitValue(hex[2 * i + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        out[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+    }
+    return out;
+}
+
 }  // namespace kestrane::support

@@ -47,5 +47,9 @@ std::int32_t StrToIntDef(std::string_view s, std::int32_t def);
 
 // Two hex digits a byte, upper case unless asked otherwise.
 std::string HexText(std::span<const std::uint8_t> bytes, bool lowerCase = false);
+// The value of one hexadecimal digit of either case, or -1.
+int HexDigitValue(char c);
+// The bytes of two hex digits each, either case; none for an odd length or another character.
+std::optional<std::vector<std::uint8_t>> TryHexToBytes(std::string_view hex);
 
 }  // namespace kestrane::support

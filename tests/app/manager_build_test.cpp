@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "app/manager.h"
+#include "common/expect_error.h"
 #include "manager_fixture.h"
 #include "patch/texts.h"
 #include "platform/file_system.h"
 
 namespace kestrane::app {
 namespace {
+
+using kestrane::testing::FailsWith;
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
@@ -162,12 +165,7 @@ TEST_F(ManagerBuildTest, FailuresNameTheStepAndLeaveAnOlderPatchAsItWas) {
             FreshMaker();
             if (olderPatch) WriteFile("out/Patch.exe", older);
             c.spoil(*maker_);
-            try {
-                maker_->WritePatchExecutable();
-                ADD_FAILURE() << "no failure";
-            } catch (const std::exception& e) {
-                EXPECT_EQ(std::string(e.what()), c.message);
-            }
+            EXPECT_TRUE(FailsWith<std::exception>([&] { maker_->WritePatchExecutable(); }, c.message));
             EXPECT_EQ(progress_.size(), c.reports);
             if (olderPatch)
                 EXPECT_EQ(platform::ReadFileBytes(patchFile), support::Bytes(older.begin(), older.end()));

@@ -3,15 +3,17 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/scripted_interaction.h"
+#include "common/env_guard.h"
+#include "common/temp_folder.h"
 #include "patch/component_stream.h"
 #include "platform/resources.h"
 
@@ -21,15 +23,14 @@ class ManagerFixture : public ::testing::Test {
   protected:
     void SetUp() override {
         patch::RegisterStreamClasses();
-        std::string tmpl = (std::filesystem::temp_directory_path() / "manager_XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
+        folder_.emplace();
+        dir_ = folder_->Root();
         // An empty registry unless a test writes one: nothing from the machine leaks in.
-        setenv("KESTRANE_REGISTRY", Path("registry.reg").c_str(), 1);
+        registry_.emplace("KESTRANE_REGISTRY", Path("registry.reg"));
     }
     void TearDown() override {
-        unsetenv("KESTRANE_REGISTRY");
-        std::filesystem::remove_all(dir_);
+        registry_.reset();
+        folder_.reset();
     }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
@@ -49,6 +50,8 @@ class ManagerFixture : public ::testing::Test {
         return path;
     }
 
+    std::optional<kestrane::testing::TempFolder> folder_;
+    std::optional<kestrane::testing::EnvGuard> registry_;
     std::filesystem::path dir_;
     TScriptedInteraction ui_;
 };

@@ -138,7 +138,7 @@ TEST_F(ManagerTest, PageListPerRunModeAndPatchType) {
     };
     TManager m(ui_, Path("Kestrane.exe"));
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "run mode " << int(c.runMode) << " type " << c.type);
+        SCOPED_TRACE(::testing::Message() << "run mode " << int(c.runMode) << " type " << c.type);
         TBaseParamInfo params;
         params.RunMode = patch::rmMaker;
         params.PatchType = patch::ptProgram;

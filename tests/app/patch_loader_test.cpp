@@ -1,13 +1,13 @@
 #include "app/patch_loader.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "patch/component_stream.h"
 #include "platform/resources.h"
 
@@ -25,11 +25,8 @@ class PatchLoaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         patch::RegisterStreamClasses();
-        std::string tmpl = (fs::temp_directory_path() / "patch_loader_XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
+        dir_ = folder_.Root();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     // A stand-in executable with the given resources appended.
     std::string MakeExe(const std::string& name,
@@ -70,6 +67,7 @@ class PatchLoaderTest : public ::testing::Test {
                                   running);
     }
 
+    kestrane::testing::TempFolder folder_;
     fs::path dir_;
     TBaseParamInfo params_;
     TResCollection files_;

@@ -10,12 +10,15 @@ namespace kestrane::testing {
 
 class EnvGuard {
   public:
-    EnvGuard(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
+    EnvGuard(const char* name, const std::optional<std::string>& value) : EnvGuard(name) {
         if (value)
             ::setenv(name, value->c_str(), 1);
         else
             ::unsetenv(name);
+    }
+    // Only remembers the variable: a test that sets it as it goes gets the old value back at the end.
+    explicit EnvGuard(const char* name) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
     }
     ~EnvGuard() {
         if (old_)

@@ -9,27 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "db/connection.h"
 #include "db/recording_driver.h"
 
 namespace kestrane::db::testing {
 
-class TempDir {
+class TempDir : public kestrane::testing::TempFolder {
   public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kestrane-db-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
+    std::filesystem::path path() const { return Root(); }
 };
 
 inline std::string JetString(const std::string& file) {

@@ -81,6 +81,28 @@ TEST(TnsEntry, Cp936BytesOfTheFileStay) {
     EXPECT_EQ(ReadFile(f).substr(0, 8), "# \xD6\xD0\xCE\xC4\r\n");
 }
 
+TEST(TnsEntry, TheFileIsReplacedWholeNeverTruncatedInPlace) {
+    TempDir dir;
+    const std::string f = dir.File("tnsnames.ora");
+    WriteFile(f, "other = (x)\n");
+    std::filesystem::permissions(f, std::filesystem::perms(0640));
+    // A second name of the same file sees it as it was: the new content is a new file put in place.
+    std::filesystem::create_hard_link(f, dir.File("before.ora"));
+    AddTnsEntry(f, "db1", "orcl", 1521);
+    EXPECT_EQ(ReadFile(dir.File("before.ora")), "other = (x)\n");
+    EXPECT_EQ(ReadFile(f), std::string("other = (x)\r\n\r\n\r\n") + kEntry);
+    EXPECT_EQ(std::filesystem::status(f).permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+
+    // A home whose tnsnames.ora links to a shared file updates the shared file and keeps the link.
+    WriteFile(dir.File("shared/tnsnames.ora"), "# shared\n");
+    std::filesystem::create_directories(dir.File("home"));
+    std::filesystem::create_symlink("../shared/tnsnames.ora", dir.File("home/tnsnames.ora"));
+    AddTnsEntry(dir.File("home/tnsnames.ora"), "db1", "orcl", 1521);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("home/tnsnames.ora")));
+    EXPECT_EQ(ReadFile(dir.File("shared/tnsnames.ora")), std::string("# shared\r\n\r\n\r\n") + kEntry);
+}
+
 TEST(FindXmlNode, PathsCaseInsensitive) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string("<Inventory><a/><Home_List><HOME NAME=\"x\"/></Home_List></Inventory>"));

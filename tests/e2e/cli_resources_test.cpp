@@ -2,9 +2,14 @@
 // decoding its resources, and its answers to bad files and bad usage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli_run.h"
 #include "common/temp_folder.h"
@@ -181,6 +186,83 @@ TEST_F(CliTest, DecodeAsJsonAndWritingTheFilesOut) {
     EXPECT_TRUE(fs::exists(out + "item2"));
     EXPECT_EQ(fs::file_size(out + "item2"), 0u);
     EXPECT_FALSE(fs::exists(dir_ + "evil.sh"));
+}
+
+// ---- files written by the tool: whole or not at all, never through a link ----
+
+using kestrane::testing::FolderEntries;
+
+TEST_F(CliTest, ExtractReplacesItsOutputWhole) {
+    const std::string out = Put("out/FILEDATA.bin", "old");
+    fs::create_hard_link(out, dir_ + "old.bin");  // another name of the old file
+    const CliRun r = Cli({"extract", patch_, "FILEDATA", "-o", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(out), fileData_);
+    EXPECT_EQ(Slurp(dir_ + "old.bin"), "old");
+    EXPECT_EQ(FolderEntries(dir_ + "out"), std::vector<std::string>{"FILEDATA.bin"});
+}
+
+TEST_F(CliTest, AWriteKilledPartWayLeavesTheOldFileAndNothingElse) {
+    // A resource larger than the file size limit the shell sets: the tool dies in the middle of it.
+    std::string noise(256 * 1024, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const std::string big = Put("Big.exe", "#!/bin/sh\n");
+    platform::UpdateRcData(big, {{"NOISE", {noise.begin(), noise.end()}}});
+    const std::string out = Put("out/noise.bin", "old");
+    const std::string command = "ulimit -f 64; exec " + kestrane::testing::ShellQuote(KESTRANE_CLI) +
+                                " extract " + kestrane::testing::ShellQuote(big) + " NOISE -o " +
+                                kestrane::testing::ShellQuote(out) + " 2>/dev/null";
+    const int rc = std::system(("sh -c " + kestrane::testing::ShellQuote(command)).c_str());
+    ASSERT_NE(rc, 0) << "the limit did not stop the write";
+    EXPECT_TRUE(Slurp(out) == "old") << "the old file was cut: " << Slurp(out).size() << " bytes";
+    EXPECT_EQ(FolderEntries(dir_ + "out"), std::vector<std::string>{"noise.bin"});
+    ASSERT_EQ(Cli({"extract", big, "NOISE", "-o", out}).status, 0);
+    EXPECT_TRUE(Slurp(out) == noise);
+}
+
+TEST_F(CliTest, DecodeNeverWritesThroughALinkNorOverAFileUnlessForced) {
+    const std::string victim = Put("victim.txt", "precious");
+    const std::string stream = Put("files.bin", fileData_);
+    fs::create_directories(dir_ + "out");
+    fs::create_symlink("../victim.txt", dir_ + "out/a.exe");
+    const CliRun linked = Cli({"decode", stream, "--files", dir_ + "out"});
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_NE(linked.err.find(dir_ + "out/a.exe already exists (--force replaces it)"), std::string::npos)
+        << linked.err;
+    EXPECT_EQ(Slurp(victim), "precious");
+    EXPECT_TRUE(fs::is_symlink(dir_ + "out/a.exe"));
+
+    // Forced, the link itself is replaced by the file; what it pointed to stays as it was.
+    const CliRun forced = Cli({"decode", stream, "--files", dir_ + "out", "--force"});
+    ASSERT_EQ(forced.status, 0) << forced.err;
+    EXPECT_FALSE(fs::is_symlink(dir_ + "out/a.exe"));
+    EXPECT_EQ(Slurp(dir_ + "out/a.exe"), "abc");
+    EXPECT_EQ(Slurp(victim), "precious");
+
+    // A plain file already there is an error too, and is replaced whole when forced.
+    const std::string mine = Put("mine/a.exe", "mine");
+    fs::create_hard_link(mine, dir_ + "mine.bak");
+    EXPECT_EQ(Cli({"decode", stream, "--files", dir_ + "mine"}).status, 1);
+    EXPECT_EQ(Slurp(mine), "mine");
+    ASSERT_EQ(Cli({"decode", stream, "--files", dir_ + "mine", "--force"}).status, 0);
+    EXPECT_EQ(Slurp(mine), "abc");
+    EXPECT_EQ(Slurp(dir_ + "mine.bak"), "mine");
+}
+
+TEST_F(CliTest, DecodePicksFreeNamesForClashes) {
+    TResCollection files;
+    for (const auto& [name, content] : {std::pair{"a", "first"}, {"3-a", "second"}, {"a", "third"}}) {
+        TResItem& item = files.Create<TResItem>();
+        item.Name = name;
+        item.OptType = otCopy;
+        item.MemStream.assign(content, content + std::strlen(content));
+    }
+    const CliRun r = Cli({"decode", "-", "--files", dir_ + "out"}, AsString(WriteObjectStream(files)));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FolderEntries(dir_ + "out"), (std::vector<std::string>{"3-a", "4-a", "a"}));
+    EXPECT_EQ(Slurp(dir_ + "out/a"), "first");
+    EXPECT_EQ(Slurp(dir_ + "out/3-a"), "second");
+    EXPECT_EQ(Slurp(dir_ + "out/4-a"), "third");
 }
 
 TEST_F(CliTest, BadFilesFailWithStatusOneAndBadUsageWithTwo) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/codepage.h"
+#include "support/little_endian.h"
 
 namespace kestrane::testing {
 
@@ -25,12 +26,11 @@ class ByteBuilder {
         return *this;
     }
     ByteBuilder& i16(std::int16_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        return u8(static_cast<std::uint8_t>(u)).u8(static_cast<std::uint8_t>(u >> 8));
+        support::AppendLittleEndian(b_, v);
+        return *this;
     }
     ByteBuilder& i32(std::int32_t v) {
-        const auto u = static_cast<std::uint32_t>(v);
-        for (int i = 0; i < 4; ++i) u8(static_cast<std::uint8_t>(u >> (8 * i)));
+        support::AppendLittleEndian(b_, v);
         return *this;
     }
     // A record text: 32-bit length and the code page 936 bytes of a UTF-8 text.

@@ -2,16 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "common/expect_error.h"
 #include "framework/base.h"
 #include "framework/persist.h"
 
 namespace kestrane::framework {
 namespace {
+
+using kestrane::testing::Caught;
 
 // Records every notification it receives (as an item) and sends (as a collection).
 struct Journal {
@@ -59,17 +65,14 @@ TEST(Collection, ItemsOutOfRangeRaises1026WithIndexAndHighest) {
     TQELCollection c;
     TQELCollectionItem::Create<TQELCollectionItem>(c);
     TQELCollectionItem::Create<TQELCollectionItem>(c);
-    try {
-        c.Items(c.Count());
-        FAIL();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1026);
-        EXPECT_EQ(e.Description, "容器子项编号越界2/[0..1]");
-        const std::string msg = e.what();
-        EXPECT_EQ(msg.find("对象"), 0u);
-        EXPECT_NE(msg.find("(TQELCollection)异常\r\nErrorCode:1026\r\n错误描述:容器子项编号越界2/[0..1]"),
-                  std::string::npos);
-    }
+    const auto e = Caught<EQELException>([&] { c.Items(c.Count()); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1026);
+    EXPECT_EQ(e->Description, "容器子项编号越界2/[0..1]");
+    const std::string msg = e->what();
+    EXPECT_EQ(msg.find("对象"), 0u);
+    EXPECT_NE(msg.find("(TQELCollection)异常\r\nErrorCode:1026\r\n错误描述:容器子项编号越界2/[0..1]"),
+              std::string::npos);
     EXPECT_THROW(c.Items(-1), EQELException);
 }
 
@@ -122,14 +125,11 @@ TEST(Collection, InvalidItemRaises1299) {
       public:
         bool AcceptsItem(const TQELBase*) const override { return false; }
     } c;
-    try {
-        c.AddItem(std::make_unique<TQELCollectionItem>());
-        FAIL();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1299);
-        EXPECT_NE(e.Description.find("\"TQELCollectionItem\""), std::string::npos);
-        EXPECT_EQ(e.Description.rfind("无效子项(", 0), 0u);
-    }
+    const auto e = Caught<EQELException>([&] { c.AddItem(std::make_unique<TQELCollectionItem>()); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1299);
+    EXPECT_NE(e->Description.find("\"TQELCollectionItem\""), std::string::npos);
+    EXPECT_EQ(e->Description.rfind("无效子项(", 0), 0u);
 }
 
 TEST(Collection, DestroyingFreesOwnedItemsOnlyAndItemsLeaveTheirOwner) {
@@ -214,13 +214,10 @@ TEST(Collection, ListRefusesOwnedAdds) {
 TEST(Element, LoadFromBlobOnReadOnlyElementRaises1408BeforeReading) {
     TQELElement e;
     e.ElementState = 1;
-    try {
-        e.LoadFromBlob({0xFF, 0xFF});
-        FAIL();
-    } catch (const EQELException& ex) {
-        EXPECT_EQ(ex.ErrorCode, 1408);
-        EXPECT_EQ(ex.Description, "元素为只读");
-    }
+    const auto ex = Caught<EQELException>([&] { e.LoadFromBlob({0xFF, 0xFF}); });
+    ASSERT_TRUE(ex);
+    EXPECT_EQ(ex->ErrorCode, 1408);
+    EXPECT_EQ(ex->Description, "元素为只读");
 }
 
 TEST(Element, TrailerRoundTripAndBothStoredForms) {
@@ -276,13 +273,10 @@ TEST(Persist, UnknownItemClassRaises1296AndClears) {
     TQELCollection c;
     TQELCollectionItem::Create<TQELCollection>(c);
     const support::Bytes data{4, 1, 0, 0, 0, 26, 0x44, 0x33, 0x22, 0x11, 7, 0, 0, 0, 0};
-    try {
-        LoadObjectFromBlob(&data, &c);
-        FAIL();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1296);
-        EXPECT_EQ(e.Description, "动态类未找到:[ClassID:0x11223344|Version:7]");
-    }
+    const auto e = Caught<EQELException>([&] { LoadObjectFromBlob(&data, &c); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1296);
+    EXPECT_EQ(e->Description, "动态类未找到:[ClassID:0x11223344|Version:7]");
     EXPECT_EQ(c.Count(), 0);
 }
 
@@ -299,24 +293,18 @@ TEST(Persist, MissingParametersRaise1027WithTheirNames) {
         {[] { SaveOrLoadTarget(nullptr, nullptr, nullptr); }, "参数\"SaveOrLoadTarget(Target)\"不可为空"},
     };
     for (const auto& k : cases) {
-        try {
-            k.call();
-            ADD_FAILURE() << k.message;
-        } catch (const EQELException& e) {
-            EXPECT_EQ(e.ErrorCode, 1027);
-            EXPECT_STREQ(e.what(), k.message);
-        }
+        const auto e = Caught<EQELException>([&] { k.call(); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->ErrorCode, 1027);
+        EXPECT_STREQ(e->what(), k.message);
     }
 }
 
 TEST(Base, AssignToAndExceptionConversion) {
     TQELBase b;
-    try {
-        b.AssignTo(nullptr);
-        FAIL();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.Description, "不支持此调用:\"TQELBase.AssignTo(nil)\"");
-    }
+    const auto e = Caught<EQELException>([&] { b.AssignTo(nullptr); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Description, "不支持此调用:\"TQELBase.AssignTo(nil)\"");
     struct Case {
         std::exception_ptr error;
         std::int32_t code;
@@ -361,6 +349,43 @@ TEST(Base, InterfaceObjectFreesItselfWithTheLastReference) {
         EXPECT_FALSE(freed);
     }
     EXPECT_TRUE(freed);
+}
+
+}  // namespace
+}  // namespace kestrane::framework
+
+namespace kestrane::framework {
+namespace {
+
+TEST(Locks, TheCriticalSectionServesTheStandardGuards) {
+    TQELThrdCrtclSctn section;
+    {
+        const std::lock_guard outer(section);
+        const std::lock_guard inner(section);  // recursive, as the framework's lock is
+        std::thread([&] { EXPECT_FALSE(section.try_lock()); }).join();
+    }
+    std::thread([&] {
+        std::unique_lock guard(section, std::try_to_lock);
+        EXPECT_TRUE(guard.owns_lock());
+    }).join();
+}
+
+TEST(Locks, TheClassDictionaryIsReadWhileAnotherThreadRegisters) {
+    // Registering grows the dictionary's list; a look-up beside it must not read the list it replaces.
+    auto& dicts = TQELDynClassDicts::Instance();
+    constexpr std::uint32_t kFirst = 0x7E000000;
+    dicts.Register(kFirst, 0, "TLookedUp", [] { return std::make_unique<TQELCollection>(); });
+    std::atomic<bool> done{false};
+    std::thread registering([&] {
+        for (std::uint32_t i = 1; i <= 6000; ++i)
+            dicts.Register(kFirst + i, 0, "TRegistered", [] { return std::make_unique<TQELCollection>(); });
+        done = true;
+    });
+    std::size_t found = 0;
+    while (!done) found += FindDynClass(kFirst, 0) != nullptr;
+    registering.join();
+    EXPECT_GT(found, 0u);
+    EXPECT_NE(FindDynClass(kFirst + 6000, 0), nullptr);
 }
 
 }  // namespace

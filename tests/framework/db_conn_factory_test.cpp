@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "byte_builder.h"
+#include "common/expect_error.h"
 #include "framework/persist.h"
 
 namespace kestrane::framework {
 namespace {
+
+using kestrane::testing::Caught;
 
 using testing::StoredFactories;
 using testing::StoredFactory;
@@ -70,12 +73,9 @@ TEST(Factories, MalformedValueRaises1360AndLeavesNoFactories) {
     support::Bytes cut(stored.begin(), stored.end() - 5);
     for (const auto& bytes : {badCheck, cut}) {
         TQELDBConnFactorys factories;
-        try {
-            factories.LoadFromBlob(bytes);
-            ADD_FAILURE();
-        } catch (const EQELException& e) {
-            EXPECT_EQ(e.ErrorCode, 1360);
-        }
+        const auto e = Caught<EQELException>([&] { factories.LoadFromBlob(bytes); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->ErrorCode, 1360);
         EXPECT_EQ(factories.Count(), 0);
     }
 }
@@ -218,13 +218,10 @@ TEST_F(FactoryLookup, DelDBCtlgRefusals) {
     } cases[] = {{1024, "不支持此调用:\"TQELDBConnFactorys.DelDBCtlg(Ctlg In use)\""},
                  {999, "不支持此调用:\"TQELDBConnFactorys.DelDBCtlg(Invalid CtlgID)\""}};
     for (const auto& k : cases) {
-        try {
-            factories.DelDBCtlg(f, k.id, false);
-            ADD_FAILURE();
-        } catch (const EQELException& e) {
-            EXPECT_EQ(e.ErrorCode, 1024);
-            EXPECT_EQ(e.Description, k.description);
-        }
+        const auto e = Caught<EQELException>([&] { factories.DelDBCtlg(f, k.id, false); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->ErrorCode, 1024);
+        EXPECT_EQ(e->Description, k.description);
     }
     EXPECT_EQ(f->Data.Catalogs.size(), 2u);
     factories.DelDBCtlg(f, 1025, false);

@@ -1,11 +1,16 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
+#include "common/allocation_peak.h"
+#include "common/expect_error.h"
+#include "common/temp_folder.h"
 #include "framework/bin_data_store.h"
 #include "framework/blob_codec.h"
 #include "framework/product_config.h"
@@ -13,26 +18,18 @@
 namespace kestrane::framework {
 namespace {
 
+using kestrane::testing::AllocationPeak;
+using kestrane::testing::Caught;
+
 namespace fs = std::filesystem;
 
-class StoreFolder : public ::testing::Test {
+class StoreFolder : public kestrane::testing::TempFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kestrane-store-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Dir() const { return dir_.string() + "/"; }
+    std::string Dir() const { return dir_; }
     void Put(const std::string& name, const support::Bytes& bytes) const {
-        std::ofstream(dir_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        TempFolderTest::Put(name, std::string(bytes.begin(), bytes.end()));
     }
-    support::Bytes Get(const std::string& name) const {
-        return ReadFileBytes((dir_ / name).string()).value();
-    }
-    fs::path dir_;
+    support::Bytes Get(const std::string& name) const { return ReadFileBytes(dir_ + name).value(); }
 };
 
 const support::Bytes kAbcStream{0x78, 0x01, 0x4B, 0x4C, 0x4A, 0x06, 0x00, 0x02, 0x4D, 0x01, 0x27};
@@ -92,27 +89,31 @@ TEST_F(StoreFolder, RewritingLeavesNoOldBytesAndNoTemporaryFiles) {
 }
 
 TEST_F(StoreFolder, DiskFullRaises1024AndMissingFolder1030) {
+    // A file size limit stands in for a full disk: writes past it stop short.
     auto store = TQELIntfPtr<TQELSBDFProvider>::Make(Dir(), "");
-    const int full = ::open("/dev/full", O_WRONLY);
-    ASSERT_GE(full, 0);
-    try {
-        const char byte = 1;
-        store->WriteToDisk(full, &byte, 1);
-        ADD_FAILURE();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1024);
-        EXPECT_EQ(e.Description, "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"");
-    }
-    ::close(full);
+    store->WriteValue({1, 2, 3}, 1, 14, 3);
+    const auto writeBeyondTheLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            store->WriteValue(support::Bytes(10000, 7), 1, 14, 10000);
+        } catch (const EQELException& e) {
+            const bool diskFull =
+                e.ErrorCode == 1024 &&
+                e.Description == "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"";
+            std::exit(diskFull ? 0 : 1);
+        }
+        std::exit(2);
+    };
+    EXPECT_EXIT(writeBeyondTheLimit(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(Get("lumo_bd_1_14.lmb"), (support::Bytes{1, 2, 3, 3, 0, 0, 0}));  // the old value stays
     auto nowhere = TQELIntfPtr<TQELSBDFProvider>::Make(Dir() + "missing/", "");
-    try {
-        nowhere->WriteValue({1}, 1, 14, 1);
-        ADD_FAILURE();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1030);
-        EXPECT_EQ(e.Description, "系统调用错误，错误码:[2]");
-        EXPECT_FALSE(e.Detail.empty());
-    }
+    const auto e = Caught<EQELException>([&] { nowhere->WriteValue({1}, 1, 14, 1); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1030);
+    EXPECT_EQ(e->Description, "系统调用错误，错误码:[2]");
+    EXPECT_FALSE(e->Detail.empty());
 }
 
 TEST(StoreNames, PostfixAndApplicationIdentifier) {
@@ -163,15 +164,64 @@ TEST(Codec, DecompressGrowsPastItsHintAndRefusesBrokenStreams) {
         {{}, "不支持此调用:\".DecompressBlob(buffer error)\""},
     };
     for (const auto& k : cases) {
-        try {
-            DecompressBlob(k.input, 0);
-            ADD_FAILURE();
-        } catch (const EQELException& e) {
-            EXPECT_EQ(e.ErrorCode, 1024);
-            EXPECT_EQ(e.Description, k.description);
-            EXPECT_EQ(std::string(e.what()), k.description);
-        }
+        const auto e = Caught<EQELException>([&] { DecompressBlob(k.input, 0); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->ErrorCode, 1024);
+        EXPECT_EQ(e->Description, k.description);
+        EXPECT_EQ(std::string(e->what()), k.description);
     }
+}
+
+// What a value or a configuration may inflate to is one fixed bound: past it the same error on
+// every machine, before more than the bound is held.
+TEST(Codec, DecompressStopsAtItsBound) {
+    const auto zeros = [](std::size_t n) { return CompressBlob(support::Bytes(n, 0), clFastest); };
+    const support::Bytes atBound = zeros(kMaxDecompressedSize);
+    const support::Bytes pastBound = zeros(kMaxDecompressedSize + 1);
+    EXPECT_LT(pastBound.size(), 512u * 1024);
+    EXPECT_EQ(DecompressBlob(atBound, 0).size(), kMaxDecompressedSize);
+    for (std::int32_t hint : {0, 100, 0x7FFFFFFF}) {
+        std::optional<EQELException> e;
+        const std::size_t peak =
+            AllocationPeak::Of([&] { e = Caught<EQELException>([&] { DecompressBlob(pastBound, hint); }); });
+        ASSERT_TRUE(e) << hint;
+        EXPECT_EQ(e->ErrorCode, 1024);
+        EXPECT_EQ(e->Description, "不支持此调用:\".DecompressBlob(inflated data exceeds 67108864 bytes)\"");
+        EXPECT_LT(peak, kMaxDecompressedSize + (8u << 20)) << hint;
+    }
+}
+
+// A value is held once when its trailer tells its size; a missing or small hint costs one more copy
+// at most, not the copies of a growing buffer, and one far too large no more than the bound.
+TEST(Codec, DecompressHoldsTheValueOnceOrTwice) {
+    if (!AllocationPeak::Supported()) GTEST_SKIP() << "needs the sanitizers' allocator to count memory";
+    constexpr std::size_t kSize = 24u << 20;
+    support::Bytes plain(kSize);
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 7 / 4096);
+    const support::Bytes stream = CompressBlob(plain, clFastest);
+    const struct {
+        std::int32_t hint;
+        double most;  // times the decoded size
+    } cases[] = {{static_cast<std::int32_t>(kSize), 1.05},
+                 {0, 2.05},
+                 {1000, 2.05},
+                 {0x7FFFFFFF, 1.05 + static_cast<double>(kMaxDecompressedSize) / kSize}};
+    for (const auto& c : cases) {
+        support::Bytes decoded;
+        const std::size_t peak = AllocationPeak::Of([&] { decoded = DecompressBlob(stream, c.hint); });
+        EXPECT_EQ(decoded, plain) << c.hint;
+        EXPECT_LE(static_cast<double>(peak), c.most * kSize) << c.hint;
+        EXPECT_EQ(decoded.capacity(), decoded.size()) << c.hint;
+    }
+}
+
+TEST_F(StoreFolder, ProductConfigPastTheBoundIsNoConfiguration) {
+    // Half a megabyte that inflates past the bound: the same verdict, whatever memory is free.
+    const support::Bytes text(kMaxDecompressedSize + 1, ' ');
+    Put("lumo.lumocf", CompressBlob(text, clFastest));
+    EXPECT_TRUE(ReadProductConfig(Dir(), "").ConfigText.empty());
+    Put("lumo.ini", {'[', 'a', ']'});
+    EXPECT_EQ(ReadProductConfig(Dir(), "").ConfigText, "[a]");
 }
 
 TEST_F(StoreFolder, ProductConfigAndOverlayFiles) {

@@ -3,11 +3,14 @@
 #include <functional>
 #include <string>
 
+#include "common/expect_error.h"
 #include "framework/record.h"
 #include "framework/tagged.h"
 
 namespace kestrane::framework {
 namespace {
+
+using kestrane::testing::Caught;
 
 support::Bytes Written(const std::function<void(TQELWriter&)>& write) {
     TQELMemWriteData sink;
@@ -19,13 +22,10 @@ support::Bytes Written(const std::function<void(TQELWriter&)>& write) {
 void ExpectReadError(const support::Bytes& data, const std::function<void(TQELReader&)>& read) {
     TQELMemReadData source(data);
     TQELReader r(source);
-    try {
-        read(r);
-        ADD_FAILURE() << "no error";
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1360);
-        EXPECT_EQ(e.Description, "读取缓存错误");
-    }
+    const auto e = Caught<EQELException>([&] { read(r); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1360);
+    EXPECT_EQ(e->Description, "读取缓存错误");
 }
 
 TEST(Tagged, WriterProducesTheTagTable) {
@@ -194,12 +194,9 @@ TEST(Record, TypeMismatchRaises1360) {
     Sample s;
     const auto bytes = SaveRecordToBlob(&s, &SampleType());
     static const TQELRecType other("TOther", {recfield::Ordinal(&Sample::a)});
-    try {
-        LoadRecordFromBlob(&bytes, &s, &other);
-        FAIL();
-    } catch (const EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1360);
-    }
+    const auto e = Caught<EQELException>([&] { LoadRecordFromBlob(&bytes, &s, &other); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ErrorCode, 1360);
     EXPECT_THROW(SaveRecordToBlob(nullptr, &other), EQELException);
     EXPECT_THROW(LoadRecordFromBlob(&bytes, &s, nullptr), EQELException);
 }

@@ -1,7 +1,5 @@
 #include "wizard_fixture.h"
 
-#include <stdlib.h>
-
 #include <QTimer>
 #include <array>
 #include <fstream>
@@ -89,11 +87,10 @@ void WizardTest::SetUp() {
     App();
     patch::RegisterStreamClasses();
     RegisterCommonPages();
-    std::string tmpl = (fs::temp_directory_path() / "gui_test_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    folder_.emplace();
+    dir_ = folder_->Root();
     // No installation on this machine: the registry file does not exist.
-    setenv("KESTRANE_REGISTRY", (dir_ / "none.reg").c_str(), 1);
+    registry_.emplace("KESTRANE_REGISTRY", (dir_ / "none.reg").string());
     TStandInPage::Behaviours().clear();
 }
 
@@ -101,8 +98,8 @@ void WizardTest::TearDown() {
     form_.reset();
     for (const app::TPageClass* c : standIns_) app::RegisterPage(*c, false);
     RegisterCommonPages(false);
-    unsetenv("KESTRANE_REGISTRY");
-    fs::remove_all(dir_);
+    registry_.reset();
+    folder_.reset();
 }
 
 void WizardTest::RegisterStandIns(const std::vector<std::string>& names) {

@@ -8,10 +8,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/scripted_interaction.h"
+#include "common/env_guard.h"
+#include "common/temp_folder.h"
 #include "gui/main_window.h"
 #include "gui/step_base_frm.h"
 #include "patch/inst_res_items.h"
@@ -81,6 +84,8 @@ class WizardTest : public ::testing::Test {
     std::string CurrentPageName() const;
     std::vector<std::string> VisibleButtons() const;
 
+    std::optional<kestrane::testing::TempFolder> folder_;
+    std::optional<kestrane::testing::EnvGuard> registry_;
     std::filesystem::path dir_;
     app::TScriptedInteraction user_;
     std::unique_ptr<TMainForm> form_;

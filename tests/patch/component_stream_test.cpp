@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expect_error.h"
 #include "patch/inst_res_items.h"
 #include "patch/param_info.h"
 #include "patch/res_items.h"
@@ -15,6 +16,8 @@
 
 namespace kestrane::patch {
 namespace {
+
+using kestrane::testing::FailsWith;
 
 using namespace testing;
 
@@ -39,37 +42,36 @@ class StreamTest : public ::testing::Test {
 
     static std::string Write(const TResBase& root) { return AsString(WriteObjectStream(root)); }
     static void Read(const std::string& bytes, TResBase& root) { ReadObjectStream(AsBytes(bytes), root); }
-    static std::string ReadError(const std::string& bytes, TResBase& root) {
-        try {
-            Read(bytes, root);
-        } catch (const EStreamError& e) {
-            return e.what();
-        }
-        return "(no error)";
-    }
 };
 
 // ---- writing ----
 
-TEST_F(StreamTest, FreshParametersWriteTheirInitialValues) {
-    TBaseParamInfo params;
-    EXPECT_EQ(
-        Write(params),
-        Stream(Head("TBaseParamInfo") + Ss("RegInstallPath") + Str("Software\\Torlinex\\Lumo") +
-               Ss("NeedFreeDiskMB") + Int8(0) + Ss("NeedFreeMemMB") + Int8(0) + Ss("NeedCloseFileNames") +
-               Utf8Str(texts::kDefaultNeedCloseFileNames) + Ss("NotBackup") + kFalse + Z + Z));
-}
-
-TEST_F(StreamTest, EmptyTextsAreOmittedAndIntegersAlwaysWritten) {
-    TBaseParamInfo params;
-    params.RegInstallPath.clear();
-    params.SetNeedCloseFileNames("");
-    params.NeedFreeDiskMB = 200;
-    params.NeedFreeMemMB = 40000;
-    params.NotBackup = true;
-    EXPECT_EQ(Write(params),
-              Stream(Head("TBaseParamInfo") + Ss("NeedFreeDiskMB") + "\x03\xC8" + Z + Ss("NeedFreeMemMB") +
-                     "\x04\x40\x9C" + Z + Z + Ss("NotBackup") + kTrue + Z + Z));
+TEST_F(StreamTest, ParametersWriteTextsWhenSetAndIntegersAlways) {
+    const struct {
+        const char* what;
+        std::function<void(TBaseParamInfo&)> set;
+        std::string stream;
+    } cases[] = {
+        {"fresh parameters", [](TBaseParamInfo&) {},
+         Stream(Head("TBaseParamInfo") + Ss("RegInstallPath") + Str("Software\\Torlinex\\Lumo") +
+                Ss("NeedFreeDiskMB") + Int8(0) + Ss("NeedFreeMemMB") + Int8(0) + Ss("NeedCloseFileNames") +
+                Utf8Str(texts::kDefaultNeedCloseFileNames) + Ss("NotBackup") + kFalse + Z + Z)},
+        {"empty texts, wider integers",
+         [](TBaseParamInfo& p) {
+             p.RegInstallPath.clear();
+             p.SetNeedCloseFileNames("");
+             p.NeedFreeDiskMB = 200;
+             p.NeedFreeMemMB = 40000;
+             p.NotBackup = true;
+         },
+         Stream(Head("TBaseParamInfo") + Ss("NeedFreeDiskMB") + "\x03\xC8" + Z + Ss("NeedFreeMemMB") +
+                "\x04\x40\x9C" + Z + Z + Ss("NotBackup") + kTrue + Z + Z)},
+    };
+    for (const auto& c : cases) {
+        TBaseParamInfo params;
+        c.set(params);
+        EXPECT_EQ(Write(params), c.stream) << c.what;
+    }
 }
 
 TEST_F(StreamTest, IntegerWidthFollowsTheValue) {
@@ -530,7 +532,7 @@ TEST_F(StreamTest, BadStreamsFailWithTheirMessage) {
         TResBase* root = &files;
         if (c.bytes.find("TResItem") == 5) root = &item;
         if (c.bytes.find("TInstResCollection") == 5) root = &items;
-        EXPECT_EQ(ReadError(c.bytes, *root), c.message) << c.what;
+        EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(c.bytes, *root); }, c.message)) << c.what;
     }
 }
 
@@ -546,7 +548,8 @@ TEST_F(StreamTest, EveryTruncationIsAReadError) {
     const std::string bytes = Write(files);
     for (std::size_t n = 4; n < bytes.size(); ++n) {
         TResCollection back;
-        EXPECT_EQ(ReadError(bytes.substr(0, n), back), "Stream read error") << n;
+        EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(bytes.substr(0, n), back); }, "Stream read error"))
+            << n;
     }
 }
 
@@ -555,7 +558,7 @@ TEST_F(StreamTest, ItemsReadBeforeAFailureStay) {
     const std::string bytes =
         Stream(Head("TResCollection") + Z + Head("TResItem") + Ss("Name") + Str("a") + Z + Z +
                Head("TResItem") + Ss("Name") + Str("b") + Ss("Bad") + Int8(0) + Z + Z + Z);
-    EXPECT_EQ(ReadError(bytes, files), "Property Bad does not exist");
+    EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(bytes, files); }, "Property Bad does not exist"));
     ASSERT_EQ(files.Count(), 2u);
     EXPECT_EQ(files.Item(1).Name, "b");
 }
@@ -572,24 +575,28 @@ TEST_F(StreamTest, ObjectNameGivenAsPropertyStaysAShortString) {
     EXPECT_EQ(Write(again), written);
 
     TResCollection tooLong;
-    EXPECT_EQ(
-        ReadError(Stream(Head("TResCollection") + Ss("Name") + LStr(std::string(256, 'n')) + Z + Z), tooLong),
-        "Invalid property value");
+    EXPECT_TRUE(FailsWith<EStreamError>(
+        [&] {
+            Read(Stream(Head("TResCollection") + Ss("Name") + LStr(std::string(256, 'n')) + Z + Z), tooLong);
+        },
+        "Invalid property value"));
 }
 
 TEST_F(StreamTest, DeepNestingIsRefused) {
     std::string nested;
     for (int i = 0; i < 100000; ++i) nested += Head("TNodeItem") + Z;
     TResCollection files;
-    EXPECT_EQ(ReadError(Stream(Head("TResCollection") + Z + nested), files), "Invalid stream format");
+    EXPECT_TRUE(FailsWith<EStreamError>([&] { Read(Stream(Head("TResCollection") + Z + nested), files); },
+                                        "Invalid stream format"));
 }
 
 TEST_F(StreamTest, EmptyRegistryKnowsNoClass) {
     UnregisterStreamClasses();
     EXPECT_EQ(FindStreamClass("TResItem"), nullptr);
     TResCollection files;
-    EXPECT_EQ(ReadError(Stream(Head("TResCollection") + Z + Head("TResItem") + Z + Z + Z), files),
-              "Class TResItem not found");
+    EXPECT_TRUE(FailsWith<EStreamError>(
+        [&] { Read(Stream(Head("TResCollection") + Z + Head("TResItem") + Z + Z + Z), files); },
+        "Class TResItem not found"));
     RegisterStreamClasses();
     EXPECT_EQ(FindStreamClass("tresitem"), &TResItem::StaticClassInfo());
     EXPECT_EQ(FindStreamClass("TInstScriptBaseResItem"), nullptr);

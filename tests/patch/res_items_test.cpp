@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <thread>
 
 #include "common/env_guard.h"
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 #include "patch/component_stream.h"
 #include "patch/inst_res_items.h"
@@ -26,10 +29,12 @@ namespace platform = kestrane::platform;
 
 namespace {
 
+using kestrane::testing::FailsWith;
+
 using kestrane::testing::EnvGuard;
 
 // A temporary folder with an installation folder "Lumo/" in it.
-class TempFolder : public kestrane::testing::TempFolderTest {
+class InstallFolderTest : public kestrane::testing::TempFolderTest {
   protected:
     void SetUp() override {
         TempFolderTest::SetUp();
@@ -52,18 +57,14 @@ class TempFolder : public kestrane::testing::TempFolderTest {
         item.MemStream.assign(content.begin(), content.end());
         return item;
     }
-    std::vector<std::string> EntriesOfRoot() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        return names;
-    }
+    std::vector<std::string> EntriesOfRoot() const { return kestrane::testing::FolderEntries(dir_); }
 
     std::string install_;
 };
 
 // ---- filling the list ----
 
-class ResCollectionTest : public TempFolder {};
+class ResCollectionTest : public InstallFolderTest {};
 
 TEST_F(ResCollectionTest, AddFileReplacesSameNameAndAppends) {
     TResCollection c;
@@ -83,6 +84,22 @@ TEST_F(ResCollectionTest, AddFileReplacesSameNameAndAppends) {
     EXPECT_EQ(std::string(replaced.MemStream.begin(), replaced.MemStream.end()), "echo two");
     EXPECT_EQ(c.FindByName("SETUP.BAT"), &replaced);
     EXPECT_EQ(c.FindByName("absent"), nullptr);
+}
+
+TEST_F(ResCollectionTest, ANameThatCannotBeWrittenIntoAPatchIsRefusedWhenAdded) {
+    TResCollection c;
+    c.AddFile(Put(dir_ + "报表.txt", "a"));
+    const std::string bad = Put(dir_ + "报表\xFF.txt", "b");
+    EXPECT_TRUE(FailsWith<std::runtime_error>([&] { c.AddFile(bad); },
+                                              "文件名“报表?.txt”无法写入补丁，请重命名该文件后再添加"));
+    TResItem item;
+    EXPECT_TRUE(FailsWith<std::runtime_error>([&] { item.LoadFromFile(bad); },
+                                              "文件名“报表?.txt”无法写入补丁，请重命名该文件后再添加"));
+    EXPECT_TRUE(item.Name.empty());
+    // The list is as it was, and it still makes a patch.
+    ASSERT_EQ(c.Count(), 1u);
+    EXPECT_EQ(c.Item(0).Name, "报表.txt");
+    EXPECT_NO_THROW(WriteObjectStream(c));
 }
 
 TEST_F(ResCollectionTest, AddFileOfMissingFileLeavesAnEmptyItem) {
@@ -138,7 +155,10 @@ TEST(ResInstall, TargetFolders) {
         {"\\", "/P", otCopy, "/P/"},
         {"\\bin", "/P", otCopy, "/P/bin"},
         {"bin\\sub\\", "/P", otCopy, "/P/bin/sub/"},
-        {"\\\\x", "/P", otCopy, "/P//x"},
+        // What is left after the one "\" removed is a separator, as on the system patches come from.
+        {"\\\\x", "/P", otCopy, "/P/x"},
+        {"\\\\server\\share", "/P/", otCopy, "/P/server/share"},
+        {"/etc", "/P", otCopy, "/P/etc"},
         {"bin", "", otProgram, exeFolder},
         {"bin", "", otCopy, std::nullopt},
         {"", "", otNone, std::nullopt},
@@ -169,8 +189,8 @@ TEST(ResInstall, PathsLeavingTheInstallationFolderAreRefused) {
         {"a.dll", "..", true},
         {"a.dll", "bin\\..\\..\\etc", true},
         {"a.dll", "bin/../../etc", true},
-        {"a.dll", "\\\\server\\share", true},
-        {"a.dll", "/etc", true},
+        {"a.dll", "\\\\server\\share", false},
+        {"a.dll", "/etc", false},
         {"a.dll", "C:\\Windows", true},
         {"a.dll", "d:", true},
     };
@@ -214,7 +234,7 @@ TEST(ResInstall, CommandLines) {
 
 // ---- installing ----
 
-class ResInstallTest : public TempFolder {};
+class ResInstallTest : public InstallFolderTest {};
 
 TEST_F(ResInstallTest, CopiesIntoRelativeFoldersAndCreatesThem) {
     TResCollection c;
@@ -233,6 +253,117 @@ TEST_F(ResInstallTest, CopiesIntoRelativeFoldersAndCreatesThem) {
     std::size_t files = 0;
     for (const auto& e : fs::directory_iterator(install_)) files += e.is_regular_file();
     EXPECT_EQ(files, 2u);
+}
+
+// ---- program files as a user of this platform expects them ----
+
+TEST_F(ResInstallTest, ReplacedFilesKeepTheirModeAndNewProgramsCanStart) {
+    const std::string client = Put(install_ + "LumoClient", "old");
+    fs::permissions(client, fs::perms(0750));
+    const std::string library = Put(install_ + "lib.so", "old");
+    fs::permissions(library, fs::perms(0640));
+    const std::string elf(
+        "\x7F"
+        "ELF\x02\x01\x01",
+        7);
+    TResCollection c;
+    Add(c, "LumoClient", otCopy, elf);
+    Add(c, "lib.so", otCopy, elf);
+    Add(c, "Fenwupd", otCopy, elf);
+    Add(c, "update.sh", otCopy, "#!/bin/sh\necho\n");
+    Add(c, "notes.txt", otCopy, "# not a script, no #! in front");
+    Add(c, "data.bin", otCopy,
+        "\x7F"
+        "EL");
+    std::vector<std::string> log, errors;
+    ASSERT_TRUE(c.InstallAll(install_, log, errors)) << errors.front();
+    const std::uint32_t plain = platform::DefaultFileMode();
+    const std::uint32_t program = plain | (plain & 0444u) >> 2;
+    const struct {
+        const char* name;
+        std::uint32_t mode;
+    } cases[] = {{"LumoClient", 0750},   {"lib.so", 0640},     {"Fenwupd", program},
+                 {"update.sh", program}, {"notes.txt", plain}, {"data.bin", plain}};
+    for (const auto& k : cases)
+        EXPECT_EQ(platform::GetFileAttributes(install_ + k.name)->mode, k.mode) << k.name;
+    EXPECT_EQ(Slurp(client), elf);
+}
+
+TEST_F(ResInstallTest, ATargetInAnotherLetterCaseIsTheFileReplaced) {
+    Put(install_ + "LumoClient.exe", "old client");
+    Put(install_ + "bin/Tool.DLL", "old tool");
+    TResCollection c;
+    Add(c, "LumoClient.EXE", otCopy, "new client");
+    Add(c, "tool.dll", otCopy, "new tool", "bin");
+    std::vector<std::string> log, errors;
+    ASSERT_TRUE(c.InstallAll(install_, log, errors));
+    EXPECT_EQ(Slurp(install_ + "LumoClient.exe"), "new client");
+    EXPECT_EQ(Slurp(install_ + "bin/Tool.DLL"), "new tool");
+    EXPECT_EQ(std::distance(fs::directory_iterator(install_), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(install_ + "bin"), fs::directory_iterator()), 1);
+    EXPECT_EQ(log[0], "程序文件“LumoClient.EXE”升级【成功】");
+}
+
+TEST_F(ResInstallTest, TwoFilesDifferingOnlyInCaseMakeTheItemFail) {
+    Put(install_ + "a.exe", "one");
+    Put(install_ + "A.exe", "two");
+    TResCollection c;
+    Add(c, "A.EXE", otCopy, "new");
+    std::vector<std::string> log, errors;
+    EXPECT_FALSE(c.InstallAll(install_, log, errors));
+    EXPECT_EQ(errors,
+              std::vector<std::string>{"程序文件“A.EXE”升级【失败】，详细信息如下：“目标目录中有多个文件与"
+                                       "“A.EXE”仅大小写不同：A.exe, a.exe”"});
+    EXPECT_EQ(Slurp(install_ + "a.exe"), "one");
+    EXPECT_EQ(Slurp(install_ + "A.exe"), "two");
+    EXPECT_FALSE(fs::exists(install_ + "A.EXE"));
+}
+
+TEST_F(ResInstallTest, TwoLeadingBackslashesStayInsideTheInstallationFolder) {
+    TResCollection c;
+    Add(c, "x.dll", otCopy, "X", "\\\\sub\\deeper");
+    std::vector<std::string> log, errors;
+    ASSERT_TRUE(c.InstallAll(install_, log, errors)) << errors.front();
+    EXPECT_EQ(Slurp(install_ + "sub/deeper/x.dll"), "X");
+    EXPECT_EQ(EntriesOfRoot(), std::vector<std::string>{"Lumo"});
+}
+
+TEST_F(ResInstallTest, NamesUpTo255BytesInstallAndReplace) {
+    TResCollection c;
+    for (const std::size_t length : {248u, 255u}) {
+        const std::string name = std::string(length - 4, 'n') + ".dll";
+        Put(install_ + name, "old");
+        TResItem& item = Add(c, name, otCopy, "new");
+        std::string error;
+        EXPECT_TRUE(item.InstallItem(install_, error)) << length << ": " << error;
+        EXPECT_EQ(Slurp(install_ + name), "new") << length;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(install_), fs::directory_iterator()), 2);
+}
+
+TEST_F(ResInstallTest, AnInstallKilledWhileWritingLeavesTheOldFileAndNothingElse) {
+    const std::string target = Put(install_ + "big.dat", "old");
+    TResCollection c;
+    TResItem& big = Add(c, "big.dat", otCopy, std::string(1 << 20, 'x'));
+    // The file size limit kills the process part-way through the write, as kill -9 would.
+    const auto killedWhileWriting = [&] {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        big.InstallItem(install_, error);
+        std::exit(0);
+    };
+    EXPECT_EXIT(killedWhileWriting(), ::testing::KilledBySignal(SIGXFSZ), "");
+    EXPECT_EQ(Slurp(target), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(install_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ResInstallTest, ADeepRelPathThatFailsPartWayLeavesNoFolders) {
+    TResCollection c;
+    Add(c, "x.dll", otCopy, "X", "new\\deeper\\" + std::string(300, 'n'));
+    std::vector<std::string> log, errors;
+    EXPECT_THROW(c.InstallAll(install_, log, errors), platform::EFileSystemError);
+    EXPECT_FALSE(fs::exists(install_ + "new"));
 }
 
 TEST_F(ResInstallTest, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
@@ -293,12 +424,8 @@ TEST_F(ResInstallTest, FolderThatCannotBeCreatedStopsTheRun) {
     item.Name = "x.txt";
     item.OptType = otCopy;
     std::string error;
-    try {
-        item.InstallItem("", error);
-        FAIL() << "installed without a target folder";
-    } catch (const platform::EFileSystemError& e) {
-        EXPECT_STREQ(e.what(), "Unable to create directory");
-    }
+    EXPECT_TRUE(FailsWith<platform::EFileSystemError>([&] { item.InstallItem("", error); },
+                                                      "Unable to create directory"));
 }
 
 TEST_F(ResInstallTest, ProgramFileWithoutInstallFolderGoesBesideTheProgram) {

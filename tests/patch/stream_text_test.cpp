@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/allocation_peak.h"
+#include "common/expect_error.h"
 #include "patch/component_stream.h"
 #include "patch/res_items.h"
 #include "patch/texts.h"
@@ -12,6 +14,9 @@
 
 namespace kestrane::patch {
 namespace {
+
+using kestrane::testing::AllocationPeak;
+using kestrane::testing::FailsWith;
 
 using namespace testing;
 
@@ -38,6 +43,36 @@ struct RecordingSink : StreamFileSink {
         file.sha256 = "digest";
     }
 };
+
+// Counts what it is given and keeps nothing, as a sink that hashes or writes out does.
+struct CountingSink : StreamFileSink {
+    std::uint64_t bytes = 0;
+    void Begin(const std::string&, StreamFile&) override {}
+    void Write(std::span<const std::uint8_t> piece) override { bytes += piece.size(); }
+    void End(StreamFile&) override {}
+};
+
+TEST(StreamDecode, ItemsAreHeldOneAtATime) {
+    if (!AllocationPeak::Supported()) GTEST_SKIP() << "needs the sanitizers' allocator to count memory";
+    constexpr std::size_t kItem = 8u << 20;
+    constexpr int kItems = 5;
+    support::Bytes bytes;
+    {
+        TResCollection files;
+        for (int i = 0; i < kItems; ++i) {
+            TResItem& item = files.Create<TResItem>();
+            item.Name = "part" + std::to_string(i);
+            item.MemStream.resize(kItem);
+            for (std::size_t k = 0; k < kItem; ++k)
+                item.MemStream[k] = static_cast<std::uint8_t>(k / 512 + i);
+        }
+        bytes = WriteObjectStream(files);
+    }
+    CountingSink sink;
+    const std::size_t peak = AllocationPeak::Of([&] { DecodeStream(bytes, &sink); });
+    EXPECT_EQ(sink.bytes, std::uint64_t{kItem} * kItems);
+    EXPECT_LT(peak, 2 * kItem);
+}
 
 TEST(StreamDecode, RecordsShowTheirBytesAndFileContentGoesToTheSinkInPieces) {
     TResCollection files;
@@ -96,12 +131,7 @@ TEST(StreamDecode, BadStreamsFailWithTheReadersMessageBeforeAnyContentIsHandedOv
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RecordingSink sink;
-        try {
-            DecodeStream(c.bytes, &sink);
-            ADD_FAILURE() << "accepted";
-        } catch (const EStreamError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
+        EXPECT_TRUE(FailsWith<EStreamError>([&] { DecodeStream(c.bytes, &sink); }, c.message));
         EXPECT_TRUE(sink.entries.empty());
     }
 }

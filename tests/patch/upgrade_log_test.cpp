@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/env_guard.h"
 #include "common/temp_folder.h"
 #include "support/codepage.h"
 
@@ -21,17 +22,13 @@ constexpr std::time_t kStamp = 1796893984;  // 2026-12-10 09:13:04 UTC
 class UpgradeLogTest : public kestrane::testing::TempFolderTest {
   protected:
     void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
-        ::setenv("TZ", "UTC", 1);
+        tz_.emplace("TZ", "UTC");
         ::tzset();
         TempFolderTest::SetUp();
     }
     void TearDown() override {
         TempFolderTest::TearDown();
-        if (oldTz_.empty())
-            ::unsetenv("TZ");
-        else
-            ::setenv("TZ", oldTz_.c_str(), 1);
+        tz_.reset();
         ::tzset();
     }
     void WriteAt(const std::string& folder, std::time_t t, const std::string& text) {
@@ -44,7 +41,7 @@ class UpgradeLogTest : public kestrane::testing::TempFolderTest {
         std::ifstream in(folder + "PatchLog.log", std::ios::binary);
         return Cp936ToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
     }
-    std::string oldTz_;
+    std::optional<kestrane::testing::EnvGuard> tz_;
 };
 
 TEST_F(UpgradeLogTest, FirstRunCreatesFolderAndSection) {
@@ -69,6 +66,24 @@ TEST_F(UpgradeLogTest, SameSecondReplacesTheKeyOfThatSection) {
     WriteAt(dir_, kStamp, "again\r\n");
     // The earlier run's lines are not keys, so they stay below the new value.
     EXPECT_EQ(LogText(dir_), "[升级时间：2026-12-10 09:13:04]\r\n详细信息=\r\nagain\r\n\r\nfirst\r\n\r\n");
+}
+
+TEST_F(UpgradeLogTest, TextOutsideTheCodePageNeverLosesTheLog) {
+    // An earlier run's line that is not valid code page 936 (a lead byte before a blank, a lone 0xFF).
+    const std::string earlier =
+        kestrane::support::Utf8ToCp936("[升级时间：2026-12-10 09:13:03]\r\n详细信息=\r\n旧") + "\x81 \xFF" +
+        kestrane::support::Utf8ToCp936("行\r\n\r\n");
+    std::ofstream(dir_ + "PatchLog.log", std::ios::binary) << earlier;
+    const std::string before = Slurp(dir_ + "PatchLog.log");
+    // Bytes that are not UTF-8, and a character the code page lacks, are written as "?".
+    TLogManager log(dir_);
+    log.Now = [] { return kStamp; };
+    ASSERT_TRUE(log.Write("文件\xFF\xFE名 😀\r\n"));
+    const std::string after = Slurp(dir_ + "PatchLog.log");
+    ASSERT_EQ(after.substr(0, before.size()), before);  // the old lines keep their bytes
+    EXPECT_EQ(Cp936ToUtf8(after.substr(before.size())),
+              "[升级时间：2026-12-10 09:13:04]\r\n详细信息=\r\n文件??名 ?\r\n\r\n\r\n");
+    EXPECT_TRUE(WriteUpgradeLog(dir_, "\xC3\r\n"));
 }
 
 TEST_F(UpgradeLogTest, FailuresGiveFalse) {

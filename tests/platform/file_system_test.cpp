@@ -3,15 +3,23 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace kestrane::platform;
 
 namespace {
+
+using kestrane::testing::Caught;
+using kestrane::testing::FailsWith;
 
 class FileSystemTest : public kestrane::testing::TempFolderTest {};
 
@@ -46,20 +54,20 @@ TEST_F(FileSystemTest, ForceDirectoriesCreatesEveryMissingParent) {
     EXPECT_FALSE(FileExists(deep));
 }
 
+TEST_F(FileSystemTest, ForceDirectoriesRemovesWhatItMadeWhenItFailsPartWay) {
+    Put("kept/old.txt", "x");
+    const std::string deep = dir_ + "kept/new/deeper/" + std::string(300, 'n');
+    EXPECT_THROW(ForceDirectories(deep), EFileSystemError);
+    EXPECT_FALSE(DirectoryExists(dir_ + "kept/new"));
+    EXPECT_TRUE(FileExists(dir_ + "kept/old.txt"));
+}
+
 TEST_F(FileSystemTest, ForceDirectoriesFailures) {
-    try {
-        ForceDirectories("");
-        FAIL() << "empty path accepted";
-    } catch (const EFileSystemError& e) {
-        EXPECT_STREQ(e.what(), "Unable to create directory");
-    }
+    EXPECT_TRUE(FailsWith<EFileSystemError>([&] { ForceDirectories(""); }, "Unable to create directory"));
     std::ofstream(dir_ + "blocker") << "x";
-    try {
-        ForceDirectories(dir_ + "blocker/sub/deeper");
-        FAIL() << "folder created below a file";
-    } catch (const EFileSystemError& e) {
-        EXPECT_NE(std::string(e.what()).find("blocker/sub"), std::string::npos) << e.what();
-    }
+    const auto e = Caught<EFileSystemError>([&] { ForceDirectories(dir_ + "blocker/sub/deeper"); });
+    ASSERT_TRUE(e);
+    EXPECT_NE(std::string(e->what()).find("blocker/sub"), std::string::npos) << e->what();
 }
 
 TEST_F(FileSystemTest, WriteFileReplacingLeavesOnlyTheTarget) {
@@ -80,7 +88,7 @@ TEST_F(FileSystemTest, WriteFileReplacingKeepsGivenModeAndReplacesReadOnlyFile) 
     SetReadOnly(target, true);
     const auto before = GetFileAttributes(target);
     ASSERT_TRUE(before && before->ReadOnly());
-    WriteFileReplacing(target, std::string_view("new"), before->mode);
+    WriteFileReplacing(target, std::string_view("new"), {.mode = before->mode});
     EXPECT_EQ(Slurp(target), "new");
     EXPECT_EQ(GetFileAttributes(target), before);
 }
@@ -104,6 +112,137 @@ TEST_F(FileSystemTest, PendingFileReplacesTheTargetOnlyWhenCommitted) {
     EXPECT_EQ(Slurp(target), "new");
     // Only the target is left: neither temporary stays behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+// ---- replacing files ----
+
+using kestrane::testing::FolderEntries;
+
+TEST_F(FileSystemTest, ReplacementAppearsWholeAtCommitAndNothingBefore) {
+    const std::string target = Put("a.txt", "old");
+    {
+        TReplacementFile dropped(target);
+        dropped.Write(std::string_view("half"));
+        EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"a.txt"})
+            << "an unnamed file while it is written";
+    }
+    EXPECT_EQ(Slurp(target), "old");
+    TReplacementFile file(target);
+    file.Write(std::string_view("new "));
+    file.Write(std::vector<std::uint8_t>{'c', 'o', 'n', 't', 'e', 'n', 't'});
+    EXPECT_EQ(Slurp(target), "old");
+    file.Commit();
+    EXPECT_EQ(Slurp(target), "new content");
+    EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(FileSystemTest, ReplacementTakesTheModeOfTheFileItReplaces) {
+    const std::string target = Put("tool", "old");
+    SetFileAttributes(target, FileAttributes{0750});
+    WriteFileReplacing(target, std::string_view("new"));
+    EXPECT_EQ(GetFileAttributes(target)->mode, 0750u);
+    WriteFileReplacing(dir_ + "fresh", std::string_view("x"));
+    EXPECT_EQ(GetFileAttributes(dir_ + "fresh")->mode, DefaultFileMode());
+    WriteFileReplacing(target, std::string_view("given"), {.mode = 0604});
+    EXPECT_EQ(GetFileAttributes(target)->mode, 0604u);
+}
+
+TEST_F(FileSystemTest, NamesAsLongAsTheFileSystemAllowsAreReplaced) {
+    for (const std::size_t length : {248u, 255u}) {
+        const std::string target = dir_ + std::string(length, 'n');
+        WriteFileReplacing(target, std::string_view("first"));
+        WriteFileReplacing(target, std::string_view("second"));
+        EXPECT_EQ(Slurp(target), "second") << length;
+    }
+    EXPECT_EQ(FolderEntries(dir_).size(), 2u);
+}
+
+TEST_F(FileSystemTest, KeepExistingNeverReplacesNorWritesThroughALink) {
+    const std::string victim = Put("victim.txt", "precious");
+    fs::create_directory(dir_ + "out");
+    fs::create_symlink("../victim.txt", dir_ + "out/link.txt");
+    Put("out/there.txt", "was here");
+    for (const std::string name : {"link.txt", "there.txt"}) {
+        TReplacementFile file(dir_ + "out/" + name, {.keepExisting = true});
+        file.Write(std::string_view("attack"));
+        const auto e = Caught<EFileSystemError>([&] { file.Commit(); });
+        ASSERT_TRUE(e) << name;
+        EXPECT_EQ(e->Code(), EEXIST);
+        EXPECT_EQ(std::string(e->what()), "Cannot create file " + dir_ + "out/" + name + ": File exists");
+    }
+    EXPECT_EQ(Slurp(victim), "precious");
+    EXPECT_EQ(Slurp(dir_ + "out/there.txt"), "was here");
+    EXPECT_TRUE(fs::is_symlink(dir_ + "out/link.txt"));
+    EXPECT_EQ(FolderEntries(dir_ + "out"), (std::vector<std::string>{"link.txt", "there.txt"}));
+
+    // Replacing a link puts a file in its place; what it pointed to stays as it was.
+    WriteFileReplacing(dir_ + "out/link.txt", std::string_view("file now"));
+    EXPECT_FALSE(fs::is_symlink(dir_ + "out/link.txt"));
+    EXPECT_EQ(Slurp(dir_ + "out/link.txt"), "file now");
+    EXPECT_EQ(Slurp(victim), "precious");
+}
+
+TEST_F(FileSystemTest, ThroughALinkTheFileItNamesIsReplaced) {
+    const std::string shared = Put("shared/tnsnames.ora", "old");
+    SetFileAttributes(shared, FileAttributes{0640});
+    fs::create_directory(dir_ + "home");
+    fs::create_symlink("../shared/tnsnames.ora", dir_ + "home/tnsnames.ora");
+    TReplacementFile file(dir_ + "home/tnsnames.ora", {.throughLink = true});
+    EXPECT_EQ(file.Target(), fs::canonical(shared).string());
+    file.Write(std::string_view("new"));
+    file.Commit();
+    EXPECT_TRUE(fs::is_symlink(dir_ + "home/tnsnames.ora"));
+    EXPECT_EQ(Slurp(shared), "new");
+    EXPECT_EQ(GetFileAttributes(shared)->mode, 0640u);
+}
+
+TEST_F(FileSystemTest, ReplacementFailuresNameTheTargetAndTheReason) {
+    const auto missing = Caught<EFileSystemError>([&] { TReplacementFile(dir_ + "missing/x.txt"); });
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(std::string(missing->what()),
+              "Cannot create file " + dir_ + "missing/x.txt: No such file or directory");
+    EXPECT_EQ(missing->Reason(), "No such file or directory");
+    EXPECT_FALSE(missing->DiskFull());
+    fs::create_directory(dir_ + "folder");
+    TReplacementFile file(dir_ + "folder");
+    file.Write(std::string_view("x"));
+    EXPECT_TRUE(FailsWith<EFileSystemError>([&] { file.Commit(); },
+                                            "Cannot replace file " + dir_ + "folder: Is a directory"));
+    EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"folder"});
+    EXPECT_TRUE(EFileSystemError("full", ENOSPC).DiskFull());
+    EXPECT_EQ(EFileSystemError("no code").Reason(), "no code");
+}
+
+TEST_F(FileSystemTest, ALockedFileKeepsOtherHoldersOut) {
+    const std::string path = Put("value.lmb", "12345");
+    {
+        TLockedFile reader(path, false);
+        EXPECT_EQ(reader.Size(), 5u);
+        char buffer[8] = {};
+        EXPECT_EQ(reader.Read(buffer, 3), 3u);
+        EXPECT_EQ(reader.Read(buffer + 3, 8), 2u);  // fewer at the end
+        EXPECT_STREQ(buffer, "12345");
+        const auto busy = Caught<EFileSystemError>([&] { TLockedFile writer(path, true); });
+        ASSERT_TRUE(busy);
+        EXPECT_EQ(busy->Code(), EWOULDBLOCK);
+        std::thread([&] { EXPECT_THROW(TLockedFile(path, false), EFileSystemError); }).join();
+    }
+    TLockedFile again(path, false);  // released with its holder
+    TLockedFile created(dir_ + "new.lmb", true);
+    EXPECT_EQ(created.Size(), 0u);
+    EXPECT_THROW(TLockedFile(dir_ + "absent.lmb", false), EFileSystemError);
+}
+
+TEST_F(FileSystemTest, NamesInAnotherLetterCase) {
+    Put("LumoClient.exe", "a");
+    Put("lumoclient.EXE", "b");
+    Put("Other.exe", "c");
+    std::vector<std::string> names = NamesIgnoringCase(dir_, "LUMOCLIENT.exe");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"LumoClient.exe", "lumoclient.EXE"}));
+    EXPECT_EQ(NamesIgnoringCase(dir_, "other.EXE"), std::vector<std::string>{"Other.exe"});
+    EXPECT_TRUE(NamesIgnoringCase(dir_, "none").empty());
+    EXPECT_TRUE(NamesIgnoringCase(dir_ + "absent/", "x").empty());
 }
 
 TEST_F(FileSystemTest, ReadFileBytesOfMissingFileFails) {

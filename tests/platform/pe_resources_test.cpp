@@ -9,12 +9,20 @@
 #include <iterator>
 #include <string>
 
+#include "common/byte_fields.h"
+#include "common/expect_error.h"
+#include "common/temp_folder.h"
 #include "platform/resources.h"
 #include "platform/resources_io.h"
 
 namespace kp = kestrane::platform;
 namespace fs = std::filesystem;
 using Bytes = kp::ResourceBytes;
+using kestrane::testing::FailsWith;
+using kestrane::testing::Get16;
+using kestrane::testing::Get32;
+using kestrane::testing::Put16;
+using kestrane::testing::Put32;
 
 namespace {
 
@@ -23,21 +31,6 @@ const fs::path kData = fs::path(KESTRANE_TEST_DATA) / "pe";
 Bytes ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::uint16_t Get16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8);
-}
-std::uint32_t Get32(const Bytes& b, std::size_t at) {
-    return Get16(b, at) | static_cast<std::uint32_t>(Get16(b, at + 2)) << 16;
-}
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, static_cast<std::uint16_t>(v));
-    Put16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
 }
 
 // Where the fixture's headers and resource directory lie, found the way a loader finds them.
@@ -60,15 +53,6 @@ PeLayout Locate(const Bytes& b) {
         if (rva >= va && rva < va + raw) l.resources = Get32(b, h + 20) + (rva - va);
     }
     return l;
-}
-
-std::string Message(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const kp::EResourceError& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 struct Fixture {
@@ -96,7 +80,8 @@ TEST(PeResources, ToolchainFixturesReadBackByteIdentical) {
         EXPECT_EQ(file->ReadRcData("instdata"), ReadFile(kData / "instdata.bin"));
         EXPECT_EQ(file->ReadRcData("EMPTY"), Bytes{});
         EXPECT_EQ(file->ReadRcData("#7"), (Bytes{'s', 'e', 'v', 'e', 'n'}));
-        EXPECT_EQ(Message([&] { file->ReadRcData("NOTES"); }), "Resource NOTES not found")
+        EXPECT_TRUE(
+            FailsWith<kp::EResourceError>([&] { file->ReadRcData("NOTES"); }, "Resource NOTES not found"))
             << "only RCDATA resources are read by name";
     }
 }
@@ -169,18 +154,17 @@ TEST(PeResources, DamagedHeadersAndDirectoriesFailWithTheirMessage) {
                 ASSERT_TRUE(pe);
                 EXPECT_TRUE(pe->Resources().empty());
             } else {
-                EXPECT_EQ(Message([&] { kp::PeResources::Find(source, "Patch.exe"); }),
-                          "The resource section of Patch.exe is damaged: " + c.reason);
+                EXPECT_TRUE(FailsWith<kp::EResourceError>(
+                    [&] { kp::PeResources::Find(source, "Patch.exe"); },
+                    "The resource section of Patch.exe is damaged: " + c.reason));
             }
         }
     }
 }
 
 TEST(PeResources, UpdatedPeKeepsItsImageAndReadsFromTheArchive) {
-    char tmpl[] = "/tmp/kestrane-pe-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    const fs::path dir = tmpl;
-    const fs::path exe = dir / "Patch.exe";
+    const kestrane::testing::TempFolder dir;
+    const fs::path exe = dir.File("Patch.exe");
     fs::copy_file(kData / "rcdata64.exe", exe);
     const Bytes param = {'n', 'e', 'w'};
     kp::UpdateRcData(exe, {{"PARAMDATA", param}});
@@ -192,8 +176,8 @@ TEST(PeResources, UpdatedPeKeepsItsImageAndReadsFromTheArchive) {
     const auto file = kp::ResourceFile::Open(exe);
     ASSERT_EQ(file->List().size(), 1u);
     EXPECT_EQ(file->ReadRcData("PARAMDATA"), param);
-    EXPECT_EQ(Message([&] { file->ReadRcData("FILEDATA"); }), "Resource FILEDATA not found");
-    fs::remove_all(dir);
+    EXPECT_TRUE(
+        FailsWith<kp::EResourceError>([&] { file->ReadRcData("FILEDATA"); }, "Resource FILEDATA not found"));
 }
 
 }  // namespace

@@ -7,11 +7,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/env_guard.h"
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 
 namespace kp = kestrane::platform;
 
 namespace {
+
+using kestrane::testing::FailsWith;
 
 constexpr char kSample[] =
     "REGEDIT4\r\n"
@@ -110,12 +114,8 @@ TEST(Registry, MalformedFilesFailWithTheirLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        try {
-            kp::Registry::Parse(c.text);
-            ADD_FAILURE() << "parsed";
-        } catch (const kp::ERegistryError& e) {
-            EXPECT_EQ(std::string(e.what()), std::string("Invalid registry file, ") + c.message);
-        }
+        EXPECT_TRUE(FailsWith<kp::ERegistryError>([&] { kp::Registry::Parse(c.text); },
+                                                  std::string("Invalid registry file, ") + c.message));
     }
     EXPECT_THROW(kp::Registry::Parse(std::string("\xFF\xFE\x00\xD8", 4)),
                  kp::ERegistryError);  // lone surrogate
@@ -128,21 +128,8 @@ TEST(Registry, EmptyTextIsAnEmptyRegistry) {
 
 class RegistryFile : public kestrane::testing::TempFolderTest {
   protected:
-    void SetUp() override {
-        TempFolderTest::SetUp();
-        const char* old = std::getenv("KESTRANE_REGISTRY");
-        if (old) saved_ = old;
-        had_ = old != nullptr;
-    }
-    void TearDown() override {
-        if (had_)
-            ::setenv("KESTRANE_REGISTRY", saved_.c_str(), 1);
-        else
-            ::unsetenv("KESTRANE_REGISTRY");
-        TempFolderTest::TearDown();
-    }
-    std::string saved_;
-    bool had_ = false;
+    // The tests below set the variable as they go; the caller's value comes back at the end.
+    const kestrane::testing::EnvGuard registry_{"KESTRANE_REGISTRY"};
 };
 
 TEST_F(RegistryFile, LoadsTheFileTheEnvironmentNames) {

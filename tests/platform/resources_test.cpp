@@ -1,5 +1,6 @@
 #include "platform/resources.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <zlib.h>
@@ -13,6 +14,8 @@
 #include <iterator>
 #include <string>
 
+#include "common/byte_fields.h"
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 #include "platform/resources_io.h"
 #include "platform/zip_archive.h"
@@ -21,6 +24,13 @@
 namespace kp = kestrane::platform;
 namespace fs = std::filesystem;
 using Bytes = kp::ResourceBytes;
+using kestrane::testing::Append16;
+using kestrane::testing::Append32;
+using kestrane::testing::Caught;
+using kestrane::testing::FailsWith;
+using kestrane::testing::Get32;
+using kestrane::testing::Put16;
+using kestrane::testing::Put32;
 
 namespace {
 
@@ -40,17 +50,6 @@ void WriteFile(const fs::path& p, const Bytes& b) {
 
 std::uint32_t Crc(const Bytes& b) {
     return static_cast<std::uint32_t>(crc32_z(0, b.data(), b.size()));
-}
-
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint32_t Get32(const Bytes& b, std::size_t at) {
-    return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<std::uint32_t>(b.at(at + 3)) << 24;
 }
 
 // An entry as it lies in the archive, built here independently of the writer under test.
@@ -79,14 +78,6 @@ RawEntry Deflated(std::string name, const Bytes& content) {
     out.resize(zs.total_out);
     deflateEnd(&zs);
     return {std::move(name), 8, 0, out, Crc(content), static_cast<std::uint32_t>(content.size())};
-}
-
-void Append16(Bytes& b, std::uint16_t v) {
-    b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
-}
-void Append32(Bytes& b, std::uint32_t v) {
-    Append16(b, static_cast<std::uint16_t>(v));
-    Append16(b, static_cast<std::uint16_t>(v >> 16));
 }
 
 // stub + local records + central directory + end record, offsets from the start of the file.
@@ -169,22 +160,8 @@ class ResourcesTest : public kestrane::testing::TempFolderTest {
         WriteFile(At(name), bytes);
         return At(name);
     }
-    std::vector<std::string> DirNames() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> DirNames() const { return kestrane::testing::FolderEntries(dir_); }
 };
-
-std::string Message(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const kp::EResourceError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 TEST_F(ResourcesTest, ArchiveAppendedToPlainFileReadsBack) {
     const Bytes stub = Stub();
@@ -209,7 +186,8 @@ TEST_F(ResourcesTest, ArchiveAppendedToPlainFileReadsBack) {
     EXPECT_EQ(file->ReadRcData("PARAMDATA"), kParam);
     EXPECT_EQ(file->ReadRcData("filedata"), kFiles);
     EXPECT_EQ(file->ReadRcData("InstData"), kInst);
-    EXPECT_EQ(Message([&] { file->ReadRcData("VERSION"); }), "Resource VERSION not found");
+    EXPECT_TRUE(
+        FailsWith<kp::EResourceError>([&] { file->ReadRcData("VERSION"); }, "Resource VERSION not found"));
     EXPECT_EQ(DirNames(), std::vector<std::string>{"Patch.exe"}) << "no temporary file may stay behind";
 }
 
@@ -267,14 +245,17 @@ TEST_F(ResourcesTest, FilesWithoutResources) {
                                    "the end of this file")}) {
         const auto file = kp::ResourceFile::Open(Write("plain", content));
         EXPECT_TRUE(file->List().empty());
-        EXPECT_EQ(Message([&] { file->ReadRcData("PARAMDATA"); }), "Resource PARAMDATA not found");
+        EXPECT_TRUE(FailsWith<kp::EResourceError>([&] { file->ReadRcData("PARAMDATA"); },
+                                                  "Resource PARAMDATA not found"));
     }
     const auto empty = kp::ResourceFile::Open(Write("empty-archive", BuildFile(Stub(), {}).file));
     EXPECT_TRUE(empty->List().empty());
 
-    EXPECT_EQ(Message([&] { kp::ResourceFile::Open((At("absent")).string()); }),
-              "Cannot open " + (At("absent")).string() + ": No such file or directory");
-    EXPECT_EQ(Message([&] { kp::ResourceFile::Open(dir_); }), "Cannot open " + dir_ + ": not a regular file");
+    EXPECT_TRUE(FailsWith<kp::EResourceError>(
+        [&] { kp::ResourceFile::Open((At("absent")).string()); },
+        "Cannot open " + (At("absent")).string() + ": No such file or directory"));
+    EXPECT_TRUE(FailsWith<kp::EResourceError>([&] { kp::ResourceFile::Open(dir_); },
+                                              "Cannot open " + dir_ + ": not a regular file"));
 }
 
 TEST_F(ResourcesTest, EntriesThatAreNoResourcesAreNotListedButKept) {
@@ -366,20 +347,22 @@ TEST_F(ResourcesTest, DamagedArchivesFailWithTheirMessage) {
         const fs::path exe = Write("Patch.exe", bytes);
         const std::string want = "The resource archive of " + exe.string() + " is damaged: " + c.reason;
         if (c.atOpen) {
-            EXPECT_EQ(Message([&] { kp::ResourceFile::Open(exe); }), want);
-            EXPECT_EQ(Message([&] {
-                          kp::UpdateRcData(exe, {{"PARAMDATA", kParam}});
-                      }),
-                      want)
+            EXPECT_TRUE(FailsWith<kp::EResourceError>([&] { kp::ResourceFile::Open(exe); }, want));
+            EXPECT_TRUE(FailsWith<kp::EResourceError>(
+                [&] {
+                    kp::UpdateRcData(exe, {{"PARAMDATA", kParam}});
+                },
+                want))
                 << "an update must not drop a damaged archive";
             EXPECT_EQ(ReadFile(exe), bytes);
         } else {
             const auto file = kp::ResourceFile::Open(exe);
-            EXPECT_EQ(Message([&] {
-                          file->ReadRcData("PARAMDATA");
-                          file->ReadRcData("FILEDATA");
-                      }),
-                      want);
+            EXPECT_TRUE(FailsWith<kp::EResourceError>(
+                [&] {
+                    file->ReadRcData("PARAMDATA");
+                    file->ReadRcData("FILEDATA");
+                },
+                want));
         }
     }
 }
@@ -395,7 +378,8 @@ TEST_F(ResourcesTest, TruncatedArchiveLosesItsResourcesAndIsRewritten) {
             Write("Patch.exe", Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         const auto file = kp::ResourceFile::Open(exe);
         EXPECT_TRUE(file->List().empty());
-        EXPECT_EQ(Message([&] { file->ReadRcData("PARAMDATA"); }), "Resource PARAMDATA not found");
+        EXPECT_TRUE(FailsWith<kp::EResourceError>([&] { file->ReadRcData("PARAMDATA"); },
+                                                  "Resource PARAMDATA not found"));
     }
     const fs::path exe = Write("Patch.exe", Bytes(full.begin(), full.end() - 5));
     kp::UpdateRcData(exe, {{"PARAMDATA", kParam}});
@@ -406,18 +390,20 @@ TEST_F(ResourcesTest, RefusedUpdatesLeaveTheFileAsItWas) {
     const Bytes original = BuildFile(Stub(), {Stored("RCDATA/PARAMDATA", kParam)}).file;
     const fs::path exe = Write("Patch.exe", original);
     for (const std::string& bad : {std::string(), std::string("A\0B", 3), std::string("\xC3\x28")}) {
-        EXPECT_EQ(Message([&] {
-                      kp::UpdateRcData(exe, {{"INSTDATA", kInst}, {bad, kInst}});
-                  }).rfind("Invalid resource name", 0),
-                  0u);
+        const auto e = Caught<kp::EResourceError>([&] {
+            kp::UpdateRcData(exe, {{"INSTDATA", kInst}, {bad, kInst}});
+        });
+        ASSERT_TRUE(e);
+        EXPECT_THAT(e->what(), ::testing::StartsWith("Invalid resource name"));
     }
     EXPECT_EQ(ReadFile(exe), original);
     EXPECT_EQ(DirNames(), std::vector<std::string>{"Patch.exe"});
     const std::string absent = (At("absent.exe")).string();
-    EXPECT_EQ(Message([&] {
-                  kp::UpdateRcData(absent, {{"PARAMDATA", kParam}});
-              }),
-              "Cannot open " + absent + ": No such file or directory");
+    EXPECT_TRUE(FailsWith<kp::EResourceError>(
+        [&] {
+            kp::UpdateRcData(absent, {{"PARAMDATA", kParam}});
+        },
+        "Cannot open " + absent + ": No such file or directory"));
 }
 
 TEST_F(ResourcesTest, UpdateThroughALinkRewritesTheFileItNames) {

@@ -15,6 +15,8 @@
 #include "../framework/byte_builder.h"
 #include "db/connection.h"
 #include "support/guid.h"
+#include "support/little_endian.h"
+#include "support/text.h"
 
 namespace kestrane::testing {
 
@@ -58,13 +60,7 @@ inline std::vector<std::uint8_t> StoredInstInfos(const std::vector<StoredInstInf
 }
 
 inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (auto b : bytes) {
-        s += digits[b >> 4];
-        s += digits[b & 15];
-    }
-    return s;
+    return support::HexText(bytes);
 }
 
 class InstallFolder : public TempFolderTest {
@@ -100,7 +96,7 @@ class InstallFolder : public TempFolderTest {
         EXPECT_GE(file.size(), 4u);
         if (file.size() < 4) return {};
         const std::size_t n = file.size() - 4;
-        uLongf size = file[n] | file[n + 1] << 8 | file[n + 2] << 16 | static_cast<uLongf>(file[n + 3]) << 24;
+        uLongf size = support::LoadLittleEndian<std::uint32_t>(file.data() + n);
         std::vector<std::uint8_t> stream(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
         for (auto& b : stream) b = static_cast<std::uint8_t>(~b);
         std::vector<std::uint8_t> plain(size);

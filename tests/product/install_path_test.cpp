@@ -1,12 +1,12 @@
 #include "product/install_path.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "common/env_guard.h"
+#include "common/temp_folder.h"
 #include "platform/registry.h"
 
 namespace kp = kestrane::platform;
@@ -48,12 +48,9 @@ TEST(GetInstallPath, KeyIsOpenedNotCreated) {
 }
 
 TEST(GetInstallPath, ReadsTheRegistryFileAndSurvivesABadOne) {
-    const auto dir = std::filesystem::temp_directory_path() / ("kestrane_ip_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto file = dir / "registry.reg";
-    const char* old = std::getenv("KESTRANE_REGISTRY");
-    const std::string saved = old ? old : "";
-    ::setenv("KESTRANE_REGISTRY", file.c_str(), 1);
+    const kestrane::testing::TempFolder dir;
+    const std::string file = dir.File("registry.reg");
+    const kestrane::testing::EnvGuard registry("KESTRANE_REGISTRY", file);
 
     std::ofstream(file)
         << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\n\"AppInstallPath\"=\"/srv/lumo\"\n";
@@ -62,12 +59,6 @@ TEST(GetInstallPath, ReadsTheRegistryFileAndSurvivesABadOne) {
     EXPECT_EQ(GetInstallPath("Software\\Torlinex\\Lumo"), "");
     std::filesystem::remove(file);
     EXPECT_EQ(GetInstallPath("Software\\Torlinex\\Lumo"), "");
-
-    if (old)
-        ::setenv("KESTRANE_REGISTRY", saved.c_str(), 1);
-    else
-        ::unsetenv("KESTRANE_REGISTRY");
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
 #include "framework/blob_codec.h"
 #include "install_folder.h"
 #include "support/codepage.h"
 
 namespace kestrane::product {
 namespace {
+
+using kestrane::testing::Caught;
 
 namespace fs = std::filesystem;
 
@@ -141,32 +144,23 @@ TEST_F(Discovery, UndecodableValuesAreEmptyMalformedContentRaises) {
     auto malformed = StoredFactories({testing::SimpleFactory("SQLOLEDB", "S")});
     malformed[16] = 0x78;  // record check byte
     PutValue(1, 14, malformed);
-    try {
-        TLmbFileMng mng(Dir());
-        ADD_FAILURE();
-    } catch (const framework::EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1360);
-    }
+    const auto malformedFactory = Caught<framework::EQELException>([&] { TLmbFileMng mng(Dir()); });
+    ASSERT_TRUE(malformedFactory);
+    EXPECT_EQ(malformedFactory->ErrorCode, 1360);
     // The instance list is read by its record type: another check byte is malformed data.
     PutValue(1, 14, StoredFactories({}));
     PutValue(2, 14, {24, 0x55, 0, 0, 0, 0});
-    try {
-        TLmbFileMng mng(Dir());
-        ADD_FAILURE();
-    } catch (const framework::EQELException& e) {
-        EXPECT_EQ(e.ErrorCode, 1360);
-    }
+    const auto malformedList = Caught<framework::EQELException>([&] { TLmbFileMng mng(Dir()); });
+    ASSERT_TRUE(malformedList);
+    EXPECT_EQ(malformedList->ErrorCode, 1360);
     fs::remove(root_ / "lumo_bd_2_14.lmb");
     // A duplicate catalogue that is in use cannot be removed.
     StoredFactory f = EmbeddedFactory(1, Sub("a"), {"X", "X"});
     f.catalogs[1].useCount = 1;
     PutValue(1, 14, StoredFactories({f}));
-    try {
-        TLmbFileMng mng(Dir());
-        ADD_FAILURE();
-    } catch (const framework::EQELException& e) {
-        EXPECT_EQ(e.Description, "不支持此调用:\"TQELDBConnFactorys.DelDBCtlg(Ctlg In use)\"");
-    }
+    const auto catalogInUse = Caught<framework::EQELException>([&] { TLmbFileMng mng(Dir()); });
+    ASSERT_TRUE(catalogInUse);
+    EXPECT_EQ(catalogInUse->Description, "不支持此调用:\"TQELDBConnFactorys.DelDBCtlg(Ctlg In use)\"");
 }
 
 TEST_F(Discovery, UnreadableAccountTableOrBadInstanceIdRaises) {

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
 #include "framework/base.h"
 #include "install_folder.h"
 
 namespace kestrane::product {
 namespace {
+
+using kestrane::testing::Caught;
 
 using testing::ByteBuilder;
 
@@ -73,12 +76,9 @@ TEST(StoreDump, InstanceListUnknownRecordsAndDamage) {
     for (const std::vector<std::uint8_t>& bad :
          {std::vector<std::uint8_t>{4, 1}, std::vector<std::uint8_t>{17},
           std::vector<std::uint8_t>(infos.begin(), infos.end() - 1)}) {
-        try {
-            DumpTagged(bad);
-            ADD_FAILURE();
-        } catch (const framework::EQELException& e) {
-            EXPECT_EQ(e.ErrorCode, 1360);
-        }
+        const auto e = Caught<framework::EQELException>([&] { DumpTagged(bad); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->ErrorCode, 1360);
     }
 }
 

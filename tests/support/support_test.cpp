@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "support/codepage.h"
 #include "support/format.h"
 #include "support/guid.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 #include "support/variant.h"
 
@@ -85,11 +89,49 @@ TEST(Text, Integers) {
     EXPECT_EQ(StrToIntDef("x", 0), 0);
 }
 
-TEST(Text, HexText) {
+TEST(Text, HexTextAndBack) {
     const std::uint8_t bytes[] = {0x00, 0xAB, 0x1F, 0xF0};
     EXPECT_EQ(HexText(bytes), "00AB1FF0");
     EXPECT_EQ(HexText(bytes, true), "00ab1ff0");
     EXPECT_EQ(HexText({}), "");
+    const struct {
+        const char* text;
+        std::optional<std::vector<std::uint8_t>> bytes;
+    } cases[] = {
+        {"00AB1FF0", std::vector<std::uint8_t>{0x00, 0xAB, 0x1F, 0xF0}},
+        {"00ab1fF0", std::vector<std::uint8_t>{0x00, 0xAB, 0x1F, 0xF0}},
+        {"", std::vector<std::uint8_t>{}},
+        {"ABC", std::nullopt},
+        {"0G", std::nullopt},
+        {" 1", std::nullopt},
+        {"-1", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TryHexToBytes(c.text), c.bytes) << c.text;
+    EXPECT_EQ(HexDigitValue('f'), 15);
+    EXPECT_EQ(HexDigitValue('F'), 15);
+    EXPECT_EQ(HexDigitValue('9'), 9);
+    EXPECT_EQ(HexDigitValue('g'), -1);
+}
+
+TEST(LittleEndian, LoadStoreAppend) {
+    const std::uint8_t b[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x88};
+    EXPECT_EQ(LoadLittleEndian<std::uint16_t>(b), 0x0201u);
+    EXPECT_EQ(LoadLittleEndian<std::uint32_t>(b), 0x04030201u);
+    EXPECT_EQ(LoadLittleEndian<std::uint64_t>(b), 0x8807060504030201u);
+    EXPECT_EQ(LoadLittleEndian<std::int64_t>(b), static_cast<std::int64_t>(0x8807060504030201u));
+    EXPECT_EQ(LoadLittleEndian<std::int16_t>(b + 6), static_cast<std::int16_t>(0x8807));
+    EXPECT_EQ(LoadLittleEndian<std::int32_t>(std::array<std::uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}.data()), -1);
+
+    std::uint8_t out[4] = {};
+    StoreLittleEndian(out, std::int32_t{-2});
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 4), (std::vector<std::uint8_t>{0xFE, 0xFF, 0xFF, 0xFF}));
+    std::vector<std::uint8_t> appended{0xAA};
+    AppendLittleEndian(appended, std::uint16_t{0x1234});
+    AppendLittleEndian(appended, std::uint32_t{0xDEADBEEF});
+    EXPECT_EQ(appended, (std::vector<std::uint8_t>{0xAA, 0x34, 0x12, 0xEF, 0xBE, 0xAD, 0xDE}));
+
+    const std::uint8_t wide[] = {'A', 0, 0x41, 0x4E, 'z'};  // an odd last byte is no unit
+    EXPECT_EQ(LoadUtf16LittleEndian(wide), std::u16string(u"A\u4E41"));
 }
 
 TEST(CodePage, RoundTrips) {
@@ -114,6 +156,15 @@ TEST(CodePage, RoundTrips) {
     EXPECT_THROW(Utf8ToUtf16("\xC0\xAF"), ECodePageError);      // overlong
     EXPECT_TRUE(IsAscii("plain"));
     EXPECT_FALSE(IsAscii("资"));
+}
+
+TEST(CodePage, LenientFormsForFilesAndMessages) {
+    // Each byte that is not valid UTF-8 is one "?", and so is a character code page 936 lacks.
+    EXPECT_EQ(Utf8ToCp936Lenient("资\xFF\xC3x\xF0\x9F\x98\x80"), "\xD7\xCA??x?");
+    EXPECT_EQ(Utf8ToCp936Lenient("plain"), "plain");
+    EXPECT_EQ(SanitizeUtf8("报表\xFF.txt"), "报表?.txt");
+    EXPECT_EQ(SanitizeUtf8("\xE6\x8A"), "??");
+    EXPECT_EQ(SanitizeUtf8("ok"), "ok");
 }
 
 TEST(Guid, Forms) {

@@ -7,6 +7,7 @@
 
 #include "cli.h"
 #include "patch/component_stream.h"
+#include "platform/file_system.h"
 #include "platform/resources.h"
 #include "stream_report.h"
 
@@ -35,10 +36,12 @@ void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes
         if (!std::cout) throw CommandFailed("cannot write to standard output");
         return;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw CommandFailed("cannot write " + path);
+    // Replaced whole: an interrupted run leaves the old file, never a part that looks finished.
+    try {
+        platform::WriteFileReplacing(path, bytes);
+    } catch (const platform::EFileSystemError& e) {
+        throw CommandFailed("cannot write " + path + ": " + e.Reason());
+    }
 }
 
 std::unique_ptr<platform::ResourceFile> Open(const std::string& path) {
@@ -59,7 +62,7 @@ struct ExtractArgs {
 
 struct DecodeArgs {
     std::string file = "-";
-    std::string filesDir;
+    DecodeOptions options;
 };
 
 const CommandGroup resourceCommands([](CLI::App& app, const Options& options) {
@@ -113,12 +116,13 @@ const CommandGroup resourceCommands([](CLI::App& app, const Options& options) {
     auto decode = std::make_shared<DecodeArgs>();
     auto* dec = app.add_subcommand("decode", "show a component stream in its text form");
     dec->add_option("FILE", decode->file, "stream file, - for standard input (default)");
-    dec->add_option("--files", decode->filesDir, "write each FILEDATA content into this folder");
+    dec->add_option("--files", decode->options.filesDir, "write each FILEDATA content into this folder");
+    dec->add_flag("--force", decode->options.force, "with --files: replace files already in the folder");
     dec->callback([&options, decode] {
         const std::vector<std::uint8_t> bytes = ReadInput(decode->file);
         StreamRecord root;
         try {
-            root = DecodeStream(bytes, {decode->filesDir});
+            root = DecodeStream(bytes, decode->options);
         } catch (const patch::EStreamError& e) {
             throw CommandFailed((decode->file == "-" ? std::string("standard input") : decode->file) + ": " +
                                 e.what());

@@ -2,11 +2,13 @@
 
 #include <nettle/sha2.h>
 
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <set>
 
 #include "cli.h"
+#include "platform/file_system.h"
 #include "support/text.h"
 
 namespace kestrane::cli {
@@ -19,50 +21,69 @@ bool IsPlainFileName(std::string_view name) {
            name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
-// Hashes each content and, with a folder given, writes it there.
+// Hashes each content and, with a folder given, writes it there piece by piece. Each file appears
+// whole or not at all.
 class FileSink : public patch::StreamFileSink {
   public:
     explicit FileSink(const DecodeOptions& options) : options_(options) {}
 
     void Begin(const std::string& itemName, StreamFile& file) override {
         sha256_init(&sha_);
-        out_ = std::ofstream();
+        out_.reset();
         if (options_.filesDir.empty()) return;
         std::error_code ec;
         fs::create_directories(options_.filesDir, ec);
         file.savedAs = OutputPath(itemName);
-        out_.open(file.savedAs, std::ios::binary | std::ios::trunc);
-        if (!out_) throw CommandFailed("cannot write " + file.savedAs);
+        // Checked here so that nothing is inflated for a file that cannot be written; the commit
+        // checks again.
+        if (!options_.force && fs::symlink_status(file.savedAs, ec).type() != fs::file_type::not_found)
+            throw CommandFailed(file.savedAs + " already exists (--force replaces it)");
+        try {
+            out_.emplace(file.savedAs, platform::TReplaceOptions{.keepExisting = !options_.force});
+        } catch (const platform::EFileSystemError& e) {
+            throw CommandFailed("cannot write " + file.savedAs + ": " + e.Reason());
+        }
     }
 
     void Write(std::span<const std::uint8_t> piece) override {
         sha256_update(&sha_, piece.size(), piece.data());
-        if (out_)
-            out_.write(reinterpret_cast<const char*>(piece.data()),
-                       static_cast<std::streamsize>(piece.size()));
+        if (!out_) return;
+        try {
+            out_->Write(piece);
+        } catch (const platform::EFileSystemError& e) {
+            throw CommandFailed("cannot write " + out_->Target() + ": " + e.Reason());
+        }
     }
 
     void End(StreamFile& file) override {
         std::uint8_t digest[SHA256_DIGEST_SIZE];
         sha256_digest(&sha_, sizeof digest, digest);
         file.sha256 = support::HexText(digest, true);
-        if (out_.is_open() && !out_.flush()) throw CommandFailed("cannot write " + file.savedAs);
+        if (!out_) return;
+        try {
+            out_->Commit();
+        } catch (const platform::EFileSystemError& e) {
+            if (e.Code() == EEXIST)
+                throw CommandFailed(file.savedAs + " already exists (--force replaces it)");
+            throw CommandFailed("cannot write " + file.savedAs + ": " + e.Reason());
+        }
+        out_.reset();
     }
 
   private:
+    // The item's name, or a free one: a name written before is never written again.
     std::string OutputPath(const std::string& itemName) {
-        const std::string number = std::to_string(++fileCount_);
-        std::string name = IsPlainFileName(itemName) ? itemName : "item" + number;
-        if (!written_.insert(name).second) {
-            name = number + "-" + name;
-            written_.insert(name);
-        }
+        const std::size_t number = ++fileCount_;
+        std::string name = IsPlainFileName(itemName) ? itemName : "item" + std::to_string(number);
+        for (std::size_t n = number; written_.count(name); ++n)
+            name = std::to_string(n) + "-" + (IsPlainFileName(itemName) ? itemName : "item");
+        written_.insert(name);
         return (fs::path(options_.filesDir) / name).string();
     }
 
     const DecodeOptions& options_;
     sha256_ctx sha_{};
-    std::ofstream out_;
+    std::optional<platform::TReplacementFile> out_;
     std::size_t fileCount_ = 0;
     std::set<std::string> written_;
 };

@@ -19,8 +19,11 @@ using patch::StreamRecord;
 
 struct DecodeOptions {
     // When set, every FILEDATA content is written into this folder under its item's Name (a name
-    // that is not a plain file name, or one already written, gets the item's number instead).
+    // that is not a plain file name gets the item's number instead, one already written the number
+    // in front). A file already in the folder is an error unless `force` is set; either way a link
+    // there is never written through.
     std::string filesDir;
+    bool force = false;
 };
 
 // Throws patch::EStreamError for a bad stream and CommandFailed when a file cannot be written.
