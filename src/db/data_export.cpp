@@ -531,6 +531,7 @@ std::unique_ptr<Recordset> TDataExport::SourceCatalogue(const std::string& table
 void TDataExport::TransferTable(const std::string& tableName, const std::string& filter) {
     Connection& source = SourceConnection();
     Connection& target = Target();
+    LastCopyPath = TCopyPath::RowWise;
     // What the copy needs of the source is read before its rows are opened: SQL Server's drivers without
     // multiple active result sets (and FreeTDS) take no second statement while rows are pending.
     const bool exists = TableExists(target, TargetType, tableName);
@@ -557,7 +558,6 @@ void TDataExport::TransferTable(const std::string& tableName, const std::string&
             ExecSQL(target, Format(kFmtDeleteByFilter, tableName, filter));
         else if (embedded)
             CreateTableFromCatalogue(target, TargetType, *columns, tableName);
-        LastCopyPath = TCopyPath::RowWise;
         if (setCopy) {
             const std::string insert = SetCopyStatement(target, tableName, filter);
             if (!insert.empty()) {

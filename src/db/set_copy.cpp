@@ -42,6 +42,7 @@ struct Column {
     std::string name;
     std::string declared;
     bool hasDefault = false;
+    bool notNull = false;
 };
 
 std::vector<Column> ColumnsOf(Connection& c, const std::string& schema, const std::string& table) {
@@ -49,7 +50,7 @@ std::vector<Column> ColumnsOf(Connection& c, const std::string& schema, const st
     auto rs = c.Execute("pragma " + schema + ".table_info('" + support::ReplaceAll(table, "'", "''") + "')");
     for (; rs && !rs->Eof(); rs->MoveNext())
         out.push_back({rs->Value("name").AsString(), rs->Value("type").AsString(),
-                       !rs->Value("dflt_value").IsNullOrEmpty()});
+                       !rs->Value("dflt_value").IsNullOrEmpty(), rs->Value("notnull").AsInt64() != 0});
     return out;
 }
 
@@ -68,11 +69,14 @@ std::string ValueExpression(const std::string& c, const Column& source, Affinity
                           const std::string& otherwise) {
         return "case when " + condition + " then " + then + " else " + otherwise + " end";
     };
+    const Affinity affinity = AffinityOf(source.declared);
     switch (t.Type) {
         case adWChar:
         case adVarWChar:
         case adLongVarWChar:
-            // Texts pass; numbers and blobs become texts.
+            // Texts pass; numbers and blobs become texts. A column of text affinity holds no numbers,
+            // and a blob cast to text keeps its bytes, as the row-wise copy's text of it does.
+            if (affinity == Affinity::Text) return "cast(" + c + " as text)";
             return when(c + " < '' or " + c + " >= x''", convert, c);
         case adGUID:
             // Texts and numbers pass; blobs become GUID texts (or fail as a row-wise insert does).
@@ -81,12 +85,11 @@ std::string ValueExpression(const std::string& c, const Column& source, Affinity
         case adVarBinary:
         case adLongVarBinary:
             return t.Size == 16 ? when(c + " >= x''", convert, c) : c;
-        case adBoolean: {
+        case adBoolean:
             // A column of numeric affinity holds 0 and 1 as integers, which pass.
-            const Affinity a = AffinityOf(source.declared);
-            if (a != Affinity::Numeric && a != Affinity::Integer) return convert;
-            return when(c + " is null or " + c + " = 0 or " + c + " = 1", c, convert);
-        }
+            if (affinity != Affinity::Numeric && affinity != Affinity::Integer) return convert;
+            return "case when " + c + " in (0, 1) then " + c + " when " + c + " is null then null else " +
+                   convert + " end";
         case adNumeric:
         case adCurrency:
         case adDecimal:
@@ -98,7 +101,7 @@ std::string ValueExpression(const std::string& c, const Column& source, Affinity
         case adSingle:
         case adDouble:
             // A column of real affinity holds no integers; a double passes.
-            return AffinityOf(source.declared) == Affinity::Real ? c : convert;
+            return affinity == Affinity::Real ? c : convert;
         case adDate:
         case adDBDate:
         case adDBTime:
@@ -159,8 +162,11 @@ std::string SetCopyStatement(Connection& target, const std::string& tableName, c
     const std::vector<Column> sources = ColumnsOf(target, kSetCopySource, tableName);
     const std::vector<Column> targets = ColumnsOf(target, "main", tableName);
     if (sources.empty()) return {};
+    // A row with a value that may not be null is never a row of nulls only.
+    bool someNotNull = false;
     std::string names, values, present;
     for (const Column& s : sources) {
+        someNotNull = someNotNull || s.notNull;
         const Column* t = nullptr;
         for (const Column& c : targets)
             if (SameText(c.name, s.name)) t = &c;
@@ -171,8 +177,10 @@ std::string SetCopyStatement(Connection& target, const std::string& tableName, c
         // The unary plus keeps the planner from reading the rows in another order through an index.
         present += (present.empty() ? "+" : " or +") + c + " is not null";
     }
-    return "insert into " + tableName + " (" + names + ") select " + values + " from " + kSetCopySource +
-           "." + tableName + " where (1=1 " + filter + ") and (" + present + ")";
+    std::string sql = "insert into " + tableName + " (" + names + ") select " + values + " from " +
+                      kSetCopySource + "." + tableName + " where (1=1 " + filter + ")";
+    if (!someNotNull) sql += " and (" + present + ")";
+    return sql;
 }
 
 }  // namespace kestrane::db

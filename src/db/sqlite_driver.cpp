@@ -264,31 +264,63 @@ bool IsLeapYear(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
+struct PlainDate {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+    char separator = ' ';
+};
+
 // "yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss" or "yyyy-mm-dd hh:nn:ss.zzz" (also with a "T" before the time,
 // as SQLite's own functions may write it), read without the general parser; anything else is left to it.
-bool ReadPlainDate(std::string_view t, double& days) {
+bool ParsePlainDate(std::string_view t, PlainDate& out) {
     const char* p = t.data();
     const int n = static_cast<int>(t.size());
-    auto num = [&](int at, int len, int& out) {
-        out = 0;
+    auto num = [&](int at, int len, int& value) {
+        value = 0;
         for (int k = at; k < at + len; ++k) {
             if (p[k] < '0' || p[k] > '9') return false;
-            out = out * 10 + (p[k] - '0');
+            value = value * 10 + (p[k] - '0');
         }
         return true;
     };
-    int y, mo, d, h = 0, mi = 0, sec = 0, ms = 0;
+    PlainDate v;
     if (n != 10 && n != 19 && n != 23) return false;
-    if (!num(0, 4, y) || p[4] != '-' || !num(5, 2, mo) || p[7] != '-' || !num(8, 2, d)) return false;
-    if (n >= 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) ||
-                    p[16] != ':' || !num(17, 2, sec)))
-        return false;
-    if (n == 23 && (p[19] != '.' || !num(20, 3, ms))) return false;
+    if (!num(0, 4, v.y) || p[4] != '-' || !num(5, 2, v.mo) || p[7] != '-' || !num(8, 2, v.d)) return false;
+    if (n >= 19) {
+        v.separator = p[10];
+        if ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, v.h) || p[13] != ':' || !num(14, 2, v.mi) ||
+            p[16] != ':' || !num(17, 2, v.sec))
+            return false;
+    }
+    if (n == 23 && (p[19] != '.' || !num(20, 3, v.ms))) return false;
     static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || sec > 59) return false;
-    if (d > monthDays[mo - 1] + (mo == 2 && IsLeapYear(y) ? 1 : 0)) return false;
-    days = support::EncodeDateTime(y, mo, d, h, mi, sec, ms);
+    if (v.mo < 1 || v.mo > 12 || v.d < 1 || v.h > 23 || v.mi > 59 || v.sec > 59) return false;
+    if (v.d > monthDays[v.mo - 1] + (v.mo == 2 && IsLeapYear(v.y) ? 1 : 0)) return false;
+    out = v;
     return true;
+}
+
+bool ReadPlainDate(std::string_view t, double& days) {
+    PlainDate v;
+    if (!ParsePlainDate(t, v)) return false;
+    days = support::EncodeDateTime(v.y, v.mo, v.d, v.h, v.mi, v.sec, v.ms);
+    return true;
+}
+
+// The text the engine writes for a date read from a plain date text, made from its parts: no time at
+// midnight, milliseconds only where there are some, a blank before the time (what DateTimeToText gives
+// for the date ReadPlainDate reads). Returns its length in `out`.
+std::size_t EngineDateText(std::string_view t, const PlainDate& v, char (&out)[23]) {
+    std::copy(t.begin(), t.begin() + 10, out);
+    if (v.h == 0 && v.mi == 0 && v.sec == 0 && v.ms == 0) return 10;
+    out[10] = ' ';
+    std::copy(t.begin() + 11, t.begin() + 19, out + 11);
+    if (v.ms == 0) return 19;
+    std::copy(t.begin() + 19, t.begin() + 23, out + 19);
+    return 23;
+}
+
+bool IsDateType(int adoType) {
+    return adoType == adDate || adoType == adDBDate || adoType == adDBTime || adoType == adDBTimeStamp;
 }
 
 template <class Source>
@@ -647,8 +679,22 @@ void EngineValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
         return;
     }
+    const int type = sqlite3_value_int(argv[1]);
+    // Dates are mostly plain texts, written again without a detour through a date value.
+    if (IsDateType(type) && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        const std::string_view t = ArgumentSource{argv[0]}.Text();
+        PlainDate v;
+        if (ParsePlainDate(t, v)) {
+            char out[23];
+            const std::size_t n = EngineDateText(t, v, out);
+            if (std::string_view(out, n) == t)
+                sqlite3_result_value(ctx, argv[0]);
+            else
+                sqlite3_result_text(ctx, out, static_cast<int>(n), SQLITE_TRANSIENT);
+            return;
+        }
+    }
     try {
-        const int type = sqlite3_value_int(argv[1]);
         const FieldInfo field("", type, sqlite3_value_int64(argv[2]));
         const Parameter p =
             InsertParameter(field, ReadValue(ArgumentSource{argv[0]}, type), support::dbAccess);
