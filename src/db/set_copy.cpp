@@ -70,6 +70,9 @@ std::string ValueExpression(const std::string& c, const Column& source, Affinity
         return "case when " + condition + " then " + then + " else " + otherwise + " end";
     };
     const Affinity affinity = AffinityOf(source.declared);
+    // Without its affinity the column compares by storage class alone, with no conversion of the
+    // other operand.
+    const std::string bare = "+" + c;
     switch (t.Type) {
         case adWChar:
         case adVarWChar:
@@ -77,18 +80,18 @@ std::string ValueExpression(const std::string& c, const Column& source, Affinity
             // Texts pass; numbers and blobs become texts. A column of text affinity holds no numbers,
             // and a blob cast to text keeps its bytes, as the row-wise copy's text of it does.
             if (affinity == Affinity::Text) return "cast(" + c + " as text)";
-            return when(c + " < '' or " + c + " >= x''", convert, c);
+            return when(bare + " < '' or " + bare + " >= x''", convert, c);
         case adGUID:
             // Texts and numbers pass; blobs become GUID texts (or fail as a row-wise insert does).
-            return when(c + " >= x''", convert, c);
+            return when(bare + " >= x''", convert, c);
         case adBinary:
         case adVarBinary:
         case adLongVarBinary:
-            return t.Size == 16 ? when(c + " >= x''", convert, c) : c;
+            return t.Size == 16 ? when(bare + " >= x''", convert, c) : c;
         case adBoolean:
             // A column of numeric affinity holds 0 and 1 as integers, which pass.
             if (affinity != Affinity::Numeric && affinity != Affinity::Integer) return convert;
-            return "case when " + c + " in (0, 1) then " + c + " when " + c + " is null then null else " +
+            return "case when " + bare + " in (0, 1) then " + c + " when " + c + " is null then null else " +
                    convert + " end";
         case adNumeric:
         case adCurrency:
@@ -97,7 +100,7 @@ std::string ValueExpression(const std::string& c, const Column& source, Affinity
             // Numbers go as integers or doubles of their own value, which a numeric column stores as
             // it stores the number itself; texts are read as decimals.
             if (!IsNumericAffinity(target)) return convert;
-            return when(c + " >= '' and " + c + " < x''", convert, c);
+            return when(bare + " >= '' and " + bare + " < x''", convert, c);
         case adSingle:
         case adDouble:
             // A column of real affinity holds no integers; a double passes.
