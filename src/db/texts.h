@@ -49,13 +49,13 @@ inline constexpr const char* kTxtNotGuid =
     "A 16-byte binary value is needed for a GUID column (got %d bytes).";
 inline constexpr const char* kTxtNoOdbcDriver =
     "No ODBC driver for %0:s is installed; set %1:s to the driver's name or library path.";
+inline constexpr const char* kTxtBadConnectionString =
+    "Format of the initialization string does not conform to the OLE DB specification.";
+inline constexpr const char* kTxtConnectionBusy = "Connection is busy with results for another command";
 inline constexpr const char* kTxtXmlLoad = "Cannot read the XML document %0:s: %1:s";
 inline constexpr const char* kTxtFileRead = "Cannot read the file %0:s";
 inline constexpr const char* kTxtFileWrite = "Cannot write the file %0:s";
 inline constexpr const char* kTxtParamType = "Parameter type %d is not supported.";
-inline constexpr const char* kTxtBadConnectionString =
-    "Format of the initialization string does not conform to the OLE DB specification.";
-inline constexpr const char* kTxtConnectionBusy = "Connection is busy with results for another command";
 
 // Statements of the transfer object.
 inline constexpr const char* kFmtOpenTable = "select * from %0:s where 1=1 %1:s";
