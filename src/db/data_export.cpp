@@ -475,9 +475,11 @@ class TDataExport::SetCopySource {
         if (file.empty() || !fs::is_regular_file(file, ec)) return;
         if (fs::equivalent(file, ConnectionStringValueTrimmed(to, "Data Source"), ec)) return;
         if (!SetCopyFilterAllowed(filter)) return;
+        // The attachment and its checks go to the driver directly: the copy's statements stay those of
+        // a row-wise copy (the existence test, the delete or create, the insert).
         try {
             if (!target.IsOpen()) target.Open();
-            target.Execute(Format(kFmtAttach, SqlLiteralText(file), kSetCopySource));
+            target.driver().Execute(Format(kFmtAttach, SqlLiteralText(file), kSetCopySource));
         } catch (const std::exception&) {
             return;  // the row-wise copy reads the file through the source connection, and reports
         }
@@ -485,8 +487,8 @@ class TDataExport::SetCopySource {
         // The source's select as the row-wise copy runs it (without rows): where it fails, the row-wise
         // copy fails the same way.
         try {
-            target.Execute(Format(kFmtOpenTable, std::string(kSetCopySource) + "." + tableName, filter) +
-                           " limit 0");
+            target.driver().Execute(
+                Format(kFmtOpenTable, std::string(kSetCopySource) + "." + tableName, filter) + " limit 0");
         } catch (const std::exception&) {
             Detach();
         }
@@ -502,7 +504,7 @@ class TDataExport::SetCopySource {
         if (!attached_) return;
         attached_ = false;
         try {
-            ex_.Target().Execute(Format(kFmtDetach, kSetCopySource));
+            ex_.Target().driver().Execute(Format(kFmtDetach, kSetCopySource));
         } catch (const std::exception& e) {
             ex_.Log(e.what());
         }

@@ -47,7 +47,8 @@ struct Column {
 
 std::vector<Column> ColumnsOf(Connection& c, const std::string& schema, const std::string& table) {
     std::vector<Column> out;
-    auto rs = c.Execute("pragma " + schema + ".table_info('" + support::ReplaceAll(table, "'", "''") + "')");
+    auto rs = c.driver().Execute("pragma " + schema + ".table_info('" +
+                                 support::ReplaceAll(table, "'", "''") + "')");
     for (; rs && !rs->Eof(); rs->MoveNext())
         out.push_back({rs->Value("name").AsString(), rs->Value("type").AsString(),
                        !rs->Value("dflt_value").IsNullOrEmpty(), rs->Value("notnull").AsInt64() != 0});
@@ -175,13 +176,13 @@ std::string SetCopyStatement(Connection& target, const std::string& tableName, c
             if (SameText(c.name, s.name)) t = &c;
         if (!t || t->hasDefault) return {};
         const std::string c = QuoteName(s.name);
-        names += (names.empty() ? "" : ", ") + QuoteName(t->name);
+        names += ",[" + support::UpperCase(s.name) + "]";  // as a row-wise insert names them
         values += (values.empty() ? "" : ", ") + ValueExpression(c, s, AffinityOf(t->declared));
         // The unary plus keeps the planner from reading the rows in another order through an index.
         present += (present.empty() ? "+" : " or +") + c + " is not null";
     }
-    std::string sql = "insert into " + tableName + " (" + names + ") select " + values + " from " +
-                      kSetCopySource + "." + tableName + " where (1=1 " + filter + ")";
+    std::string sql = "insert into " + tableName + "(" + names.substr(1) + ")\r\nselect " + values +
+                      " from " + kSetCopySource + "." + tableName + " where (1=1 " + filter + ")";
     if (!someNotNull) sql += " and (" + present + ")";
     return sql;
 }

@@ -24,7 +24,9 @@ bool SetCopyFilterAllowed(std::string_view filter);
 // The INSERT ... SELECT that copies the filtered rows of the attached source's table into the target's
 // table of the same name, or "" when the tables need the row-wise path: a source column the target
 // does not have (the row-wise insert names only present values), or a target column with a default
-// (a null left out of a row-wise insert takes it).
+// (a null left out of a row-wise insert takes it). It begins as a row-wise insert does,
+// "insert into <table>([NAME],...)". The catalogue reads behind it go to the driver directly: they
+// belong to the copy's one statement.
 std::string SetCopyStatement(Connection& target, const std::string& tableName, const std::string& filter);
 
 }  // namespace kestrane::db
