@@ -1,5 +1,6 @@
 #include "db/recording_driver.h"
 
+#include "db/connection_string.h"
 #include "db/texts.h"
 #include "support/text.h"
 
@@ -83,6 +84,10 @@ class RecordingDriver : public Driver {
     explicit RecordingDriver(std::shared_ptr<RecordingDatabase> db) : db_(std::move(db)) {}
 
     void Open(const std::string& connectionString, int) override {
+        // Oracle's drivers keep several results open on a connection; SQL Server's without multiple
+        // active result sets do not.
+        sqlServer_ =
+            support::StartsText("SQLOLEDB", ConnectionStringValueTrimmed(connectionString, "Provider"));
         RecordedStatement s;
         s.kind = RecordedStatement::Open;
         s.text = connectionString;
@@ -147,12 +152,14 @@ class RecordingDriver : public Driver {
         db_->Record(std::move(s));
     }
     void RefuseWhilePending() const {
-        if (db_->RefusesStatementsWhileRowsPending() && pending_->rows && !pending_->rows->Eof())
+        if (sqlServer_ && db_->RefusesStatementsWhileRowsPending() && pending_->rows &&
+            !pending_->rows->Eof())
             throw EDatabaseError(kTxtConnectionBusy);
     }
     std::shared_ptr<RecordingDatabase> db_;
     std::shared_ptr<PendingRows> pending_ = std::make_shared<PendingRows>();
     bool open_ = false;
+    bool sqlServer_ = false;
 };
 
 }  // namespace

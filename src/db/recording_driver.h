@@ -29,8 +29,8 @@ class RecordingDatabase {
     void OnSchema(int schema, MemoryRecordset rows);
     void FailOpen(std::string message) { openError_ = std::move(message); }
     // As SQL Server's drivers without multiple active result sets (and FreeTDS) do: while a result
-    // with rows still unread is open on a connection, any other statement on it fails with
-    // "Connection is busy with results for another command".
+    // with rows still unread is open on a SQL Server connection, any other statement on it fails with
+    // "Connection is busy with results for another command". Oracle connections take them.
     void RefuseStatementsWhileRowsPending(bool refuse = true) { singleResult_ = refuse; }
     bool RefusesStatementsWhileRowsPending() const { return singleResult_; }
 

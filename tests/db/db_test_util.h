@@ -72,7 +72,8 @@ inline std::vector<std::string> Rows(Connection& c, const std::string& sql) {
 }
 
 // Recording drivers in place of the SQL Server and Oracle clients for one test. Like SQL Server's
-// drivers without multiple active result sets, they refuse a statement while rows are pending.
+// drivers without multiple active result sets, a SQL Server connection refuses a statement while
+// rows are pending on it.
 struct RecordingServers {
     RecordingServers() { db->RefuseStatementsWhileRowsPending(); }
     std::shared_ptr<RecordingDatabase> db = std::make_shared<RecordingDatabase>();
