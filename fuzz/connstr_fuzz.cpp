@@ -1,5 +1,5 @@
-// Connection strings on arbitrary bytes: splitting and value lookup, the strings the engine builds
-// from server records, and their translation to ODBC, where no value may smuggle in a key of its own.
+// Connection strings on arbitrary bytes: splitting, quoting and value lookup, the strings the engine
+// builds from server records, and their translation to ODBC. No value may add, drop or change a key.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -85,22 +85,27 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    // Splitting: no part holds a separator, and the lookup gives the first part of a key.
-    const auto parts = kd::SplitConnectionString(text);
-    for (const auto& [k, v] : parts) {
-        Require(k.find(';') == std::string::npos && v.find(';') == std::string::npos);
-        Require(k.find('=') == std::string::npos);
-        std::string first;
-        for (const auto& [k2, v2] : parts)
-            if (ks::SameText(k2, k)) {
-                first = v2;
-                break;
-            }
-        Require(kd::TDataExport::GetConnectionValue(text, k) == first);
+    // Any text splits or fails with the client's message; the lookup gives the first part of a key,
+    // and the parts written again with their values quoted read back as the same parts.
+    try {
+        const auto parts = kd::SplitConnectionString(text);
+        std::string again;
+        for (const auto& [k, v] : parts) {
+            Require(k.find(';') == std::string::npos && k.find('=') == std::string::npos);
+            std::string first;
+            for (const auto& [k2, v2] : parts)
+                if (ks::SameText(k2, k)) {
+                    first = v2;
+                    break;
+                }
+            Require(kd::TDataExport::GetConnectionValue(text, k) == first);
+            again += k + "=" + kd::QuoteConnectionValue(v) + ";";
+        }
+        Require(kd::SplitConnectionString(again) == parts);
+        std::string schema, catalog;
+        kd::TDataExport::GetSchemaAndCatalog(kd::DatabaseKindOf(text), text, schema, catalog);
+    } catch (const kd::EDatabaseError&) {
     }
-    std::string schema, catalog;
-    const ks::TKVDataBaseType kind = kd::DatabaseKindOf(text);
-    kd::TDataExport::GetSchemaAndCatalog(kind, text, schema, catalog);
 
     // Any text given as an engine connection string translates or fails with the client's message.
     try {
@@ -111,9 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const kd::EDatabaseError&) {
     }
 
-    // Strings built from a server record read back their values, and in ODBC form every value stays
-    // one value whatever it holds (";", "=", braces, blanks), except where the built string itself
-    // already splits it.
+    // Strings built from a server record hold exactly their keys, read back every value as it was,
+    // and in ODBC form keep every value one value, whatever it holds (";", "=", quotes, braces, blanks).
     const std::vector<std::string> f = Fields(text, 5);
     ks::TDBInfoRec rec;
     rec.DBType = size > 0 ? static_cast<ks::TKVDataBaseType>(data[0] % 3) : ks::dbtMsSql;
@@ -129,27 +133,54 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::exception&) {
         return 0;
     }
-    auto plain = [](const std::string& v) { return v.find(';') == std::string::npos; };
-    if (rec.DBType == ks::dbtMsSql && !rec.Integrated && plain(rec.Server) && plain(rec.User) &&
-        plain(rec.Password) && plain(dbName)) {
-        Require(kd::TDataExport::GetConnectionValue(built, "User ID") == rec.User);
-        Require(kd::TDataExport::GetConnectionValue(built, "Initial Catalog") == dbName);
-        kd::TDataExport::GetSchemaAndCatalog(ks::dbtMsSql, built, schema, catalog);
-        Require(schema == "dbo" && catalog == dbName);
-        std::multimap<std::string, std::string> odbc;
-        Require(ParseOdbc(kd::TranslateToOdbc(built), odbc));
-        Require(Only(odbc, "DRIVER") == "Fuzz SQL Server Driver");
-        Require(Only(odbc, "SERVER") == ks::Trim(rec.Server));
-        Require(Only(odbc, "UID") == ks::Trim(rec.User));
-        Require(Only(odbc, "PWD") == rec.Password);
-        if (!ks::Trim(dbName).empty()) Require(Only(odbc, "DATABASE") == ks::Trim(dbName));
-    }
-    if (rec.DBType == ks::dbtOracle && plain(rec.Server) && plain(rec.Password) && plain(dbName) &&
-        plain(rec.User)) {
-        std::multimap<std::string, std::string> odbc;
-        Require(ParseOdbc(kd::TranslateToOdbc(built), odbc));
-        Require(Only(odbc, "DBQ") == ks::Trim("orcl_" + rec.Server));
-        Require(Only(odbc, "PWD") == rec.Password);
+    std::vector<std::string> keys;
+    for (const auto& [k, v] : kd::SplitConnectionString(built)) keys.push_back(k);
+    const auto value = [&](const char* key) { return kd::TDataExport::GetConnectionValue(built, key); };
+    std::multimap<std::string, std::string> odbc;
+    switch (rec.DBType) {
+        case ks::dbtMsSql: {
+            std::vector<std::string> want =
+                rec.Integrated ? std::vector<std::string>{"Provider", "Integrated Security",
+                                                          "Persist Security Info", "Data Source"}
+                               : std::vector<std::string>{"Provider", "Data Source", "User ID", "Password",
+                                                          "Persist Security Info"};
+            if (!dbName.empty()) want.push_back("Initial Catalog");
+            Require(keys == want);
+            Require(value("Data Source") == rec.Server && value("Initial Catalog") == dbName);
+            std::string schema, catalog;
+            kd::TDataExport::GetSchemaAndCatalog(ks::dbtMsSql, built, schema, catalog);
+            Require(schema == "dbo" && catalog == dbName);
+            Require(ParseOdbc(kd::TranslateToOdbc(built), odbc));
+            Require(Only(odbc, "DRIVER") == "Fuzz SQL Server Driver");
+            Require(Only(odbc, "SERVER") == rec.Server);
+            Require(odbc.count("DATABASE") == (dbName.empty() ? 0u : 1u));
+            if (!dbName.empty()) Require(Only(odbc, "DATABASE") == dbName);
+            if (rec.Integrated) {
+                Require(Only(odbc, "TRUSTED_CONNECTION") == "Yes" && odbc.count("UID") == 0 &&
+                        odbc.count("PWD") == 0);
+            } else {
+                Require(value("User ID") == rec.User && value("Password") == rec.Password);
+                Require(Only(odbc, "UID") == rec.User && Only(odbc, "PWD") == rec.Password);
+                Require(odbc.count("TRUSTED_CONNECTION") == 0);
+            }
+            Require(odbc.size() == std::size_t{4} - (dbName.empty() ? 1u : 0u) + (rec.Integrated ? 0u : 1u));
+            break;
+        }
+        case ks::dbtOracle: {
+            Require(keys == std::vector<std::string>{"Provider", "Data Source", "User ID", "Password",
+                                                     "Persist Security Info"});
+            const std::string user = dbName.empty() ? rec.User : dbName;
+            Require(value("Data Source") == "orcl_" + rec.Server && value("User ID") == user &&
+                    value("Password") == rec.Password);
+            Require(ParseOdbc(kd::TranslateToOdbc(built), odbc) && odbc.size() == 4);
+            Require(Only(odbc, "DBQ") == "orcl_" + rec.Server);
+            Require(Only(odbc, "UID") == user && Only(odbc, "PWD") == rec.Password);
+            break;
+        }
+        case ks::dbAccess:
+            Require(keys == std::vector<std::string>{"Provider", "data source", "Persist Security Info"});
+            Require(kd::JetConnectionString(value("data source")) + ";Persist Security Info=False" == built);
+            break;
     }
     return 0;
 }

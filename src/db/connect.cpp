@@ -14,17 +14,19 @@ namespace kestrane::db {
 using support::Format;
 
 std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName) {
+    // Every value quoted where it would otherwise end its part or lose its blanks.
+    const auto q = [](const std::string& v) { return QuoteConnectionValue(v); };
     switch (dbInfo.DBType) {
         case support::dbtMsSql: {
-            std::string s = dbInfo.Integrated
-                                ? Format(kFmtMsSqlIntegrated, dbInfo.Server)
-                                : Format(kFmtMsSqlLogin, dbInfo.Server, dbInfo.User, dbInfo.Password);
-            if (!dbName.empty()) s += Format(kFmtInitialCatalog, dbName);
+            std::string s = dbInfo.Integrated ? Format(kFmtMsSqlIntegrated, q(dbInfo.Server))
+                                              : Format(kFmtMsSqlLogin, q(dbInfo.Server), q(dbInfo.User),
+                                                       q(dbInfo.Password));
+            if (!dbName.empty()) s += Format(kFmtInitialCatalog, q(dbName));
             return s;
         }
         case support::dbtOracle: {
             const std::string alias = OracleAlias(dbInfo.Server, dbInfo.SID, dbInfo.Port);
-            return Format(kFmtOracle, alias, dbName.empty() ? dbInfo.User : dbName, dbInfo.Password);
+            return Format(kFmtOracle, q(alias), q(dbName.empty() ? dbInfo.User : dbName), q(dbInfo.Password));
         }
         case support::dbAccess:
             break;
@@ -39,7 +41,11 @@ std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::
         }
         file = p.string();
     }
-    return Format(kFmtJet, file) + kTxtJetTail;
+    return JetConnectionString(file) + kTxtJetTail;
+}
+
+std::string JetConnectionString(const std::string& file) {
+    return Format(kFmtJet, QuoteConnectionValue(file));
 }
 
 namespace {

@@ -10,6 +10,8 @@ namespace kestrane::db {
 // For an Oracle server the net service alias is registered first. An embedded server (dbAccess with a
 // non-empty Server folder) joins the folder and the name, adding ".mdb" to a name without extension.
 std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName);
+// "Provider=Microsoft.Jet.OLEDB.4.0;data source=<file>", the file quoted where it needs to be.
+std::string JetConnectionString(const std::string& file);
 // Opens and closes a connection to the server without naming a database; never raises.
 bool TestConnection(const support::TDBInfoRec& dbInfo, std::string& errorText);
 // The same test for a connection string as it is; errorText gets the client's message.

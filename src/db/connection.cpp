@@ -97,6 +97,10 @@ std::unique_ptr<Driver> CreateDriver(const std::string& connectionString) {
     throw EDatabaseError(support::Format(kTxtNoProvider, provider));
 }
 
+std::optional<support::VarType> Recordset::StoredKind(int) const {
+    return std::nullopt;
+}
+
 int Recordset::FieldIndex(std::string_view name) const {
     const int n = FieldCount();
     for (int i = 0; i < n; ++i)
@@ -161,6 +165,47 @@ std::unique_ptr<Recordset> Connection::Execute(const std::string& sql) {
 
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<Variant>& restrictions) {
     return driver().OpenSchema(schema, restrictions);
+}
+
+namespace {
+
+class RowAtATimeBatch : public CommandBatch {
+  public:
+    RowAtATimeBatch(Driver& driver, std::string sql) : driver_(driver), sql_(std::move(sql)) {}
+    void Add(const std::vector<Parameter>& params) override { driver_.ExecuteCommand(sql_, params, true); }
+    void Flush() override {}
+
+  private:
+    Driver& driver_;
+    std::string sql_;
+};
+
+// Every row of a batch counts as one statement for the fault-injection switch, as a single command does.
+class FaultCheckedBatch : public CommandBatch {
+  public:
+    FaultCheckedBatch(std::unique_ptr<CommandBatch> inner, const std::string& connectionString,
+                      std::string sql)
+        : inner_(std::move(inner)), connectionString_(connectionString), sql_(std::move(sql)) {}
+    void Add(const std::vector<Parameter>& params) override {
+        CheckInjectedFault(connectionString_, sql_);
+        inner_->Add(params);
+    }
+    void Flush() override { inner_->Flush(); }
+
+  private:
+    std::unique_ptr<CommandBatch> inner_;
+    const std::string& connectionString_;
+    std::string sql_;
+};
+
+}  // namespace
+
+std::unique_ptr<CommandBatch> Driver::PrepareBatch(const std::string& sql) {
+    return std::make_unique<RowAtATimeBatch>(*this, sql);
+}
+
+std::unique_ptr<CommandBatch> Connection::PrepareBatch(const std::string& sql) {
+    return std::make_unique<FaultCheckedBatch>(driver().PrepareBatch(sql), connectionString_, sql);
 }
 
 void Connection::BeginTrans() {

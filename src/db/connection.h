@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -129,6 +130,11 @@ class Recordset {
     // Value of a field of the current row; at EOF every value is empty.
     virtual const Variant& Value(int index) const = 0;
 
+    // The kind of the current row's value of a field when reading leaves the stored value as it is, so
+    // that a driver can bind it straight from the source's own storage; nothing when reading converts
+    // it (or the record set keeps no storage of its own).
+    virtual std::optional<support::VarType> StoredKind(int index) const;
+
     // Case-insensitive; -1 when absent.
     int FieldIndex(std::string_view name) const;
     // Throws EDatabaseError when the record set has no field of that name.
@@ -142,10 +148,33 @@ struct Parameter {
     Parameter() = default;
     Parameter(int type, Variant value, std::int64_t size = -1)
         : Type(type), Value(std::move(value)), Size(size) {}
+    // Field `field` of the current row of `source`, sent as it is; a driver may bind it from the
+    // source's own storage.
+    static Parameter FromSource(int type, const Recordset& source, int field) {
+        Parameter p(type, Variant());
+        p.Source = &source;
+        p.SourceField = field;
+        return p;
+    }
+
+    // The value sent: the source's field when there is one.
+    const Variant& value() const { return Source ? Source->Value(SourceField) : Value; }
 
     int Type = adEmpty;
     Variant Value;
     std::int64_t Size = -1;
+    const Recordset* Source = nullptr;
+    int SourceField = -1;
+};
+
+// One prepared text run for many rows. Add reads the values before it returns; a driver that can send
+// rows in arrays of parameter sets may hold them until Flush (or until its array is full), so a row's
+// failure may surface at a later Add or at Flush.
+class CommandBatch {
+  public:
+    virtual ~CommandBatch() = default;
+    virtual void Add(const std::vector<Parameter>& params) = 0;
+    virtual void Flush() = 0;
 };
 
 // What a driver offers; a Connection owns one while it is open.
@@ -168,6 +197,8 @@ class Driver {
     // Schema rowset of kind adSchemaColumns or adSchemaTables; restrictions are catalogue, schema
     // and table name (null when absent).
     virtual std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<Variant>& restrictions) = 0;
+    // The text prepared once for many rows; by default each row runs through ExecuteCommand.
+    virtual std::unique_ptr<CommandBatch> PrepareBatch(const std::string& sql);
 
     virtual void BeginTrans() = 0;
     virtual void CommitTrans() = 0;
@@ -221,6 +252,7 @@ class Connection {
     // The operations below require an open connection.
     std::unique_ptr<Recordset> Execute(const std::string& sql);
     std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<Variant>& restrictions);
+    std::unique_ptr<CommandBatch> PrepareBatch(const std::string& sql);
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();

@@ -1,4 +1,7 @@
-// Connection strings as "key=value" parts separated by ";".
+// Connection strings as "key=value" parts separated by ";". A value that could not stand as it is (it
+// holds ";", begins with a quote or begins or ends with a blank) is written between double quotes with
+// its inner double quotes doubled; a value between quotes (double or single, as OLE DB reads them) is
+// taken exactly as it stands between them, so that no value can add, drop or change another key.
 #pragma once
 
 #include <string>
@@ -8,11 +11,16 @@
 
 namespace kestrane::db {
 
-// Parts in order; empty parts skipped; each part split at its first "=" (no "=" gives an empty value).
+// Parts in order; empty parts skipped; each part split at its first "=" (no "=" gives an empty value);
+// quoted values unquoted. Raises EDatabaseError on a quote that is not closed, or on text after the
+// closing quote of a value.
 std::vector<std::pair<std::string, std::string>> SplitConnectionString(std::string_view text);
 // Value of the first part whose key equals `key` (case-insensitive, keys not trimmed); "" when absent.
 std::string ConnectionStringValue(std::string_view text, std::string_view key);
-// As above with keys and values trimmed, for drivers reading strings typed by people.
+// As above with keys and unquoted values trimmed, for drivers reading strings typed by people.
 std::string ConnectionStringValueTrimmed(std::string_view text, std::string_view key);
+// The value as it is written into a connection string: unchanged when it can stand as it is, else
+// between double quotes.
+std::string QuoteConnectionValue(std::string_view value);
 
 }  // namespace kestrane::db

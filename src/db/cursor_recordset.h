@@ -33,7 +33,7 @@ class CursorRecordset : public Recordset {
     void FieldsKnown() { values_.assign(fields_.size(), Variant()); }
 
     std::vector<FieldInfo> fields_;
-    std::vector<Variant> values_;
+    mutable std::vector<Variant> values_;  // a driver may read them only when asked for
     bool eof_ = true;
 
   private:

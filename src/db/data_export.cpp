@@ -1,13 +1,19 @@
 #include "db/data_export.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <unordered_map>
 
 #include "db/connect.h"
 #include "db/connection_string.h"
 #include "db/db_processor.h"
 #include "db/dialect.h"
 #include "db/memory_recordset.h"
+#include "db/set_copy.h"
+#include "db/sqlite_driver.h"
 #include "db/texts.h"
 #include "platform/file_system.h"
 #include "support/format.h"
@@ -247,8 +253,10 @@ void TDataExport::WriteColumnDefines(Connection& connection, const std::string& 
             if (IsDateType(t)) {
                 d.clear();
                 hasDefault = 0;
-            } else if (IsTextType(t) && t != adBSTR && d.size() >= 2 && d.front() == '\'' &&
-                       d.back() == '\'') {
+            } else if (SourceType != dbAccess && IsTextType(t) && t != adBSTR && d.size() >= 2 &&
+                       d.front() == '\'' && d.back() == '\'') {
+                // An embedded or Jet source's text default is its literal, quotes and all: it goes into
+                // a server's create statement as it is.
                 d = d.substr(1, d.size() - 2);
             }
         }
@@ -268,56 +276,327 @@ void TDataExport::WriteColumnDefines(Connection& connection, const std::string& 
 bool TDataExport::CreateAccessDB(const std::string& fileName) {
     std::error_code ec;
     if (fs::exists(fileName, ec)) fs::remove(fileName, ec);
-    CreateJetDatabase(Format(kFmtJet, fileName), JetFileKind::Scratch);
+    CreateJetDatabase(JetConnectionString(fileName), JetFileKind::Scratch);
     return fs::exists(fileName, ec);
 }
 
-void TDataExport::TransferTable(const std::string& tableName, const std::string& filter) {
-    std::unique_ptr<Recordset> rows;
-    OpenTable(SourceConnection(), tableName, filter, rows);
-    Connection& target = Target();
-    // On an embedded target the whole copy of one table is one transaction: a failure part-way leaves
-    // the table as it was, and the rows are written without a sync per row.
-    const bool atomic = TargetType == dbAccess;
-    const bool columnDefineBefore = ColumnDefineCreated;
-    if (atomic) {
+namespace {
+
+// How an insert parameter is made from a source value of a kind.
+enum class Conversion { None, ToText, ToSmallInt, ToDouble, FromDecimal, ToGuidBytes, ToGuidText };
+struct InsertRule {
+    int type;
+    Conversion conversion;
+};
+
+InsertRule RuleFor(const FieldInfo& field, support::VarType kind, TKVDataBaseType targetKind) {
+    using support::VarType;
+    const int t = field.Type;
+    if (IsTextType(t)) return {adVarChar, kind == VarType::Text ? Conversion::None : Conversion::ToText};
+    if (t == adBoolean) return {adSmallInt, Conversion::ToSmallInt};
+    if (t == adDecimal || t == adVarNumeric)
+        return {adDouble, kind == VarType::Double ? Conversion::None : Conversion::ToDouble};
+    if ((t == adNumeric || t == adCurrency) && kind == VarType::Decimal) return {t, Conversion::FromDecimal};
+    if (t == adGUID) {
+        if (targetKind != dbtOracle) return {adGUID, Conversion::None};
+        return {adVarBinary, kind == VarType::Text ? Conversion::ToGuidBytes : Conversion::None};
+    }
+    if ((t == adBinary || t == adVarBinary || t == adLongVarBinary) && field.DefinedSize == 16 &&
+        targetKind == dbAccess)
+        return {adGUID, kind == VarType::Bytes ? Conversion::ToGuidText : Conversion::None};
+    return {t, Conversion::None};
+}
+
+// Digits from the first to the last that is not zero, of a decimal text without sign or exponent.
+std::optional<std::size_t> SignificantDigits(std::string_view t) {
+    if (t.empty() || t.find_first_not_of("0123456789.") != std::string_view::npos ||
+        std::count(t.begin(), t.end(), '.') > 1)
+        return std::nullopt;
+    const std::size_t first = t.find_first_of("123456789");
+    if (first == std::string_view::npos) return 0;
+    const std::size_t last = t.find_last_of("123456789");
+    return static_cast<std::size_t>(std::count_if(t.begin() + static_cast<std::ptrdiff_t>(first),
+                                                  t.begin() + static_cast<std::ptrdiff_t>(last) + 1,
+                                                  [](char c) { return c != '.'; }));
+}
+
+// A decimal goes as an integer when it is a whole number an integer holds, as a double when the double
+// gives back the same decimal (fifteen significant digits always do), and as its text otherwise: a
+// number the target parses from text may come out a unit in the last place away from the one read.
+Parameter DecimalParameter(int type, const Variant& value) {
+    const std::string text = value.AsString();
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view digits =
+        std::string_view(text).substr(!text.empty() && (text.front() == '-' || text.front() == '+') ? 1 : 0);
+    const std::size_t point = digits.find('.');
+    const std::string_view whole = digits.substr(0, point);
+    const bool zeroFraction = point == std::string_view::npos ||
+                              digits.substr(point + 1).find_first_not_of('0') == std::string_view::npos;
+    if (!whole.empty() && whole.find_first_not_of("0123456789") == std::string_view::npos && zeroFraction) {
+        const std::string integer = (negative ? "-" : "") + std::string(whole);
+        std::int64_t n = 0;
+        const auto r = std::from_chars(integer.data(), integer.data() + integer.size(), n);
+        if (r.ec == std::errc() && r.ptr == integer.data() + integer.size()) return {type, Variant(n)};
+    }
+    const std::string plain = (negative ? "-" : "") + std::string(digits);
+    double d = 0;
+    const auto r = std::from_chars(plain.data(), plain.data() + plain.size(), d);
+    if (r.ec == std::errc() && r.ptr == plain.data() + plain.size() && std::isfinite(d)) {
+        const std::optional<std::size_t> significant = SignificantDigits(digits);
+        if ((significant && *significant <= 15) || DecimalText(d) == text) return {adDouble, Variant(d)};
+    }
+    return {type, value};
+}
+
+Parameter Convert(const InsertRule& rule, const Variant& value) {
+    switch (rule.conversion) {
+        case Conversion::None:
+            return {rule.type, value};
+        case Conversion::ToText:
+            return {rule.type, Variant(value.AsString())};
+        case Conversion::ToSmallInt:
+            return {rule.type, Variant(static_cast<std::int64_t>(value.AsBoolean() ? 1 : 0))};
+        case Conversion::ToDouble:
+            return {rule.type, Variant(value.AsDouble())};
+        case Conversion::FromDecimal:
+            return DecimalParameter(rule.type, value);
+        case Conversion::ToGuidBytes:
+            return {rule.type, GuidTextToBytes(value)};
+        case Conversion::ToGuidText:
+            // A short value cannot be a GUID; refusing it keeps the copy from storing a wrong identifier.
+            if (value.AsBytes().size() != 16)
+                throw EDatabaseError(Format(kTxtNotGuid, static_cast<int>(value.AsBytes().size())));
+            return {rule.type, GuidBytesToText(value)};
+    }
+    return {rule.type, value};
+}
+
+}  // namespace
+
+Parameter InsertParameter(const FieldInfo& field, const Variant& value, TKVDataBaseType targetKind) {
+    return Convert(RuleFor(field, value.Type(), targetKind), value);
+}
+
+// The inserts of one table's rows. A row's statement names only the fields whose values are present,
+// so a table's rows share a few statements: each is prepared once and found again by the row's
+// pattern of present fields. Rows go in their order, so a statement's held rows are sent before
+// another statement takes a row.
+class TDataExport::RowInserts {
+  public:
+    RowInserts(Connection& target, TKVDataBaseType kind, const std::string& tableName, const Recordset& rows)
+        : target_(target), kind_(kind), tableName_(tableName) {
+        const int n = rows.FieldCount();
+        for (int i = 0; i < n; ++i) {
+            const std::string upper = UpperCase(rows.Field(i).Name);
+            names_.push_back(kind == dbtOracle ? ",\"" + upper + "\"" : ",[" + upper + "]");
+        }
+        present_.resize(static_cast<std::size_t>(n));
+        params_.reserve(static_cast<std::size_t>(n));
+    }
+
+    // Inserts the current row; nothing when all its values are null.
+    void Add(const Recordset& rows) {
+        params_.clear();
+        const int n = rows.FieldCount();
+        for (int i = 0; i < n; ++i) {
+            const FieldInfo& field = rows.Field(i);
+            // A value the insert takes as it is goes straight from the source's row.
+            const std::optional<support::VarType> stored = rows.StoredKind(i);
+            const support::VarType kind = stored ? *stored : rows.Value(i).Type();
+            const bool present = kind != support::VarType::Null && kind != support::VarType::Empty;
+            present_[static_cast<std::size_t>(i)] = present ? 1 : 0;
+            if (!present) continue;
+            const InsertRule rule = RuleFor(field, kind, kind_);
+            if (rule.conversion == Conversion::None)
+                params_.push_back(Parameter::FromSource(rule.type, rows, i));
+            else
+                params_.push_back(Convert(rule, rows.Value(i)));
+        }
+        if (params_.empty()) return;
+        Batch().Add(params_);
+    }
+
+    void Flush() {
+        if (current_) current_->Flush();
+    }
+
+  private:
+    static constexpr std::size_t kMaxStatements = 64;
+
+    CommandBatch& Batch() {
+        if (current_ && present_ == currentPresent_) return *current_;
+        Flush();
+        auto it = byPresent_.find(present_);
+        if (it == byPresent_.end()) {
+            if (byPresent_.size() >= kMaxStatements) {
+                current_ = nullptr;
+                byPresent_.clear();
+            }
+            std::string columns, markers;
+            for (std::size_t i = 0; i < present_.size(); ++i)
+                if (present_[i] != 0) {
+                    columns += names_[i];
+                    markers += ",?";
+                }
+            const std::string sql = Format(kFmtInsertRow, tableName_, columns.substr(1), markers.substr(1));
+            it = byPresent_.emplace(present_, target_.PrepareBatch(sql)).first;
+        }
+        current_ = it->second.get();
+        currentPresent_ = present_;
+        return *current_;
+    }
+
+    Connection& target_;
+    TKVDataBaseType kind_;
+    std::string tableName_;
+    std::vector<std::string> names_;  // ",[NAME]" (",\"NAME\"" for Oracle), upper-cased, in field order
+    std::string present_;             // one byte a field: 1 when the row's value goes in
+    std::vector<Parameter> params_;
+    std::unordered_map<std::string, std::unique_ptr<CommandBatch>> byPresent_;
+    CommandBatch* current_ = nullptr;
+    std::string currentPresent_;
+};
+
+// The source file attached to the target's connection for the length of one table copy; empty when
+// the copy cannot be set-based, so that it goes row by row.
+class TDataExport::SetCopySource {
+  public:
+    SetCopySource(TDataExport& ex, const std::string& tableName, const std::string& filter) : ex_(ex) {
+        if (!ex.SetBasedCopy || ex.SourceType != dbAccess || ex.TargetType != dbAccess) return;
+        Connection& target = ex.Target();
+        const std::string& from = ex.SourceConnection().ConnectionString();
+        const std::string& to = target.ConnectionString();
+        // Both ends Jet-kind files of the SQLite driver, two different files, a filter that fits.
+        for (const std::string* cs : {&from, &to})
+            if (!support::StartsText("Microsoft.Jet.OLEDB", ConnectionStringValueTrimmed(*cs, "Provider")))
+                return;
+        const std::string file = ConnectionStringValueTrimmed(from, "Data Source");
+        std::error_code ec;
+        if (file.empty() || !fs::is_regular_file(file, ec)) return;
+        if (fs::equivalent(file, ConnectionStringValueTrimmed(to, "Data Source"), ec)) return;
+        if (!SetCopyFilterAllowed(filter)) return;
+        // The attachment and its checks go to the driver directly: the copy's statements stay those of
+        // a row-wise copy (the existence test, the delete or create, the insert).
         try {
             if (!target.IsOpen()) target.Open();
-            target.BeginTrans();
-        } catch (const std::exception& e) {
-            throw EDatabaseError(kTxtSqlError + std::string("begin") + kTxtSqlErrorClose + e.what());
+            target.driver().Execute(Format(kFmtAttach, SqlLiteralText(file), kSetCopySource));
+        } catch (const std::exception&) {
+            return;  // the row-wise copy reads the file through the source connection, and reports
         }
+        attached_ = true;
+        // The source's select as the row-wise copy runs it (without rows): where it fails, the row-wise
+        // copy fails the same way.
+        try {
+            target.driver().Execute(
+                Format(kFmtOpenTable, std::string(kSetCopySource) + "." + tableName, filter) + " limit 0");
+        } catch (const std::exception&) {
+            Detach();
+        }
+    }
+    ~SetCopySource() { Detach(); }
+    SetCopySource(const SetCopySource&) = delete;
+    SetCopySource& operator=(const SetCopySource&) = delete;
+
+    explicit operator bool() const { return attached_; }
+
+  private:
+    void Detach() {
+        if (!attached_) return;
+        attached_ = false;
+        try {
+            ex_.Target().driver().Execute(Format(kFmtDetach, kSetCopySource));
+        } catch (const std::exception& e) {
+            ex_.Log(e.what());
+        }
+    }
+
+    TDataExport& ex_;
+    bool attached_ = false;
+};
+
+std::unique_ptr<Recordset> TDataExport::SourceCatalogue(const std::string& tableName) {
+    std::string schema, catalog;
+    GetSchemaAndCatalog(SourceType, SourceConnection().ConnectionString(), schema, catalog);
+    std::unique_ptr<Recordset> columns;
+    OpenCatalogue(SourceConnection(), SourceType, tableName, schema, catalog, adSchemaColumns, columns);
+    std::vector<FieldInfo> fields;
+    for (int i = 0; i < columns->FieldCount(); ++i) fields.push_back(columns->Field(i));
+    auto held = std::make_unique<MemoryRecordset>(std::move(fields));
+    for (columns->MoveFirst(); !columns->Eof(); columns->MoveNext()) {
+        std::vector<Variant> row;
+        for (int i = 0; i < columns->FieldCount(); ++i) row.push_back(columns->Value(i));
+        held->AddRow(std::move(row));
+    }
+    return held;
+}
+
+void TDataExport::TransferTable(const std::string& tableName, const std::string& filter) {
+    Connection& source = SourceConnection();
+    Connection& target = Target();
+    LastCopyPath = TCopyPath::RowWise;
+    // What the copy needs of the source is read before its rows are opened: SQL Server's drivers without
+    // multiple active result sets (and FreeTDS) take no second statement while rows are pending.
+    const bool exists = TableExists(target, TargetType, tableName);
+    std::unique_ptr<Recordset> columns;
+    if (!exists) columns = SourceCatalogue(tableName);
+    SetCopySource setCopy(*this, tableName, filter);
+    std::unique_ptr<Recordset> rows;
+    if (!setCopy) OpenTable(source, tableName, filter, rows);
+
+    // The delete and the inserts of one table are one transaction, so that a failure part-way leaves
+    // the table as it was. An embedded target creates the table inside it too; a server creates it
+    // before, since Oracle commits a create statement by itself.
+    const bool embedded = TargetType == dbAccess;
+    if (!exists && !embedded) CreateTableFromCatalogue(target, TargetType, *columns, tableName);
+    const bool columnDefineBefore = ColumnDefineCreated;
+    try {
+        if (!target.IsOpen()) target.Open();
+        target.BeginTrans();
+    } catch (const std::exception& e) {
+        throw EDatabaseError(kTxtSqlError + std::string("begin") + kTxtSqlErrorClose + e.what());
     }
     try {
-        if (TableExists(target, TargetType, tableName)) {
+        if (exists)
             ExecSQL(target, Format(kFmtDeleteByFilter, tableName, filter));
-        } else {
-            std::string schema, catalog;
-            GetSchemaAndCatalog(SourceType, SourceConnection().ConnectionString(), schema, catalog);
-            std::unique_ptr<Recordset> columns;
-            OpenCatalogue(SourceConnection(), SourceType, tableName, schema, catalog, adSchemaColumns,
-                          columns);
+        else if (embedded)
             CreateTableFromCatalogue(target, TargetType, *columns, tableName);
-        }
-        if (!rows->Eof()) {
-            InsertTexts texts(InsertColumnNames(TargetType, *rows));
-            for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
-                if (TargetType == dbtOracle) ExecSQL(target, kTxtFlushSharedPool);
-                InsertRow(TargetType, tableName, *rows, texts);
+        if (setCopy) {
+            const std::string insert = SetCopyStatement(target, tableName, filter);
+            if (!insert.empty()) {
+                // Fails with the client's message, as a single insert does.
+                target.Execute(insert);
+                LastCopyPath = TCopyPath::SetBased;
+            } else {
+                OpenTable(source, tableName, filter, rows);
             }
         }
-        if (atomic) target.CommitTrans();
+        if (rows) CopyRows(*rows, tableName);
+        target.CommitTrans();
     } catch (...) {
-        if (atomic) {
-            try {
-                target.RollbackTrans();
-            } catch (const std::exception& e) {
-                Log(e.what());
-            }
-            ColumnDefineCreated = columnDefineBefore;
+        try {
+            target.RollbackTrans();
+        } catch (const std::exception& e) {
+            Log(e.what());
         }
+        if (embedded) ColumnDefineCreated = columnDefineBefore;
         throw;
     }
+}
+
+void TDataExport::CopyRows(Recordset& rows, const std::string& tableName) {
+    if (rows.Eof()) return;
+    Connection& target = Target();
+    RowInserts inserts(target, TargetType, tableName, rows);
+    for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
+        if (TargetType == dbtOracle) {
+            ExecSQL(target, kTxtFlushSharedPool);
+            inserts.Add(rows);
+            inserts.Flush();  // every row goes after its own flush
+        } else {
+            inserts.Add(rows);
+        }
+    }
+    inserts.Flush();
 }
 
 void TDataExport::TransferTableWithScripts(const std::string& tableName, const std::string& filter,
@@ -342,73 +621,13 @@ Variant GuidBytesToText(const Variant& value) {
     return Variant(support::GuidToString(support::GuidFromBytes(b)));
 }
 
-Parameter InsertParameter(const FieldInfo& field, const Variant& value, TKVDataBaseType targetKind) {
-    const int t = field.Type;
-    if (IsTextType(t)) return {adVarChar, Variant(value.AsString())};
-    if (t == adBoolean) return {adSmallInt, Variant(static_cast<std::int64_t>(value.AsBoolean() ? 1 : 0))};
-    if (t == adDecimal || t == adVarNumeric) return {adDouble, Variant(value.AsDouble())};
-    if (t == adGUID)
-        return targetKind == dbtOracle ? Parameter{adVarBinary, GuidTextToBytes(value)}
-                                       : Parameter{adGUID, value};
-    if ((t == adBinary || t == adVarBinary || t == adLongVarBinary) && field.DefinedSize == 16 &&
-        targetKind == dbAccess) {
-        // A short value cannot be a GUID; refusing it keeps the copy from storing a wrong identifier.
-        if (value.Type() == support::VarType::Bytes && value.AsBytes().size() != 16)
-            throw EDatabaseError(Format(kTxtNotGuid, static_cast<int>(value.AsBytes().size())));
-        return {adGUID, GuidBytesToText(value)};
-    }
-    return {t, value};
-}
-
-std::vector<std::string> TDataExport::InsertColumnNames(TKVDataBaseType targetKind,
-                                                        const Recordset& recordset) {
-    std::vector<std::string> names;
-    const int n = recordset.FieldCount();
-    names.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        const std::string upper = UpperCase(recordset.Field(i).Name);
-        names.push_back(targetKind == dbtOracle ? ",\"" + upper + "\"" : ",[" + upper + "]");
-    }
-    return names;
-}
-
 void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName,
                             const Recordset& recordset) {
-    InsertTexts texts(InsertColumnNames(targetKind, recordset));
-    InsertRow(targetKind, tableName, recordset, texts);
-}
-
-void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName,
-                            const Recordset& recordset, InsertTexts& texts) {
     Connection& target = Target();
     if (!target.IsOpen()) target.Open();
-    Command cmd(target);
-    const int n = recordset.FieldCount();
-    cmd.Parameters.reserve(static_cast<std::size_t>(n));
-    std::string present(static_cast<std::size_t>(n), '\0');  // one byte a field: 1 when its value goes in
-    for (int i = 0; i < n; ++i) {
-        const Variant& v = recordset.Value(i);
-        if (v.IsNullOrEmpty()) continue;
-        present[static_cast<std::size_t>(i)] = 1;
-        cmd.Parameters.push_back(InsertParameter(recordset.Field(i), v, targetKind));
-    }
-    if (cmd.Parameters.empty()) return;
-    // The text depends only on which values are present; a table's rows share a few of them.
-    auto it = texts.byPresent.find(present);
-    if (it == texts.byPresent.end()) {
-        std::string columns, markers;
-        for (int i = 0; i < n; ++i)
-            if (present[static_cast<std::size_t>(i)] != 0) {
-                columns += texts.columnNames[static_cast<std::size_t>(i)];
-                markers += ",?";
-            }
-        it = texts.byPresent
-                 .emplace(present, Format(kFmtInsertRow, tableName, columns.substr(1), markers.substr(1)))
-                 .first;
-    }
-    cmd.CommandText = it->second;
-    cmd.Prepared = true;
-    cmd.Execute();
+    RowInserts inserts(target, targetKind, tableName, recordset);
+    inserts.Add(recordset);
+    inserts.Flush();
 }
 
 void TDataExport::GuidValue(TKVDataBaseType targetKind, const support::TGuid& guid, Variant& value) {

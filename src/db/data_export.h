@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +48,11 @@ class TDataExport {
     TKVDataBaseType TargetType = support::dbtMsSql;
     bool ColumnDefineCreated = false;
     TLogEvent OnLog;
+    // A copy between two Jet-kind files runs as one INSERT ... SELECT where it can; off, every copy goes
+    // row by row (the two store the same values).
+    bool SetBasedCopy = true;
+    enum class TCopyPath { RowWise, SetBased };
+    TCopyPath LastCopyPath = TCopyPath::RowWise;  // how the last TransferTable moved its rows
 
     // Failures raise "SQL执行错误，详细信息如下：【" + statement + "】" + the client's message.
     void ExecSQL(Connection& connection, const std::string& sql);
@@ -96,16 +100,11 @@ class TDataExport {
     static bool ColumnFits(std::int64_t t, std::int64_t n, std::int64_t tt, std::int64_t nn);
 
   private:
-    // ",[NAME]" (",\"NAME\"" for Oracle) of every field, upper-cased, in field order.
-    static std::vector<std::string> InsertColumnNames(TKVDataBaseType targetKind, const Recordset& recordset);
-    // The insert texts of one table's rows, by the fields whose values are present.
-    struct InsertTexts {
-        explicit InsertTexts(std::vector<std::string> names) : columnNames(std::move(names)) {}
-        std::vector<std::string> columnNames;
-        std::map<std::string, std::string> byPresent;
-    };
-    void InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset,
-                   InsertTexts& texts);
+    class RowInserts;     // the prepared inserts of one table's rows, one per set of present fields
+    class SetCopySource;  // the source file attached to the target's connection for a set-based copy
+    // The source's column catalogue of a table, held in memory.
+    std::unique_ptr<Recordset> SourceCatalogue(const std::string& tableName);
+    void CopyRows(Recordset& rows, const std::string& tableName);
     Connection& Target();
     void Log(const std::string& msg);
 

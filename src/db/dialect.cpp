@@ -84,9 +84,27 @@ std::string SQLTypeName(int t, std::int64_t n, TKVDataBaseType kind, int s, int 
     }
 }
 
+namespace {
+
+// Upper case outside quoted literals: a literal's text is the value new rows get. A literal not
+// closed runs to the end.
+std::string UpperCaseOutsideLiterals(std::string_view expr) {
+    std::string out(expr);
+    bool literal = false;
+    for (char& c : out) {
+        if (c == '\'')
+            literal = !literal;  // a doubled quote inside a literal closes and reopens it
+        else if (!literal)
+            c = support::AsciiUpper(c);
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string TranslateDefault(std::string_view expr, TKVDataBaseType kind) {
     if (kind == dbAccess) return {};
-    const std::string e = support::UpperCase(expr);
+    const std::string e = UpperCaseOutsideLiterals(expr);
     struct Pair {
         const char* from;
         const char* to;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
@@ -95,9 +96,15 @@ struct StmtHandle {
     }
 };
 
+void SetStatementTimeout(SQLHSTMT s, int seconds) {
+    SQLSetStmtAttr(s, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
+}
+
 struct DbcHandle {
     SQLHDBC h = SQL_NULL_HDBC;
     bool connected = false;
+    // Whether the driver takes arrays of parameter sets: unknown until the first array is sent.
+    std::optional<bool> paramArrays;
     ~DbcHandle() {
         if (connected) SQLDisconnect(h);
         if (h != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, h);
@@ -167,6 +174,21 @@ bool IsTextAdo(int t) {
            t == adLongVarWChar || t == adBSTR;
 }
 
+// "hh:nn[:ss[.fffffff]]", after a date when there is one, as days since 1899-12-30.
+std::optional<double> TimeOfDay(const std::string& text) {
+    std::string t = support::Trim(text);
+    if (const auto blank = t.find_first_of(" T"); blank != std::string::npos) t = t.substr(blank + 1);
+    int h = 0, mi = 0, sec = 0, used = 0;
+    char fraction[16] = {};
+    const int n =
+        std::sscanf(t.c_str(), "%2d:%2d%n:%2d%n.%15[0-9]%n", &h, &mi, &used, &sec, &used, fraction, &used);
+    if (n < 2 || used != static_cast<int>(t.size()) || h > 23 || mi > 59 || sec > 59 || h < 0 || mi < 0 ||
+        sec < 0)
+        return std::nullopt;
+    const int ms = fraction[0] ? std::atoi((std::string(fraction) + "00").substr(0, 3).c_str()) : 0;
+    return support::EncodeDateTime(1899, 12, 30, h, mi, sec, ms);
+}
+
 // The value of column `col` of the current row, fetched in pieces for long data.
 Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
     SQLLEN ind = 0;
@@ -201,17 +223,21 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
         }
         case adDate:
         case adDBDate:
-        case adDBTime:
         case adDBTimeStamp: {
             SQL_TIMESTAMP_STRUCT t{};
             rc = SQLGetData(s, col, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &ind);
             if (!Ok(rc)) fail();
             if (ind == SQL_NULL_DATA) return Variant::Null();
-            // A time-only value arrives on the driver's "today"; the engine's dates keep it on day 0.
-            const bool timeOnly = type == adDBTime;
             return Variant::FromDateTime(support::EncodeDateTime(
-                timeOnly ? 1899 : t.year, timeOnly ? 12 : t.month, timeOnly ? 30 : t.day, t.hour, t.minute,
-                t.second, static_cast<int>(t.fraction / 1000000)));
+                t.year, t.month, t.day, t.hour, t.minute, t.second, static_cast<int>(t.fraction / 1000000)));
+        }
+        case adDBTime: {
+            // A time read as a timestamp loses its fraction (and lands on the driver's "today"); its
+            // text keeps both apart. The engine's dates keep a time alone on day 0.
+            const Variant text = ReadColumn(s, col, adVarWChar);
+            if (text.IsNull()) return text;
+            if (const auto days = TimeOfDay(text.AsString())) return Variant::FromDateTime(*days);
+            return text;
         }
         case adBinary:
         case adVarBinary:
@@ -262,8 +288,9 @@ Variant ReadColumn(SQLHSTMT s, SQLUSMALLINT col, int type) {
 
 class OdbcRecordset : public CursorRecordset {
   public:
-    OdbcRecordset(SQLHDBC dbc, std::unique_ptr<StmtHandle> stmt, std::u16string sql, int timeout)
-        : dbc_(dbc), stmt_(std::move(stmt)), sql_(std::move(sql)), timeout_(timeout) {
+    OdbcRecordset(std::shared_ptr<DbcHandle> dbc, std::unique_ptr<StmtHandle> stmt, std::u16string sql,
+                  int timeout)
+        : dbc_(std::move(dbc)), stmt_(std::move(stmt)), sql_(std::move(sql)), timeout_(timeout) {
         SQLSMALLINT n = 0;
         Check(SQLNumResultCols(stmt_->h, &n), SQL_HANDLE_STMT, stmt_->h);
         for (SQLSMALLINT i = 1; i <= n; ++i) {
@@ -316,9 +343,8 @@ class OdbcRecordset : public CursorRecordset {
             values_[i] = ReadColumn(stmt_->h, static_cast<SQLUSMALLINT>(i + 1), fields_[i].Type);
     }
     std::int64_t CountRows() override {
-        StmtHandle s(dbc_);
-        SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+        StmtHandle s(dbc_->h);
+        SetStatementTimeout(s.h, timeout_);
         Check(SQLExecDirectW(s.h, W(sql_), SQL_NTS), SQL_HANDLE_STMT, s.h);
         std::int64_t n = 0;
         SQLRETURN rc;
@@ -327,7 +353,7 @@ class OdbcRecordset : public CursorRecordset {
         return n;
     }
 
-    SQLHDBC dbc_;
+    std::shared_ptr<DbcHandle> dbc_;  // kept while the rows are: the statement belongs to it
     std::unique_ptr<StmtHandle> stmt_;
     std::u16string sql_;
     int timeout_;
@@ -358,8 +384,25 @@ SQLSMALLINT SqlTypeOfAdo(int t) {
     }
 }
 
+// Dates go with their milliseconds: "yyyy-mm-dd hh:nn:ss.fff".
+constexpr SQLULEN kStampColumnSize = 23;
+constexpr SQLSMALLINT kStampDigits = 3;
+
+SQL_TIMESTAMP_STRUCT Stamp(double days) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+    std::sscanf(support::DateTimeToText(days, true).c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi,
+                &sec, &ms);
+    return SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(y),
+                                static_cast<SQLUSMALLINT>(mo),
+                                static_cast<SQLUSMALLINT>(d),
+                                static_cast<SQLUSMALLINT>(h),
+                                static_cast<SQLUSMALLINT>(mi),
+                                static_cast<SQLUSMALLINT>(sec),
+                                static_cast<SQLUINTEGER>(ms) * 1000000u};
+}
+
 void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) {
-    const Variant& v = p.Value;
+    const Variant& v = p.value();
     SQLRETURN rc = SQL_SUCCESS;
     switch (v.Type()) {
         case support::VarType::Empty:
@@ -382,21 +425,11 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
             b.bit = v.AsBoolean() ? 1 : 0;
             rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0, &b.bit, 0, nullptr);
             break;
-        case support::VarType::DateTime: {
-            int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-            std::sscanf(support::DateTimeToText(v.AsDateTime()).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h,
-                        &mi, &sec);
-            b.stamp = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(y),
-                                           static_cast<SQLUSMALLINT>(mo),
-                                           static_cast<SQLUSMALLINT>(d),
-                                           static_cast<SQLUSMALLINT>(h),
-                                           static_cast<SQLUSMALLINT>(mi),
-                                           static_cast<SQLUSMALLINT>(sec),
-                                           0};
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0,
-                                  &b.stamp, sizeof b.stamp, nullptr);
+        case support::VarType::DateTime:
+            b.stamp = Stamp(v.AsDateTime());
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP,
+                                  kStampColumnSize, kStampDigits, &b.stamp, sizeof b.stamp, nullptr);
             break;
-        }
         case support::VarType::Decimal:
         case support::VarType::Text: {
             b.text = Wide(v.AsString());
@@ -428,13 +461,279 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
     if (!Ok(rc)) throw EDatabaseError(Diagnostics(SQL_HANDLE_STMT, s));
 }
 
+// Binds one row's parameters, runs the prepared statement and clears its parameters again.
+std::int64_t RunRow(SQLHSTMT s, const std::vector<Parameter>& params) {
+    std::vector<BoundParam> buffers(params.size());
+    struct Reset {
+        SQLHSTMT h;
+        ~Reset() {
+            SQLFreeStmt(h, SQL_CLOSE);
+            SQLFreeStmt(h, SQL_RESET_PARAMS);
+        }
+    } reset{s};
+    for (std::size_t i = 0; i < params.size(); ++i)
+        BindParam(s, static_cast<SQLUSMALLINT>(i + 1), params[i], buffers[i]);
+    const SQLRETURN rc = SQLExecute(s);
+    Check(rc, SQL_HANDLE_STMT, s);
+    SQLLEN rows = 0;
+    if (rc != SQL_NO_DATA) SQLRowCount(s, &rows);
+    return rows;
+}
+
+// The rows of one prepared text, held column by column and sent as one array of parameter sets
+// (SQL_ATTR_PARAMSET_SIZE) where the driver takes arrays, else one row at a time. Rows stay in their
+// order: a row whose parameters differ in kind from the held ones, or that carries a long value, sends
+// the held rows first.
+class OdbcBatch : public CommandBatch {
+  public:
+    OdbcBatch(std::shared_ptr<DbcHandle> dbc, std::unique_ptr<StmtHandle> stmt)
+        : dbc_(std::move(dbc)), stmt_(std::move(stmt)) {}
+
+    void Add(const std::vector<Parameter>& params) override {
+        std::string shape;
+        std::vector<std::u16string> texts(params.size());
+        bool longValue = false;
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const Variant& v = params[i].value();
+            const char kind = KindOf(v);
+            shape += kind;
+            if (kind == 'i') shape += static_cast<char>(SqlTypeOfAdo(params[i].Type));
+            if (kind == 'w') {
+                texts[i] = Wide(v.AsString());
+                longValue = longValue || texts[i].size() > kMaxTextChars;
+            }
+            if (kind == 'y') longValue = longValue || v.AsBytes().size() > kMaxBytes;
+        }
+        if (rows_ > 0 && (shape != shape_ || longValue || rows_ == kMaxRows || held_ > kMaxHeldBytes))
+            Flush();
+        if (longValue) {
+            RunRow(stmt_->h, params);
+            return;
+        }
+        if (rows_ == 0) {
+            shape_ = std::move(shape);
+            columns_.assign(params.size(), Column());
+            for (std::size_t i = 0; i < params.size(); ++i) {
+                columns_[i].kind = KindOf(params[i].value());
+                columns_[i].sqlType = SqlTypeOfAdo(params[i].Type);
+            }
+        }
+        for (std::size_t i = 0; i < params.size(); ++i)
+            Hold(columns_[i], params[i].value(), std::move(texts[i]));
+        ++rows_;
+    }
+
+    void Flush() override {
+        if (rows_ == 0) return;
+        struct Clear {
+            OdbcBatch* b;
+            ~Clear() {
+                b->rows_ = 0;
+                b->held_ = 0;
+                b->columns_.clear();
+            }
+        } clear{this};
+        std::size_t done = 0;
+        if (rows_ > 1 && dbc_->paramArrays.value_or(true)) done = SendArray();
+        for (std::size_t r = done; r < rows_; ++r) Send(r, 1);
+    }
+
+  private:
+    static constexpr std::size_t kMaxRows = 1000;
+    static constexpr std::size_t kMaxHeldBytes = 1 << 20;
+    static constexpr std::size_t kMaxTextChars = 4000;  // longer texts and byte arrays go alone
+    static constexpr std::size_t kMaxBytes = 8000;
+
+    struct Column {
+        char kind = 'n';
+        SQLSMALLINT sqlType = SQL_BIGINT;
+        std::vector<SQLBIGINT> ints;
+        std::vector<double> reals;
+        std::vector<unsigned char> bits;
+        std::vector<SQL_TIMESTAMP_STRUCT> stamps;
+        std::vector<std::u16string> texts;
+        std::vector<support::Bytes> bytes;
+        std::vector<SQLLEN> ind;
+        std::size_t widest = 1;  // characters of the longest text, bytes of the longest array
+        // What is bound: each row's text or bytes in a slot of `widest` (plus a terminator for texts).
+        std::vector<char16_t> wideSlots;
+        std::vector<unsigned char> byteSlots;
+    };
+
+    // n null, i integer, d double, b Boolean, t date, w text, y bytes
+    static char KindOf(const Variant& v) {
+        switch (v.Type()) {
+            case support::VarType::Empty:
+            case support::VarType::Null:
+                return 'n';
+            case support::VarType::Integer:
+                return 'i';
+            case support::VarType::Double:
+                return 'd';
+            case support::VarType::Boolean:
+                return 'b';
+            case support::VarType::DateTime:
+                return 't';
+            case support::VarType::Bytes:
+                return 'y';
+            default:
+                return 'w';
+        }
+    }
+
+    void Hold(Column& c, const Variant& v, std::u16string text) {
+        switch (c.kind) {
+            case 'n':
+                c.ind.push_back(SQL_NULL_DATA);
+                break;
+            case 'i':
+                c.ints.push_back(v.AsInt64());
+                c.ind.push_back(0);
+                break;
+            case 'd':
+                c.reals.push_back(v.AsDouble());
+                c.ind.push_back(0);
+                break;
+            case 'b':
+                c.bits.push_back(v.AsBoolean() ? 1 : 0);
+                c.ind.push_back(0);
+                break;
+            case 't':
+                c.stamps.push_back(Stamp(v.AsDateTime()));
+                c.ind.push_back(0);
+                break;
+            case 'w':
+                c.texts.push_back(std::move(text));
+                c.ind.push_back(static_cast<SQLLEN>(c.texts.back().size() * sizeof(SQLWCHAR)));
+                c.widest = std::max(c.widest, c.texts.back().size());
+                held_ += c.texts.back().size() * sizeof(SQLWCHAR);
+                break;
+            default:
+                c.bytes.push_back(v.AsBytes());
+                c.ind.push_back(static_cast<SQLLEN>(c.bytes.back().size()));
+                c.widest = std::max(c.widest, c.bytes.back().size());
+                held_ += c.bytes.back().size();
+                break;
+        }
+        held_ += sizeof(SQLLEN) + 8;
+    }
+
+    // Binds rows [first, first + count) of every column.
+    void Bind(std::size_t first, std::size_t count) {
+        SQLHSTMT s = stmt_->h;
+        SQLFreeStmt(s, SQL_RESET_PARAMS);
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            Column& c = columns_[i];
+            const auto pos = static_cast<SQLUSMALLINT>(i + 1);
+            SQLLEN* ind = c.ind.data() + first;
+            SQLRETURN rc = SQL_SUCCESS;
+            switch (c.kind) {
+                case 'i':
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_SBIGINT, c.sqlType, 0, 0,
+                                          c.ints.data() + first, 0, ind);
+                    break;
+                case 'd':
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0,
+                                          c.reals.data() + first, 0, ind);
+                    break;
+                case 'b':
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0,
+                                          c.bits.data() + first, 0, ind);
+                    break;
+                case 't':
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP,
+                                          kStampColumnSize, kStampDigits, c.stamps.data() + first,
+                                          sizeof(SQL_TIMESTAMP_STRUCT), ind);
+                    break;
+                case 'w': {
+                    const std::size_t slot = c.widest + 1;
+                    c.wideSlots.assign(count * slot, u'\0');
+                    for (std::size_t r = 0; r < count; ++r)
+                        std::copy(c.texts[first + r].begin(), c.texts[first + r].end(),
+                                  c.wideSlots.begin() + static_cast<std::ptrdiff_t>(r * slot));
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, c.widest, 0,
+                                          c.wideSlots.data(), static_cast<SQLLEN>(slot * sizeof(SQLWCHAR)),
+                                          ind);
+                    break;
+                }
+                case 'y': {
+                    c.byteSlots.assign(count * c.widest, 0);
+                    for (std::size_t r = 0; r < count; ++r)
+                        std::copy(c.bytes[first + r].begin(), c.bytes[first + r].end(),
+                                  c.byteSlots.begin() + static_cast<std::ptrdiff_t>(r * c.widest));
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, c.widest, 0,
+                                          c.byteSlots.data(), static_cast<SQLLEN>(c.widest), ind);
+                    break;
+                }
+                default: {
+                    c.wideSlots.assign(count, u'\0');
+                    rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0,
+                                          c.wideSlots.data(), sizeof(SQLWCHAR), ind);
+                    break;
+                }
+            }
+            if (!Ok(rc)) throw EDatabaseError(Diagnostics(SQL_HANDLE_STMT, s));
+        }
+    }
+
+    void Send(std::size_t row, std::size_t count) {
+        SQLHSTMT s = stmt_->h;
+        Bind(row, count);
+        struct Close {
+            SQLHSTMT s;
+            ~Close() { SQLFreeStmt(s, SQL_CLOSE); }
+        } close{s};
+        Check(SQLExecute(s), SQL_HANDLE_STMT, s);
+    }
+
+    // Sends every held row as one array; returns how many rows the driver took (0 when it takes no
+    // arrays, so that the rows go one at a time).
+    std::size_t SendArray() {
+        SQLHSTMT s = stmt_->h;
+        if (!Ok(SQLSetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows_), 0))) {
+            dbc_->paramArrays = false;
+            return 0;
+        }
+        struct Single {
+            SQLHSTMT s;
+            ~Single() {
+                SQLSetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+                SQLSetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0);
+            }
+        } single{s};
+        SQLULEN size = 0;
+        SQLGetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr);
+        if (size != rows_) {
+            dbc_->paramArrays = false;
+            return 0;
+        }
+        SQLULEN processed = rows_;
+        SQLSetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+        Send(0, rows_);
+        if (processed >= rows_) {
+            dbc_->paramArrays = true;
+            return rows_;
+        }
+        // A driver that took fewer rows than it was given sends the rest one at a time from now on.
+        dbc_->paramArrays = false;
+        return static_cast<std::size_t>(processed);
+    }
+
+    std::shared_ptr<DbcHandle> dbc_;
+    std::unique_ptr<StmtHandle> stmt_;
+    std::vector<Column> columns_;
+    std::string shape_;
+    std::size_t rows_ = 0;
+    std::size_t held_ = 0;
+};
+
 class OdbcDriver : public Driver {
   public:
     ~OdbcDriver() override { OdbcDriver::Close(); }
 
     void Open(const std::string& connectionString, int connectionTimeout) override {
         const std::string odbc = TranslateToOdbc(connectionString);
-        auto dbc = std::make_unique<DbcHandle>();
+        auto dbc = std::make_shared<DbcHandle>();
         if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc->h)))
             throw EDatabaseError(Diagnostics(SQL_HANDLE_ENV, Environment()));
         SQLSetConnectAttr(dbc->h, SQL_ATTR_LOGIN_TIMEOUT,
@@ -464,7 +763,7 @@ class OdbcDriver : public Driver {
         Check(rc, SQL_HANDLE_STMT, s->h);
         SQLSMALLINT cols = 0;
         if (rc != SQL_NO_DATA) Check(SQLNumResultCols(s->h, &cols), SQL_HANDLE_STMT, s->h);
-        if (cols > 0) return std::make_unique<OdbcRecordset>(dbc_->h, std::move(s), std::move(w), timeout_);
+        if (cols > 0) return std::make_unique<OdbcRecordset>(dbc_, std::move(s), std::move(w), timeout_);
         // Later results of a batch still run and may fail.
         SQLRETURN more;
         while (Ok(more = SQLMoreResults(s->h))) {
@@ -484,24 +783,17 @@ class OdbcDriver : public Driver {
             Check(SQLPrepareW(own->h, W(w), SQL_NTS), SQL_HANDLE_STMT, own->h);
             s = own.get();
         }
-        SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
-        std::vector<BoundParam> buffers(params.size());
-        struct Reset {
-            SQLHSTMT h;
-            ~Reset() {
-                SQLFreeStmt(h, SQL_CLOSE);
-                SQLFreeStmt(h, SQL_RESET_PARAMS);
-            }
-        } reset{s->h};
-        for (std::size_t i = 0; i < params.size(); ++i)
-            BindParam(s->h, static_cast<SQLUSMALLINT>(i + 1), params[i], buffers[i]);
-        const SQLRETURN rc = SQLExecute(s->h);
-        Check(rc, SQL_HANDLE_STMT, s->h);
-        SQLLEN rows = 0;
-        if (rc != SQL_NO_DATA) SQLRowCount(s->h, &rows);
+        SetStatementTimeout(s->h, timeout_);
+        const std::int64_t rows = RunRow(s->h, params);
         if (own && prepared) cache_.Keep(sql, std::move(own));
         return rows;
+    }
+
+    std::unique_ptr<CommandBatch> PrepareBatch(const std::string& sql) override {
+        auto s = NewStatement();
+        std::u16string w = Wide(sql);
+        Check(SQLPrepareW(s->h, W(w), SQL_NTS), SQL_HANDLE_STMT, s->h);
+        return std::make_unique<OdbcBatch>(dbc_, std::move(s));
     }
 
     std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<Variant>& restrictions) override {
@@ -520,7 +812,7 @@ class OdbcDriver : public Driver {
             Check(SQLTablesW(s->h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, t, t ? SQL_NTS : 0, W(types),
                              SQL_NTS),
                   SQL_HANDLE_STMT, s->h);
-            OdbcRecordset rs(dbc_->h, std::move(s), u"", timeout_);
+            OdbcRecordset rs(dbc_, std::move(s), u"", timeout_);
             auto out = NewTablesRowset();
             for (; !rs.Eof(); rs.MoveNext())
                 out->AddRow({rs.Value(0), rs.Value(1), rs.Value(2), rs.Value(3)});
@@ -529,7 +821,7 @@ class OdbcDriver : public Driver {
         if (schema != adSchemaColumns) throw EDatabaseError(Format(kTxtSchemaKind, schema));
         Check(SQLColumnsW(s->h, c, c ? SQL_NTS : 0, sc, sc ? SQL_NTS : 0, t, t ? SQL_NTS : 0, nullptr, 0),
               SQL_HANDLE_STMT, s->h);
-        OdbcRecordset rs(dbc_->h, std::move(s), u"", timeout_);
+        OdbcRecordset rs(dbc_, std::move(s), u"", timeout_);
         auto out = NewColumnsRowset();
         for (; !rs.Eof(); rs.MoveNext()) {
             // ODBC's columns by position: 1 TABLE_CAT ... 18 IS_NULLABLE.
@@ -581,11 +873,10 @@ class OdbcDriver : public Driver {
     }
     std::unique_ptr<StmtHandle> NewStatement() {
         auto s = std::make_unique<StmtHandle>(dbc_->h);
-        SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+        SetStatementTimeout(s->h, timeout_);
         return s;
     }
-    std::unique_ptr<DbcHandle> dbc_;
+    std::shared_ptr<DbcHandle> dbc_;
     int timeout_ = 30;
     StatementCache<std::unique_ptr<StmtHandle>> cache_;
 };
@@ -650,9 +941,11 @@ std::string OdbcDriverFor(const std::string& provider) {
 std::string TranslateToOdbc(const std::string& cs) {
     const std::string provider = ConnectionStringValueTrimmed(cs, "Provider");
     if (StartsText("MSDASQL", provider)) {
+        // The rest is ODBC's own: a value in braces passes as it is, any other in ODBC's quoting.
         std::string rest;
         for (const auto& [k, v] : SplitConnectionString(cs))
-            if (!support::SameText(support::Trim(k), "Provider")) rest += k + "=" + v + ";";
+            if (!support::SameText(support::Trim(k), "Provider"))
+                rest += k + "=" + (support::StartsText("{", v) ? v : OdbcValue(v)) + ";";
         return rest;
     }
     const bool oracle = StartsText("OraOLEDB", provider);

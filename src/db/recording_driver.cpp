@@ -1,5 +1,7 @@
 #include "db/recording_driver.h"
 
+#include "db/connection_string.h"
+#include "db/texts.h"
 #include "support/text.h"
 
 namespace kestrane::db {
@@ -49,11 +51,43 @@ std::unique_ptr<Recordset> RecordingDatabase::AnswerSchema(int schema) const {
 
 namespace {
 
+// Rows handed out by the driver; while some are unread, the connection has a pending result.
+struct PendingRows {
+    const Recordset* rows = nullptr;
+};
+
+class RecordedRows : public Recordset {
+  public:
+    RecordedRows(std::unique_ptr<Recordset> rows, std::shared_ptr<PendingRows> pending)
+        : rows_(std::move(rows)), pending_(std::move(pending)) {
+        pending_->rows = rows_.get();
+    }
+    ~RecordedRows() override {
+        if (pending_->rows == rows_.get()) pending_->rows = nullptr;
+    }
+    bool Eof() const override { return rows_->Eof(); }
+    void MoveFirst() override { rows_->MoveFirst(); }
+    void MoveNext() override { rows_->MoveNext(); }
+    std::int64_t RecordCount() override { return rows_->RecordCount(); }
+    int FieldCount() const override { return rows_->FieldCount(); }
+    const FieldInfo& Field(int index) const override { return rows_->Field(index); }
+    const Variant& Value(int index) const override { return rows_->Value(index); }
+    using Recordset::Value;
+
+  private:
+    std::unique_ptr<Recordset> rows_;
+    std::shared_ptr<PendingRows> pending_;
+};
+
 class RecordingDriver : public Driver {
   public:
     explicit RecordingDriver(std::shared_ptr<RecordingDatabase> db) : db_(std::move(db)) {}
 
     void Open(const std::string& connectionString, int) override {
+        // Oracle's drivers keep several results open on a connection; SQL Server's without multiple
+        // active result sets do not.
+        sqlServer_ =
+            support::StartsText("SQLOLEDB", ConnectionStringValueTrimmed(connectionString, "Provider"));
         RecordedStatement s;
         s.kind = RecordedStatement::Open;
         s.text = connectionString;
@@ -75,7 +109,10 @@ class RecordingDriver : public Driver {
         RecordedStatement s;
         s.text = sql;
         db_->Record(std::move(s));
-        return db_->Answer(sql);
+        RefuseWhilePending();
+        auto rows = db_->Answer(sql);
+        if (!rows) return nullptr;
+        return std::make_unique<RecordedRows>(std::move(rows), pending_);
     }
     std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params,
                                 bool prepared) override {
@@ -83,8 +120,15 @@ class RecordingDriver : public Driver {
         s.kind = RecordedStatement::Command;
         s.text = sql;
         s.params = params;
+        // The log keeps values, not references to rows that move on.
+        for (Parameter& p : s.params) {
+            p.Value = p.value();
+            p.Source = nullptr;
+            p.SourceField = -1;
+        }
         s.prepared = prepared;
         db_->Record(std::move(s));
+        RefuseWhilePending();
         db_->Answer(sql);
         return 1;
     }
@@ -94,6 +138,7 @@ class RecordingDriver : public Driver {
         s.schema = schema;
         s.restrictions = restrictions;
         db_->Record(std::move(s));
+        RefuseWhilePending();
         return db_->AnswerSchema(schema);
     }
     void BeginTrans() override { Mark(RecordedStatement::Begin); }
@@ -106,8 +151,15 @@ class RecordingDriver : public Driver {
         s.kind = k;
         db_->Record(std::move(s));
     }
+    void RefuseWhilePending() const {
+        if (sqlServer_ && db_->RefusesStatementsWhileRowsPending() && pending_->rows &&
+            !pending_->rows->Eof())
+            throw EDatabaseError(kTxtConnectionBusy);
+    }
     std::shared_ptr<RecordingDatabase> db_;
+    std::shared_ptr<PendingRows> pending_ = std::make_shared<PendingRows>();
     bool open_ = false;
+    bool sqlServer_ = false;
 };
 
 }  // namespace

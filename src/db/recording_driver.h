@@ -28,6 +28,11 @@ class RecordingDatabase {
     void OnFail(std::string sql, std::string message, bool prefix = false);
     void OnSchema(int schema, MemoryRecordset rows);
     void FailOpen(std::string message) { openError_ = std::move(message); }
+    // As SQL Server's drivers without multiple active result sets (and FreeTDS) do: while a result
+    // with rows still unread is open on a SQL Server connection, any other statement on it fails with
+    // "Connection is busy with results for another command". Oracle connections take them.
+    void RefuseStatementsWhileRowsPending(bool refuse = true) { singleResult_ = refuse; }
+    bool RefusesStatementsWhileRowsPending() const { return singleResult_; }
 
     const std::vector<RecordedStatement>& Log() const { return log_; }
     // Texts of Execute and Command entries only, in order.
@@ -53,6 +58,7 @@ class RecordingDatabase {
     std::vector<std::pair<int, MemoryRecordset>> schemas_;
     std::vector<RecordedStatement> log_;
     std::string openError_;
+    bool singleResult_ = false;
 };
 
 DriverFactory RecordingDriverFactory(std::shared_ptr<RecordingDatabase> database);

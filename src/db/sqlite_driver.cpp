@@ -14,6 +14,7 @@
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "db/cursor_recordset.h"
+#include "db/data_export.h"
 #include "db/memory_recordset.h"
 #include "db/statement_cache.h"
 #include "db/texts.h"
@@ -191,6 +192,18 @@ std::string GiveMemoTextAffinity(const std::string& sql) {
     return out;
 }
 
+std::string DecimalText(double d) {
+    char buf[64];
+    for (int precision = 15; precision <= 17; ++precision) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, precision);
+        double back = 0;
+        const auto p = std::from_chars(buf, r.ptr, back);
+        if (precision == 17 || (p.ec == std::errc() && p.ptr == r.ptr && back == d))
+            return std::string(buf, r.ptr);
+    }
+    return {};
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -213,88 +226,145 @@ using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
     throw EDatabaseError(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
 }
 
-std::string ColumnText(sqlite3_stmt* s, int i) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s, i))) : std::string();
+// A value ReadValue reads: a column of a statement's current row, whose storage class was taken before
+// any conversion, or the argument of a function.
+struct ColumnSource {
+    sqlite3_stmt* s;
+    int i;
+    int storage;
+    int Type() const { return storage; }
+    sqlite3_int64 Int() const { return sqlite3_column_int64(s, i); }
+    double Real() const { return sqlite3_column_double(s, i); }
+    std::string_view Text() const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(s, i))) : "";
+    }
+    std::string_view Blob() const {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(s, i));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(s, i))) : "";
+    }
+};
+
+struct ArgumentSource {
+    sqlite3_value* v;
+    int Type() const { return sqlite3_value_type(v); }
+    sqlite3_int64 Int() const { return sqlite3_value_int64(v); }
+    double Real() const { return sqlite3_value_double(v); }
+    std::string_view Text() const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : "";
+    }
+    std::string_view Blob() const {
+        const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : "";
+    }
+};
+
+bool IsLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
-std::string NumberText(sqlite3_stmt* s, int i) {
-    if (sqlite3_column_type(s, i) == SQLITE_INTEGER) return std::to_string(sqlite3_column_int64(s, i));
-    return DecimalText(sqlite3_column_double(s, i));
-}
+struct PlainDate {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+    char separator = ' ';
+};
 
-// "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" (also with a "T" between, as SQLite's own functions may write
-// it), read without the general parser; anything else is left to it.
-bool ReadPlainDate(const char* p, int n, double& days) {
-    auto num = [&](int at, int len, int& out) {
-        out = 0;
+// "yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss" or "yyyy-mm-dd hh:nn:ss.zzz" (also with a "T" before the time,
+// as SQLite's own functions may write it), read without the general parser; anything else is left to it.
+bool ParsePlainDate(std::string_view t, PlainDate& out) {
+    const char* p = t.data();
+    const int n = static_cast<int>(t.size());
+    auto num = [&](int at, int len, int& value) {
+        value = 0;
         for (int k = at; k < at + len; ++k) {
             if (p[k] < '0' || p[k] > '9') return false;
-            out = out * 10 + (p[k] - '0');
+            value = value * 10 + (p[k] - '0');
         }
         return true;
     };
-    int y, mo, d, h = 0, mi = 0, sec = 0;
-    if (n != 10 && n != 19) return false;
-    if (!num(0, 4, y) || p[4] != '-' || !num(5, 2, mo) || p[7] != '-' || !num(8, 2, d)) return false;
-    if (n == 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) ||
-                    p[16] != ':' || !num(17, 2, sec)))
-        return false;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59) return false;
-    days = support::EncodeDateTime(y, mo, d, h, mi, sec);
+    PlainDate v;
+    if (n != 10 && n != 19 && n != 23) return false;
+    if (!num(0, 4, v.y) || p[4] != '-' || !num(5, 2, v.mo) || p[7] != '-' || !num(8, 2, v.d)) return false;
+    if (n >= 19) {
+        v.separator = p[10];
+        if ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, v.h) || p[13] != ':' || !num(14, 2, v.mi) ||
+            p[16] != ':' || !num(17, 2, v.sec))
+            return false;
+    }
+    if (n == 23 && (p[19] != '.' || !num(20, 3, v.ms))) return false;
+    static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (v.mo < 1 || v.mo > 12 || v.d < 1 || v.h > 23 || v.mi > 59 || v.sec > 59) return false;
+    if (v.d > monthDays[v.mo - 1] + (v.mo == 2 && IsLeapYear(v.y) ? 1 : 0)) return false;
+    out = v;
     return true;
 }
 
-}  // namespace
-
-std::string DecimalText(double d) {
-    char buf[64];
-    for (int precision = 15; precision <= 17; ++precision) {
-        const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, precision);
-        double back = 0;
-        const auto p = std::from_chars(buf, r.ptr, back);
-        if (precision == 17 || (p.ec == std::errc() && p.ptr == r.ptr && back == d))
-            return std::string(buf, r.ptr);
-    }
-    return {};
+bool ReadPlainDate(std::string_view t, double& days) {
+    PlainDate v;
+    if (!ParsePlainDate(t, v)) return false;
+    days = support::EncodeDateTime(v.y, v.mo, v.d, v.h, v.mi, v.sec, v.ms);
+    return true;
 }
 
-namespace {
+// The text the engine writes for a date read from a plain date text, made from its parts: no time at
+// midnight, milliseconds only where there are some, a blank before the time (what DateTimeToText gives
+// for the date ReadPlainDate reads). Returns its length in `out`.
+std::size_t EngineDateText(std::string_view t, const PlainDate& v, char (&out)[23]) {
+    std::copy(t.begin(), t.begin() + 10, out);
+    if (v.h == 0 && v.mi == 0 && v.sec == 0 && v.ms == 0) return 10;
+    out[10] = ' ';
+    std::copy(t.begin() + 11, t.begin() + 19, out + 11);
+    if (v.ms == 0) return 19;
+    std::copy(t.begin() + 19, t.begin() + 23, out + 19);
+    return 23;
+}
 
-// The value of column i, converted to what its ADO type says.
-Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
-    const int storage = sqlite3_column_type(s, i);
+bool IsDateType(int adoType) {
+    return adoType == adDate || adoType == adDBDate || adoType == adDBTime || adoType == adDBTimeStamp;
+}
+
+template <class Source>
+std::string NumberText(const Source& in) {
+    if (in.Type() == SQLITE_INTEGER) return std::to_string(in.Int());
+    return DecimalText(in.Real());
+}
+
+// The value, converted to what its ADO type says. StoredKindOf below says where this leaves the stored
+// value as it is: the two change together.
+template <class Source>
+Variant ReadValue(const Source& in, int adoType) {
+    const int storage = in.Type();
     if (storage == SQLITE_NULL) return Variant::Null();
     switch (adoType) {
         case adBoolean:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant(sqlite3_column_double(s, i) != 0);
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(in.Real() != 0);
             try {
-                return Variant(Variant(ColumnText(s, i)).AsBoolean());
+                return Variant(Variant(std::string(in.Text())).AsBoolean());
             } catch (const support::EConvertError&) {
-                return Variant(ColumnText(s, i));
+                return Variant(std::string(in.Text()));
             }
         case adDate:
         case adDBDate:
         case adDBTime:
         case adDBTimeStamp:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant::FromDateTime(sqlite3_column_double(s, i));
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant::FromDateTime(in.Real());
             if (storage == SQLITE_TEXT) {
                 double days = 0;
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-                if (p && ReadPlainDate(p, sqlite3_column_bytes(s, i), days))
-                    return Variant::FromDateTime(days);
-                const std::string t = ColumnText(s, i);
-                if (support::TryTextToDateTime(t, days)) return Variant::FromDateTime(days);
-                return Variant(t);
+                const std::string_view t = in.Text();
+                if (ReadPlainDate(t, days)) return Variant::FromDateTime(days);
+                const std::string text(t);
+                if (support::TryTextToDateTime(text, days)) return Variant::FromDateTime(days);
+                return Variant(text);
             }
             break;
         case adGUID:
-            if (storage == SQLITE_BLOB && sqlite3_column_bytes(s, i) == 16) {
-                support::GuidBytes b;
-                std::memcpy(b.data(), sqlite3_column_blob(s, i), 16);
-                return Variant(support::GuidToString(support::GuidFromBytes(b)));
+            if (storage == SQLITE_BLOB) {
+                const std::string_view b = in.Blob();
+                if (b.size() == 16) {
+                    support::GuidBytes g;
+                    std::memcpy(g.data(), b.data(), 16);
+                    return Variant(support::GuidToString(support::GuidFromBytes(g)));
+                }
             }
             break;
         case adNumeric:
@@ -302,81 +372,152 @@ Variant ReadValue(sqlite3_stmt* s, int i, int adoType) {
         case adVarNumeric:
         case adCurrency:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant::FromDecimal(NumberText(s, i));
-            if (storage == SQLITE_TEXT) return Variant::FromDecimal(ColumnText(s, i));
+                return Variant::FromDecimal(NumberText(in));
+            if (storage == SQLITE_TEXT) return Variant::FromDecimal(std::string(in.Text()));
             break;
         case adSingle:
         case adDouble:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant(sqlite3_column_double(s, i));
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(in.Real());
             break;
         default:
             break;
     }
     switch (storage) {
         case SQLITE_INTEGER:
-            return Variant(static_cast<std::int64_t>(sqlite3_column_int64(s, i)));
+            return Variant(static_cast<std::int64_t>(in.Int()));
         case SQLITE_FLOAT:
-            return Variant(sqlite3_column_double(s, i));
+            return Variant(in.Real());
         case SQLITE_TEXT:
-            return Variant(ColumnText(s, i));
+            return Variant(std::string(in.Text()));
         default: {
-            const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, i));
-            const int n = sqlite3_column_bytes(s, i);
-            return Variant(support::Bytes(p, p + n));
+            const std::string_view b = in.Blob();
+            return Variant(support::Bytes(b.begin(), b.end()));
         }
     }
 }
 
-// Binds without copying: the texts made here are kept in `texts`, which the caller keeps, with the
-// parameters, until the statement has run and its bindings are cleared.
-void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p, std::vector<std::string>& texts) {
-    const Variant& v = p.Value;
-    auto bindText = [&](std::string t) {
-        texts.push_back(std::move(t));
-        const std::string& kept = texts.back();
-        return sqlite3_bind_text(s, pos, kept.data(), static_cast<int>(kept.size()), SQLITE_STATIC);
-    };
-    int rc = SQLITE_OK;
+support::VarType KindOfStorage(int storage) {
+    switch (storage) {
+        case SQLITE_NULL:
+            return support::VarType::Null;
+        case SQLITE_INTEGER:
+            return support::VarType::Integer;
+        case SQLITE_FLOAT:
+            return support::VarType::Double;
+        case SQLITE_TEXT:
+            return support::VarType::Text;
+        default:
+            return support::VarType::Bytes;
+    }
+}
+
+// The kind ReadValue leaves a stored value in, when it leaves it as it is.
+std::optional<support::VarType> StoredKindOf(int storage, int blobBytes, int adoType) {
+    if (storage == SQLITE_NULL) return support::VarType::Null;
+    switch (adoType) {
+        case adBoolean:
+            return std::nullopt;
+        case adDate:
+        case adDBDate:
+        case adDBTime:
+        case adDBTimeStamp:
+        case adNumeric:
+        case adDecimal:
+        case adVarNumeric:
+        case adCurrency:
+            if (storage == SQLITE_BLOB) return support::VarType::Bytes;
+            return std::nullopt;
+        case adGUID:
+            if (storage == SQLITE_BLOB && blobBytes == 16) return std::nullopt;
+            break;
+        case adSingle:
+        case adDouble:
+            if (storage == SQLITE_INTEGER) return std::nullopt;
+            break;
+        default:
+            break;
+    }
+    return KindOfStorage(storage);
+}
+
+// Where a parameter's value is put: a statement's parameter, or the result of a function.
+class ParameterSink {
+  public:
+    // Texts made here are kept in `texts` until the statement has run and its bindings are cleared.
+    ParameterSink(sqlite3_stmt* s, int pos, std::vector<std::string>& texts)
+        : s_(s), pos_(pos), texts_(texts) {}
+    int Null() { return sqlite3_bind_null(s_, pos_); }
+    int Int(sqlite3_int64 v) { return sqlite3_bind_int64(s_, pos_, v); }
+    int Real(double v) { return sqlite3_bind_double(s_, pos_, v); }
+    int Text(std::string t) {
+        texts_.push_back(std::move(t));
+        const std::string& kept = texts_.back();
+        return sqlite3_bind_text(s_, pos_, kept.data(), static_cast<int>(kept.size()), SQLITE_STATIC);
+    }
+    int Blob(std::string_view b) {
+        // A pointer is needed even for no bytes, else the value would be a null.
+        return sqlite3_bind_blob(s_, pos_, b.empty() ? "" : b.data(), static_cast<int>(b.size()),
+                                 SQLITE_STATIC);
+    }
+
+  private:
+    sqlite3_stmt* s_;
+    int pos_;
+    std::vector<std::string>& texts_;
+};
+
+class ResultSink {
+  public:
+    explicit ResultSink(sqlite3_context* c) : c_(c) {}
+    int Null() { return sqlite3_result_null(c_), SQLITE_OK; }
+    int Int(sqlite3_int64 v) { return sqlite3_result_int64(c_, v), SQLITE_OK; }
+    int Real(double v) { return sqlite3_result_double(c_, v), SQLITE_OK; }
+    int Text(const std::string& t) {
+        return sqlite3_result_text(c_, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT), SQLITE_OK;
+    }
+    int Blob(std::string_view b) {
+        return sqlite3_result_blob(c_, b.empty() ? "" : b.data(), static_cast<int>(b.size()),
+                                   SQLITE_TRANSIENT),
+               SQLITE_OK;
+    }
+
+  private:
+    sqlite3_context* c_;
+};
+
+template <class Sink>
+int Put(Sink& out, const Parameter& p) {
+    const Variant& v = p.value();
     switch (v.Type()) {
         case support::VarType::Empty:
         case support::VarType::Null:
-            rc = sqlite3_bind_null(s, pos);
-            break;
+            return out.Null();
         case support::VarType::Integer:
-            rc = sqlite3_bind_int64(s, pos, v.AsInt64());
-            break;
+            return out.Int(v.AsInt64());
         case support::VarType::Double:
-            rc = sqlite3_bind_double(s, pos, v.AsDouble());
-            break;
+            return out.Real(v.AsDouble());
         case support::VarType::Boolean:
-            rc = sqlite3_bind_int(s, pos, v.AsBoolean() ? 1 : 0);
-            break;
+            return out.Int(v.AsBoolean() ? 1 : 0);
         case support::VarType::DateTime:
-            rc = bindText(support::DateTimeToText(v.AsDateTime()));
-            break;
+            return out.Text(support::DateTimeToText(v.AsDateTime(), true));
         case support::VarType::Decimal:
         case support::VarType::Text:
-            rc = bindText(v.AsString());
-            break;
+            return out.Text(v.AsString());
         case support::VarType::Bytes: {
             const support::Bytes& b = v.AsBytes();
-            if (p.Type == adGUID) {
-                if (b.size() != 16) throw EDatabaseError(Format(kTxtNotGuid, static_cast<int>(b.size())));
-                support::GuidBytes g;
-                std::copy(b.begin(), b.end(), g.begin());
-                rc = bindText(support::GuidToString(support::GuidFromBytes(g)));
-            } else {
-                rc = sqlite3_bind_blob(s, pos, b.empty() ? "" : static_cast<const void*>(b.data()),
-                                       static_cast<int>(b.size()), SQLITE_STATIC);
-            }
-            break;
+            if (p.Type != adGUID)
+                return out.Blob(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+            if (b.size() != 16) throw EDatabaseError(Format(kTxtNotGuid, static_cast<int>(b.size())));
+            support::GuidBytes g;
+            std::copy(b.begin(), b.end(), g.begin());
+            return out.Text(support::GuidToString(support::GuidFromBytes(g)));
         }
     }
-    if (rc != SQLITE_OK) Fail(db, rc);
+    return out.Null();
 }
 
 // Rows of one statement, stepped forward; MoveFirst resets it, RecordCount counts on a second copy.
+// Values are read from the row only when asked for, so that a copy can bind them straight from it.
 class SqliteRecordset : public CursorRecordset {
   public:
     SqliteRecordset(std::shared_ptr<DbHandle> h, StmtPtr stmt, int firstStep)
@@ -414,7 +555,55 @@ class SqliteRecordset : public CursorRecordset {
             }
         }
         FieldsKnown();
+        storage_.assign(fields_.size(), SQLITE_NULL);
+        read_.assign(fields_.size(), 0);
         Arrive(firstStep);
+    }
+
+    const Variant& Value(int index) const override {
+        Field(index);
+        const auto i = static_cast<std::size_t>(index);
+        if (!eof_ && read_[i] == 0) {
+            values_[i] = ReadValue(ColumnSource{stmt_.get(), index, storage_[i]}, fields_[i].Type);
+            read_[i] = 1;
+        }
+        return values_[i];
+    }
+    using Recordset::Value;
+
+    std::optional<support::VarType> StoredKind(int index) const override {
+        Field(index);
+        if (eof_) return std::nullopt;
+        const int storage = storage_[static_cast<std::size_t>(index)];
+        const int bytes = storage == SQLITE_BLOB ? sqlite3_column_bytes(stmt_.get(), index) : 0;
+        return StoredKindOf(storage, bytes, fields_[static_cast<std::size_t>(index)].Type);
+    }
+
+    // Binds field `index` of the current row as it is stored, without a copy: the row stays until the
+    // source moves, which is after the statement bound here has run. False when the parameter asks for
+    // a conversion the stored value needs.
+    bool BindStored(int index, sqlite3_stmt* target, int pos, int parameterType) const {
+        if (!StoredKind(index)) return false;
+        sqlite3_stmt* s = stmt_.get();
+        switch (storage_[static_cast<std::size_t>(index)]) {
+            case SQLITE_NULL:
+                return sqlite3_bind_null(target, pos) == SQLITE_OK;
+            case SQLITE_INTEGER:
+                return sqlite3_bind_int64(target, pos, sqlite3_column_int64(s, index)) == SQLITE_OK;
+            case SQLITE_FLOAT:
+                return sqlite3_bind_double(target, pos, sqlite3_column_double(s, index)) == SQLITE_OK;
+            case SQLITE_TEXT: {
+                const std::string_view t = ColumnSource{s, index, SQLITE_TEXT}.Text();
+                return sqlite3_bind_text(target, pos, t.data(), static_cast<int>(t.size()), SQLITE_STATIC) ==
+                       SQLITE_OK;
+            }
+            default: {
+                if (parameterType == adGUID) return false;  // the driver's GUID rule applies to bytes
+                const std::string_view b = ColumnSource{s, index, SQLITE_BLOB}.Blob();
+                return sqlite3_bind_blob(target, pos, b.empty() ? "" : b.data(), static_cast<int>(b.size()),
+                                         SQLITE_STATIC) == SQLITE_OK;
+            }
+        }
     }
 
   private:
@@ -442,18 +631,116 @@ class SqliteRecordset : public CursorRecordset {
     }
     void Arrive(int rc) {
         eof_ = rc != SQLITE_ROW;
-        for (std::size_t i = 0; i < fields_.size(); ++i)
-            values_[i] = eof_ ? Variant() : ReadValue(stmt_.get(), static_cast<int>(i), fields_[i].Type);
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            // Taken before any reading converts the value.
+            storage_[i] = eof_ ? SQLITE_NULL : sqlite3_column_type(stmt_.get(), static_cast<int>(i));
+            read_[i] = 0;
+            if (eof_) values_[i] = Variant();
+        }
     }
 
     std::shared_ptr<DbHandle> h_;
     StmtPtr stmt_;
+    std::vector<int> storage_;
+    mutable std::vector<char> read_;
 };
+
+// Binds every parameter, runs the statement and clears it again.
+std::int64_t RunPrepared(sqlite3* db, sqlite3_stmt* s, const std::vector<Parameter>& params) {
+    std::vector<std::string> texts;
+    texts.reserve(params.size());  // bound in place: no reallocation may move them
+    struct Reset {
+        sqlite3_stmt* s;
+        ~Reset() {
+            sqlite3_reset(s);
+            sqlite3_clear_bindings(s);
+        }
+    } reset{s};
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const Parameter& p = params[i];
+        const int pos = static_cast<int>(i + 1);
+        if (const auto* rows = dynamic_cast<const SqliteRecordset*>(p.Source);
+            rows && rows->BindStored(p.SourceField, s, pos, p.Type))
+            continue;
+        ParameterSink sink(s, pos, texts);
+        if (const int rc = Put(sink, p); rc != SQLITE_OK) Fail(db, rc);
+    }
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) Fail(db, rc);
+    return sqlite3_changes(db);
+}
+
+// The engine's conversion of one source value, as the row-wise copy into a Jet-kind target makes it:
+// kestrane_value(value, ADO type, defined size). Set-based copies call it inside their statement.
+void EngineValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const int type = sqlite3_value_int(argv[1]);
+    // Dates are mostly plain texts, written again without a detour through a date value.
+    if (IsDateType(type) && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        const std::string_view t = ArgumentSource{argv[0]}.Text();
+        PlainDate v;
+        if (ParsePlainDate(t, v)) {
+            char out[23];
+            const std::size_t n = EngineDateText(t, v, out);
+            if (std::string_view(out, n) == t)
+                sqlite3_result_value(ctx, argv[0]);
+            else
+                sqlite3_result_text(ctx, out, static_cast<int>(n), SQLITE_TRANSIENT);
+            return;
+        }
+    }
+    try {
+        const FieldInfo field("", type, sqlite3_value_int64(argv[2]));
+        const Parameter p =
+            InsertParameter(field, ReadValue(ArgumentSource{argv[0]}, type), support::dbAccess);
+        ResultSink sink(ctx);
+        Put(sink, p);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
 
 int ProgressHandler(void* p) {
     const auto* h = static_cast<const DbHandle*>(p);
     return h->deadline && Clock::now() > *h->deadline ? 1 : 0;
 }
+
+void StartStatement(DbHandle& h, int commandTimeout) {
+    if (commandTimeout > 0)
+        h.deadline = Clock::now() + std::chrono::seconds(commandTimeout);
+    else
+        h.deadline.reset();
+}
+
+StmtPtr Prepare(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* raw = nullptr;
+    const std::string text = GiveMemoTextAffinity(sql);
+    const int rc = sqlite3_prepare_v2(db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr);
+    if (rc != SQLITE_OK) Fail(db, rc);
+    return StmtPtr(raw);
+}
+
+// Each row runs as it is added: SQLite has no round trip to save.
+class SqliteBatch : public CommandBatch {
+  public:
+    SqliteBatch(std::shared_ptr<DbHandle> h, StmtPtr stmt, int timeout)
+        : h_(std::move(h)), stmt_(std::move(stmt)), timeout_(timeout) {}
+    void Add(const std::vector<Parameter>& params) override {
+        StartStatement(*h_, timeout_);
+        RunPrepared(h_->db, stmt_.get(), params);
+    }
+    void Flush() override {}
+
+  private:
+    std::shared_ptr<DbHandle> h_;
+    StmtPtr stmt_;
+    int timeout_;
+};
 
 class SqliteDriver : public Driver {
   public:
@@ -473,6 +760,9 @@ class SqliteDriver : public Driver {
         if (rc != SQLITE_OK) Fail(h->db, rc);
         sqlite3_extended_result_codes(h->db, 0);
         sqlite3_busy_timeout(h->db, connectionTimeout > 0 ? connectionTimeout * 1000 : INT_MAX);
+        sqlite3_create_function_v2(h->db, kEngineValueFunction, 3,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   EngineValue, nullptr, nullptr, nullptr);
         h_ = std::move(h);
         sqlite3_progress_handler(h_->db, 4096, ProgressHandler, h_.get());
         // Reading the header also tells a non-database file from a database.
@@ -496,7 +786,7 @@ class SqliteDriver : public Driver {
         const std::string sql = GiveMemoTextAffinity(text);
         const char* tail = sql.c_str();
         const char* end = sql.c_str() + sql.size();
-        StartStatement();
+        StartStatement(*h_, commandTimeout_);
         while (tail < end) {
             sqlite3_stmt* raw = nullptr;
             const int rc = sqlite3_prepare_v2(h_->db, tail, static_cast<int>(end - tail), &raw, &tail);
@@ -516,35 +806,20 @@ class SqliteDriver : public Driver {
 
     std::int64_t ExecuteCommand(const std::string& sql, const std::vector<Parameter>& params,
                                 bool prepared) override {
-        StartStatement();
+        StartStatement(*h_, commandTimeout_);
         StmtPtr own;
         sqlite3_stmt* s = prepared ? cache_.Find(sql) : nullptr;
         if (!s) {
-            sqlite3_stmt* raw = nullptr;
-            const std::string text = GiveMemoTextAffinity(sql);
-            const int rc =
-                sqlite3_prepare_v2(h_->db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr);
-            if (rc != SQLITE_OK) Fail(h_->db, rc);
-            own.reset(raw);
-            s = raw;
+            own = Prepare(h_->db, sql);
+            s = own.get();
         }
-        std::vector<std::string> texts;
-        texts.reserve(params.size());  // bound in place: no reallocation may move them
-        struct Reset {
-            sqlite3_stmt* s;
-            ~Reset() {
-                sqlite3_reset(s);
-                sqlite3_clear_bindings(s);
-            }
-        } reset{s};
-        for (std::size_t i = 0; i < params.size(); ++i)
-            Bind(h_->db, s, static_cast<int>(i + 1), params[i], texts);
-        int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        }
-        if (rc != SQLITE_DONE) Fail(h_->db, rc);
+        const std::int64_t changes = RunPrepared(h_->db, s, params);
         if (prepared && own) cache_.Keep(sql, std::move(own));
-        return sqlite3_changes(h_->db);
+        return changes;
+    }
+
+    std::unique_ptr<CommandBatch> PrepareBatch(const std::string& sql) override {
+        return std::make_unique<SqliteBatch>(h_, Prepare(h_->db, sql), commandTimeout_);
     }
 
     std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<Variant>& restrictions) override {
@@ -611,12 +886,6 @@ class SqliteDriver : public Driver {
         return false;
     }
     void Exec(const std::string& sql) { Execute(sql); }
-    void StartStatement() {
-        if (commandTimeout_ > 0)
-            h_->deadline = Clock::now() + std::chrono::seconds(commandTimeout_);
-        else
-            h_->deadline.reset();
-    }
     std::shared_ptr<DbHandle> h_;
     int commandTimeout_ = 30;
     StatementCache<StmtPtr> cache_;
@@ -641,10 +910,12 @@ void CreateJetDatabase(const std::string& connectionString, JetFileKind kind) {
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     h.db = raw;
     if (rc != SQLITE_OK) Fail(h.db, rc);
-    // Writing the header makes the file a database even before it holds a table.
-    const std::string init = kind == JetFileKind::Scratch
-                                 ? Format("pragma application_id=%d; vacuum;", kScratchApplicationId)
-                                 : std::string("pragma user_version=0; vacuum;");
+    // Writing the header makes the file a database even before it holds a table; a scratch file is
+    // written without syncing from the start.
+    const std::string init =
+        kind == JetFileKind::Scratch
+            ? Format("pragma synchronous=OFF; pragma application_id=%d; vacuum;", kScratchApplicationId)
+            : std::string("pragma user_version=0; vacuum;");
     rc = sqlite3_exec(h.db, init.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) Fail(h.db, rc);
 }

@@ -25,6 +25,10 @@ DeclaredType MapDeclaredType(std::string_view declared);
 // The text of a decimal stored as a floating-point number, the same as the Variant's own text of it.
 std::string DecimalText(double d);
 
+// The SQL function registered on every connection that converts one source value as a row-wise copy
+// into a Jet-kind target does: kestrane_value(value, ADO type code, defined size).
+inline constexpr const char* kEngineValueFunction = "kestrane_value";
+
 // The application id that marks a scratch file.
 inline constexpr std::int32_t kScratchApplicationId = 0x4B535452;
 

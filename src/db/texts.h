@@ -49,6 +49,9 @@ inline constexpr const char* kTxtNotGuid =
     "A 16-byte binary value is needed for a GUID column (got %d bytes).";
 inline constexpr const char* kTxtNoOdbcDriver =
     "No ODBC driver for %0:s is installed; set %1:s to the driver's name or library path.";
+inline constexpr const char* kTxtBadConnectionString =
+    "Format of the initialization string does not conform to the OLE DB specification.";
+inline constexpr const char* kTxtConnectionBusy = "Connection is busy with results for another command";
 inline constexpr const char* kTxtXmlLoad = "Cannot read the XML document %0:s: %1:s";
 inline constexpr const char* kTxtFileRead = "Cannot read the file %0:s";
 inline constexpr const char* kTxtFileWrite = "Cannot write the file %0:s";
@@ -73,6 +76,8 @@ inline constexpr const char* kFmtInsertColumnDefine =
     "values ('%11:s', '%12:s', %13:d, %14:d, %15:d, %16:d, '%17:s', %18:d,  %19:d, '%20:s')";
 inline constexpr const char* kFmtInsertRow = "insert into %0:s(%1:s)\r\nvalues(%2:s)";
 inline constexpr const char* kTxtFlushSharedPool = "alter system flush shared_pool";
+inline constexpr const char* kFmtAttach = "attach database '%0:s' as %1:s";
+inline constexpr const char* kFmtDetach = "detach database %0:s";
 
 // The column catalogue of an Oracle table.
 inline constexpr const char* kFmtOracleColumns =

@@ -237,7 +237,7 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
 }
 
 // Every date of every copied row passes through here, so the common years are written by hand.
-std::string DateTimeToText(double days) {
+std::string DateTimeToText(double days, bool milliseconds) {
     const double whole = std::trunc(days);
     double frac = std::fabs(days - whole);
     std::int64_t ms = static_cast<std::int64_t>(std::llround(frac * 86400000.0));
@@ -249,11 +249,14 @@ std::string DateTimeToText(double days) {
     int y, m, d;
     CivilFromDays(dayNo, y, m, d);
     const std::int64_t secs = ms / 1000;
+    const std::int64_t fraction = milliseconds ? ms % 1000 : 0;
     if (y < 1 || y > 9999) {
-        if (secs == 0) return Format("%.4d-%.2d-%.2d", y, m, d);
-        return Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
+        if (secs == 0 && fraction == 0) return Format("%.4d-%.2d-%.2d", y, m, d);
+        const std::string t =
+            Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
+        return fraction == 0 ? t : t + Format(".%.3d", fraction);
     }
-    char out[19];
+    char out[23];
     auto put = [&out](int at, std::int64_t v, int width) {
         for (int k = at + width - 1; k >= at; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
     };
@@ -262,14 +265,17 @@ std::string DateTimeToText(double days) {
     put(5, m, 2);
     out[7] = '-';
     put(8, d, 2);
-    if (secs == 0) return std::string(out, 10);
+    if (secs == 0 && fraction == 0) return std::string(out, 10);
     out[10] = ' ';
     put(11, secs / 3600, 2);
     out[13] = ':';
     put(14, secs / 60 % 60, 2);
     out[16] = ':';
     put(17, secs % 60, 2);
-    return std::string(out, 19);
+    if (fraction == 0) return std::string(out, 19);
+    out[19] = '.';
+    put(20, fraction, 3);
+    return std::string(out, 23);
 }
 
 namespace {

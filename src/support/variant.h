@@ -62,8 +62,9 @@ class Variant {
         v_;
 };
 
-// "yyyy-mm-dd hh:nn:ss" (the time left out when it is midnight) and back.
-std::string DateTimeToText(double days);
+// "yyyy-mm-dd hh:nn:ss" (the time left out when it is midnight) and back; with `milliseconds`, a time
+// that has them is written "yyyy-mm-dd hh:nn:ss.zzz".
+std::string DateTimeToText(double days, bool milliseconds = false);
 bool TryTextToDateTime(const std::string& text, double& days);
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec = 0);
 

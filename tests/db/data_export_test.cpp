@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "db/connect.h"
 #include "db/db_processor.h"
 #include "db_test_util.h"
@@ -218,13 +220,30 @@ TEST_F(JetTransfer, StatementFailuresCarryTheWrappedText) {
 }
 
 TEST_F(JetTransfer, QuotesInDefaultsAndNamesAreKept) {
-    ex.TargetConnection()->Open();
-    MemoryRecordset cat = Catalogue("Q", {{"Title", 202, 50, 0, 0, true, 1, "('')"},
-                                          {"Code", 202, 10, 0, 0, true, 2, "'it''s'"},
-                                          {"Quote", 3, 0, 10, 0, true, 3, "'"}});
-    ex.CreateTableFromCatalogue(*ex.TargetConnection(), dbAccess, cat, "Q");
-    EXPECT_EQ(Target("select COLUMN_NAME, COLUMN_HASDEFAULT, COLUMN_DEFAULT from DSColumnDefine"),
-              (std::vector<std::string>{"Title|1|('')", "Code|1|it''s", "Quote|1|''"}));
+    // A text default of an embedded or Jet source is a literal that keeps its quotes; a server's
+    // catalogue gives its defaults in parentheses, and a bare literal of it loses its quotes.
+    struct Case {
+        kestrane::support::TKVDataBaseType source;
+        std::vector<std::string> want;
+    };
+    const Case cases[] = {
+        {dbAccess, {"Title|1|('')", "Code|1|'it''s'", "Quote|1|''"}},
+        {dbtMsSql, {"Title|1|('')", "Code|1|it''s", "Quote|1|''"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        ex.SourceType = c.source;
+        const std::string table = "Q" + std::to_string(++n);
+        MemoryRecordset cat = Catalogue(table, {{"Title", 202, 50, 0, 0, true, 1, "('')"},
+                                                {"Code", 202, 10, 0, 0, true, 2, "'it''s'"},
+                                                {"Quote", 3, 0, 10, 0, true, 3, "'"}});
+        ex.CreateTableFromCatalogue(*ex.TargetConnection(), dbAccess, cat, table);
+        EXPECT_EQ(Target("select COLUMN_NAME, COLUMN_HASDEFAULT, COLUMN_DEFAULT from DSColumnDefine where "
+                         "TABLE_NAME = '" +
+                         table + "'"),
+                  c.want);
+    }
 }
 
 TEST(FlowDesk, OptionRowReplacedAndVerControlCleared) {
@@ -344,8 +363,11 @@ TEST(ServerTexts, CatalogueIntoJetTarget) {
     ex.TransferTable("Sys_Bill", " and 1<>1 ");
     ASSERT_EQ(servers.db->Statements(),
               std::vector<std::string>{"select * from Sys_Bill where 1=1  and 1<>1 "});
-    const auto& schema = servers.db->Log().back();
+    // The catalogue is read before the rows are opened.
+    ASSERT_GE(servers.db->Log().size(), 3u);
+    const auto& schema = servers.db->Log()[1];
     EXPECT_EQ(schema.kind, RecordedStatement::Schema);
+    EXPECT_EQ(servers.db->Log()[2].kind, RecordedStatement::Execute);
     EXPECT_EQ(schema.restrictions, (std::vector<Variant>{"Lumo01", "dbo", "Sys_Bill"}));
     auto& t = *ex.TargetConnection();
     EXPECT_EQ(Rows(t, "select sql from sqlite_master where name = 'Sys_Bill'"),
@@ -416,9 +438,9 @@ TEST(ServerTexts, OracleTargetRowsFlushAndParameters) {
                                                         0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}));
     EXPECT_EQ(insert->params[1].Type, adSmallInt);
     EXPECT_EQ(insert->params[1].Value, Variant(std::int64_t{1}));
-    EXPECT_EQ(insert->params[2].Type,
-              adNumeric);  // a Jet decimal column reads as adNumeric: passed unchanged
-    EXPECT_EQ(insert->params[2].Value, Variant::FromDecimal("12.5"));
+    // A Jet decimal column reads as adNumeric; a decimal that a double gives back goes as the double.
+    EXPECT_EQ(insert->params[2].Type, adDouble);
+    EXPECT_EQ(insert->params[2].Value, Variant(12.5));
     EXPECT_EQ(insert->params[3].Type, adVarChar);
     EXPECT_EQ(insert->params[3].Value, Variant("名"));
     for (const auto& p : insert->params) EXPECT_EQ(p.Size, -1);
@@ -506,7 +528,7 @@ TEST(ServerTexts, OracleCatalogueQueryAndGuidBytesBack) {
     ex.TargetType = dbAccess;
     ex.TransferTable("Sys_Bill", "");
     EXPECT_EQ(servers.db->Statements(),
-              (std::vector<std::string>{"select * from Sys_Bill where 1=1 ", catalogueSql}));
+              (std::vector<std::string>{catalogueSql, "select * from Sys_Bill where 1=1 "}));
     EXPECT_EQ(Rows(*ex.TargetConnection(), "select G_ID from Sys_Bill"),
               std::vector<std::string>{"{00112233-4455-6677-8899-AABBCCDDEEFF}"});
     EXPECT_EQ(Rows(*ex.TargetConnection(), "select sql from sqlite_master where name = 'Sys_Bill'"),
@@ -532,7 +554,25 @@ TEST(ServerTexts, InsertParameterTable) {
         {adBoolean, 2, Variant(false), dbtOracle, adSmallInt, Variant(std::int64_t{0})},
         {adDecimal, 19, Variant::FromDecimal("12.5"), dbtMsSql, adDouble, Variant(12.5)},
         {adVarNumeric, 19, Variant::FromDecimal("3"), dbtOracle, adDouble, Variant(3.0)},
-        {adNumeric, 19, Variant::FromDecimal("12.5"), dbtMsSql, adNumeric, Variant::FromDecimal("12.5")},
+        // Decimals: whole numbers as integers, those a double gives back as doubles, the rest as text.
+        {adNumeric, 19, Variant::FromDecimal("12.5"), dbtMsSql, adDouble, Variant(12.5)},
+        {adNumeric, 19, Variant::FromDecimal("12.50"), dbAccess, adDouble, Variant(12.5)},
+        {adNumeric, 19, Variant::FromDecimal(".50"), dbtOracle, adDouble, Variant(0.5)},
+        {adNumeric, 19, Variant::FromDecimal("-737553.923792349"), dbAccess, adDouble,
+         Variant(-737553.923792349)},
+        {adNumeric, 19, Variant::FromDecimal("0.30000000000000004"), dbAccess, adDouble,
+         Variant(0.30000000000000004)},
+        {adNumeric, 19, Variant::FromDecimal("1e+20"), dbAccess, adDouble, Variant(1e20)},
+        {adNumeric, 19, Variant::FromDecimal("5.00"), dbtMsSql, adNumeric, Variant(std::int64_t{5})},
+        {adCurrency, 19, Variant::FromDecimal("-9223372036854775808"), dbAccess, adCurrency,
+         Variant(std::numeric_limits<std::int64_t>::min())},
+        {adNumeric, 19, Variant::FromDecimal("12345678901234567.89"), dbtMsSql, adNumeric,
+         Variant::FromDecimal("12345678901234567.89")},
+        {adNumeric, 19, Variant::FromDecimal("99999999999999999999"), dbtMsSql, adNumeric,
+         Variant::FromDecimal("99999999999999999999")},
+        {adNumeric, 19, Variant::FromDecimal("0.1000000000000000055511151231257827"), dbtMsSql, adNumeric,
+         Variant::FromDecimal("0.1000000000000000055511151231257827")},
+        {adNumeric, 19, Variant(std::int64_t{7}), dbAccess, adNumeric, Variant(std::int64_t{7})},
         {adGUID, 16, Variant(text), dbtOracle, adVarBinary, Variant(g)},
         {adGUID, 16, Variant("not a guid"), dbtOracle, adVarBinary, Variant("not a guid")},
         {adGUID, 16, Variant(text), dbtMsSql, adGUID, Variant(text)},
@@ -592,4 +632,174 @@ TEST(ServerTexts, TestConnectionOpensWithoutDatabase) {
     servers.db->FailOpen("Login failed for user 'sa'.");
     EXPECT_FALSE(TestConnection(srv, err));
     EXPECT_EQ(err, "Login failed for user 'sa'.");
+}
+
+TEST(ServerTexts, RecordingDriverRefusesStatementsWhileRowsPending) {
+    RecordingServers servers;
+    MemoryRecordset two({FieldInfo("A", adInteger, 4)});
+    two.AddRow({std::int64_t{1}});
+    two.AddRow({std::int64_t{2}});
+    servers.db->OnQuery("select A from T", two);
+    Connection c(kMsSource);
+    c.Open();
+    auto rows = c.Execute("select A from T");
+    try {
+        c.OpenSchema(adSchemaColumns, {});
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Connection is busy with results for another command");
+    }
+    EXPECT_THROW(c.Execute("select 1"), EDatabaseError);
+    rows->MoveNext();
+    rows->MoveNext();  // read to the end: the connection is free again
+    EXPECT_NO_THROW(c.Execute("select 1"));
+    auto again = c.Execute("select A from T");
+    again.reset();  // closed unread
+    EXPECT_NO_THROW(c.Execute("select 1"));
+    // Oracle's drivers keep several results open on a connection.
+    Connection ora(kOraTarget);
+    ora.Open();
+    auto pending = ora.Execute("select A from T");
+    EXPECT_NO_THROW(ora.Execute("select 1"));
+}
+
+TEST(ServerTexts, SqlServerSourceReadsItsCatalogueBeforeItsRows) {
+    RecordingServers servers;  // refuses a second statement while rows are pending
+    servers.db->OnSchema(adSchemaColumns,
+                         Catalogue("Sys_Bill", {{"RwID", 3, 0, 10, 0, false, 1, nullptr},
+                                                {"Title", 202, 50, 0, 0, true, 2, nullptr}}));
+    MemoryRecordset data({FieldInfo("RwID", adInteger, 4), FieldInfo("Title", adVarWChar, 50)});
+    data.AddRow({std::int64_t{1}, "一"});
+    data.AddRow({std::int64_t{2}, Variant::Null()});
+    servers.db->OnQuery("select * from Sys_Bill where 1=1 ", data);
+    TempDir dir;
+    TDataExport ex;
+    ex.SourceConnection().SetConnectionString(kMsSource);
+    ex.SourceType = dbtMsSql;
+    ASSERT_TRUE(TDataExport::CreateAccessDB(dir.File("Update.mdb")));
+    ex.TargetConnection()->SetConnectionString(JetString(dir.File("Update.mdb")));
+    ex.TargetType = dbAccess;
+    ex.TransferTable("Sys_Bill", "");
+    EXPECT_EQ(Rows(*ex.TargetConnection(), "select RwID, Title from Sys_Bill order by RwID"),
+              (std::vector<std::string>{"1|一", "2|<null>"}));
+    EXPECT_EQ(
+        Rows(*ex.TargetConnection(), "select COLUMN_NAME from DSColumnDefine order by ORDINAL_POSITION"),
+        (std::vector<std::string>{"RwID", "Title"}));
+}
+
+namespace {
+
+// The recorded log in short: statements by their text, inserts as "insert", transaction marks by name.
+std::vector<std::string> Steps(const RecordingDatabase& db) {
+    std::vector<std::string> out;
+    for (const auto& s : db.Log()) switch (s.kind) {
+            case RecordedStatement::Execute:
+                out.push_back(s.text.substr(0, s.text.find("\r\n")));
+                break;
+            case RecordedStatement::Command:
+                out.push_back("insert");
+                break;
+            case RecordedStatement::Begin:
+                out.push_back("begin");
+                break;
+            case RecordedStatement::Commit:
+                out.push_back("commit");
+                break;
+            case RecordedStatement::Rollback:
+                out.push_back("rollback");
+                break;
+            default:
+                break;
+        }
+    return out;
+}
+
+}  // namespace
+
+TEST(ServerTexts, ServerTargetsCopyATableInOneTransaction) {
+    const char* kMsTarget = "Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=p;Initial Catalog=L";
+    struct Case {
+        const char* name;
+        kestrane::support::TKVDataBaseType kind;
+        const char* cs;
+        bool exists;
+        bool insertFails;
+        std::vector<std::string> want;
+    };
+    const Case cases[] = {
+        {"there",
+         dbtMsSql,
+         kMsTarget,
+         true,
+         false,
+         {"select count(*) from T", "begin", "delete from T where 1=1 ", "insert", "insert", "commit"}},
+        // The create statement goes before the transaction: Oracle commits it by itself.
+        {"created",
+         dbtMsSql,
+         kMsTarget,
+         false,
+         false,
+         {"select count(*) from T", "create table T (", "begin", "insert", "insert", "commit"}},
+        {"oracle",
+         dbtOracle,
+         kOraTarget,
+         true,
+         false,
+         {"select count(*) from T", "begin", "delete from T where 1=1 ", "alter system flush shared_pool",
+          "insert", "alter system flush shared_pool", "insert", "commit"}},
+        {"failing",
+         dbtMsSql,
+         kMsTarget,
+         true,
+         true,
+         {"select count(*) from T", "begin", "delete from T where 1=1 ", "insert", "rollback"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingServers servers;
+        if (!c.exists) servers.db->OnFail("select count(*) from T", "Invalid object name 'T'.");
+        if (c.insertFails) servers.db->OnFail("insert into T", "Violation of PRIMARY KEY constraint", true);
+        TempDir dir;
+        TDataExport ex;
+        ex.SourceConnection().SetConnectionString(
+            MakeJetFile(dir.File("Update.mdb"),
+                        {"create table T (A LONG)", "insert into T values (1)", "insert into T values (2)"}));
+        ex.SourceType = dbAccess;
+        ex.TargetConnection()->SetConnectionString(c.cs);
+        ex.TargetType = c.kind;
+        if (c.insertFails)
+            EXPECT_THROW(ex.TransferTable("T", ""), EDatabaseError);
+        else
+            ex.TransferTable("T", "");
+        EXPECT_EQ(Steps(*servers.db), c.want);
+    }
+}
+
+TEST(ServerTexts, EmbeddedTextDefaultsGiveValidServerDefaults) {
+    TempDir dir;
+    // Maker: an embedded account set into the transfer file; installer: the transfer file into SQL Server.
+    TDataExport maker;
+    maker.SourceConnection().SetConnectionString(MakeJetFile(
+        dir.File("Lumo01.mdb"), {"create table D (Code varchar(10) default 'abc', Name varchar(10) "
+                                 "default 'It''s', N LONG default 0)"}));
+    ASSERT_TRUE(TDataExport::CreateAccessDB(dir.File("Update.mdb")));
+    maker.TargetConnection()->SetConnectionString(JetString(dir.File("Update.mdb")));
+    maker.SourceType = maker.TargetType = dbAccess;
+    maker.TransferTable("D", "");
+    EXPECT_EQ(Rows(*maker.TargetConnection(), "select COLUMN_NAME, COLUMN_DEFAULT from DSColumnDefine"),
+              (std::vector<std::string>{"Code|'abc'", "Name|'It''s'", "N|0"}));
+
+    RecordingServers servers;
+    servers.db->OnFail("select count(*) from D", "Invalid object name 'D'.");
+    TDataExport installer;
+    installer.SourceConnection().SetConnectionString(JetString(dir.File("Update.mdb")));
+    installer.SourceType = dbAccess;
+    installer.TargetConnection()->SetConnectionString(kMsSource);
+    installer.TargetType = dbtMsSql;
+    installer.TransferTable("D", "");
+    ASSERT_GE(servers.db->Statements().size(), 2u);
+    EXPECT_EQ(
+        servers.db->Statements()[1],
+        "create table D (\r\n[Code] VarChar(10) default 'abc',\r\n[Name] VarChar(10) default 'It''s',\r\n"
+        "[N] Int default 0)");
 }

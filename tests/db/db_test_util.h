@@ -59,8 +59,11 @@ inline std::vector<std::string> Rows(Connection& c, const std::string& sql) {
     return out;
 }
 
-// Recording drivers in place of the SQL Server and Oracle clients for one test.
+// Recording drivers in place of the SQL Server and Oracle clients for one test. Like SQL Server's
+// drivers without multiple active result sets, a SQL Server connection refuses a statement while
+// rows are pending on it.
 struct RecordingServers {
+    RecordingServers() { db->RefuseStatementsWhileRowsPending(); }
     std::shared_ptr<RecordingDatabase> db = std::make_shared<RecordingDatabase>();
     ScopedDriverOverride mssql{"SQLOLEDB", RecordingDriverFactory(db)};
     ScopedDriverOverride oracle{"OraOLEDB", RecordingDriverFactory(db)};

@@ -4,7 +4,9 @@
 
 #include "db/connect.h"
 #include "db/connection.h"
+#include "db/connection_string.h"
 #include "db/data_export.h"
+#include "db/oracle_net.h"
 
 using namespace kestrane::db;
 using kestrane::support::dbAccess;
@@ -113,8 +115,13 @@ TEST(Dialect, TranslateDefault) {
         {"substring", dbtOracle, "SUBSTR"},
         {"'", dbtOracle, "''"},
         {"(getdate())", dbtOracle, "(GETDATE())"},
-        {"'abc'", dbtOracle, "'ABC'"},
-        {"'abc'", dbtMsSql, "'ABC'"},
+        // Quoted literals keep their letters: they are the value new rows get.
+        {"'abc'", dbtOracle, "'abc'"},
+        {"'abc'", dbtMsSql, "'abc'"},
+        {"('abc')", dbtMsSql, "('abc')"},
+        {"isnull(code,'n/a')", dbtOracle, "ISNULL(CODE,'n/a')"},
+        {"'it''s' || x", dbtOracle, "'it''s' || X"},
+        {"n'Ab' + 'cD", dbtMsSql, "N'Ab' + 'cD"},
         {"getdate()", dbtMsSql, "GETDATE()"},
         {"0", dbtOracle, "0"},
         {"getdate()", dbAccess, ""},
@@ -193,4 +200,105 @@ TEST(ConnectionStrings, KindFromProvider) {
         {"Data Source=nothing", dbtMsSql},
     };
     for (const auto& [cs, kind] : cases) EXPECT_EQ(DatabaseKindOf(cs), kind) << cs;
+}
+
+TEST(ConnectionStrings, NoValueAddsDropsOrChangesAKey) {
+    SetOraInstLocFile("/nonexistent/oraInst.loc");  // no Oracle homes to register in
+    // Values that would end their part, add a key of their own, read as quoted or lose their blanks.
+    const std::string values[] = {"pa;ss",
+                                  "x;Initial Catalog=master",
+                                  "x;Integrated Security=SSPI",
+                                  "\"q\"",
+                                  "'single'",
+                                  " blank ",
+                                  "a\"b;c'd",
+                                  "=",
+                                  ";",
+                                  "plain",
+                                  ""};
+    using Keys = std::vector<std::string>;
+    auto keys = [](const std::string& cs) {
+        Keys out;
+        for (const auto& [k, v] : SplitConnectionString(cs)) out.push_back(k);
+        return out;
+    };
+    for (const std::string& v : values) {
+        SCOPED_TRACE(v);
+        TDBInfoRec ms;
+        ms.Server = v;
+        ms.User = v;
+        ms.Password = v;
+        const std::string login = BuildConnectionString(ms, v);
+        Keys want = {"Provider", "Data Source", "User ID", "Password", "Persist Security Info"};
+        if (!v.empty()) want.push_back("Initial Catalog");
+        EXPECT_EQ(keys(login), want) << login;
+        for (const char* key : {"Data Source", "User ID", "Password", "Initial Catalog"})
+            EXPECT_EQ(TDataExport::GetConnectionValue(login, key), v) << key;
+        EXPECT_EQ(ConnectionStringValueTrimmed(login, "Persist Security Info"), "True");
+        std::string schema, catalog;
+        TDataExport::GetSchemaAndCatalog(dbtMsSql, login, schema, catalog);
+        EXPECT_EQ(catalog, v);
+
+        ms.Integrated = true;
+        const std::string integrated = BuildConnectionString(ms, v);
+        want = {"Provider", "Integrated Security", "Persist Security Info", "Data Source"};
+        if (!v.empty()) want.push_back("Initial Catalog");
+        EXPECT_EQ(keys(integrated), want) << integrated;
+        EXPECT_EQ(ConnectionStringValueTrimmed(integrated, "Integrated Security"), "SSPI");
+        EXPECT_EQ(ConnectionStringValue(integrated, "Data Source"), v);
+
+        TDBInfoRec ora;
+        ora.DBType = kestrane::support::dbtOracle;
+        ora.Server = "db1";
+        ora.SID = "orcl";
+        ora.User = "system";
+        ora.Password = v;
+        const std::string oracle = BuildConnectionString(ora, v);
+        EXPECT_EQ(keys(oracle),
+                  (Keys{"Provider", "Data Source", "User ID", "Password", "Persist Security Info"}));
+        EXPECT_EQ(ConnectionStringValue(oracle, "User ID"), v.empty() ? "system" : v);
+        EXPECT_EQ(ConnectionStringValue(oracle, "Password"), v);
+        TDataExport::GetSchemaAndCatalog(dbtOracle, oracle, schema, catalog);
+        EXPECT_EQ(schema, v.empty() ? "system" : v);
+
+        TDBInfoRec jet;
+        jet.DBType = dbAccess;
+        const std::string file = BuildConnectionString(jet, "/p/" + v + ".mdb");
+        EXPECT_EQ(keys(file), (Keys{"Provider", "data source", "Persist Security Info"}));
+        EXPECT_EQ(ConnectionStringValueTrimmed(file, "Data Source"), "/p/" + v + ".mdb");
+    }
+    // Values that need no quotes are written as they always were.
+    TDBInfoRec ms;
+    ms.Server = "S";
+    ms.User = "sa";
+    ms.Password = "p;w";
+    EXPECT_EQ(BuildConnectionString(ms, "L01"),
+              "Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=\"p;w\";Persist Security Info=True;"
+              "Initial Catalog=L01");
+    SetOraInstLocFile("");
+}
+
+TEST(ConnectionStrings, QuotedValuesAsPeopleWriteThem) {
+    const std::string cs = "Provider=X; Password = \"p;w\" ;Name='it''s;x';Empty=\"\";Last=2";
+    EXPECT_EQ(ConnectionStringValueTrimmed(cs, "Password"), "p;w");
+    EXPECT_EQ(ConnectionStringValueTrimmed(cs, "Name"), "it's;x");
+    EXPECT_EQ(ConnectionStringValueTrimmed(cs, "Empty"), "");
+    EXPECT_EQ(ConnectionStringValueTrimmed(cs, "Last"), "2");
+    EXPECT_EQ(SplitConnectionString(cs).size(), 5u);
+    // A quote inside a plain value is just a character.
+    EXPECT_EQ(ConnectionStringValue("Password=a\"b;X=1", "Password"), "a\"b");
+    // A quote that is not closed, or text after a closing quote, is no connection string.
+    for (const char* bad :
+         {"Password=\"abc", "Password=\"a\"b;X=1", "A=1;Password='x", "Password=\"a\"\"\"\""}) {
+        SCOPED_TRACE(bad);
+        try {
+            SplitConnectionString(bad);
+            FAIL();
+        } catch (const EDatabaseError& e) {
+            EXPECT_STREQ(e.what(),
+                         "Format of the initialization string does not conform to the OLE DB specification.");
+        }
+    }
+    Connection c("Provider=Microsoft.Jet.OLEDB.4.0;data source=\"/nowhere");
+    EXPECT_THROW(c.Open(), EDatabaseError);
 }

@@ -49,8 +49,13 @@ TEST(OdbcTranslate, ConnectionStrings) {
         const char* out;
     };
     const Case cases[] = {
-        {"Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=p;w;Persist Security Info=True",
-         "Driver={ODBC Driver 18 for SQL Server};Server=SRV\\MSDE;UID=sa;PWD=p;TrustServerCertificate=Yes;"},
+        {"Provider=SQLOLEDB.1;Data Source=SRV\\MSDE;User ID=sa;Password=\"p;w\";Persist Security Info=True",
+         "Driver={ODBC Driver 18 for SQL "
+         "Server};Server=SRV\\MSDE;UID=sa;PWD={p;w};TrustServerCertificate=Yes;"},
+        {"Provider=SQLOLEDB.1;Data Source=\" S \";User ID='a''b';Password=\"x;Integrated Security=SSPI\";"
+         "Initial Catalog=\"L;Database=master\"",
+         "Driver={ODBC Driver 18 for SQL Server};Server={ S };Database={L;Database=master};UID=a'b;"
+         "PWD={x;Integrated Security=SSPI};TrustServerCertificate=Yes;"},
         {"Provider=SQLOLEDB.1;Data Source=S;User ID=sa;Password=a=b;Persist Security Info=True;Initial "
          "Catalog=L01",
          "Driver={ODBC Driver 18 for SQL "
@@ -63,6 +68,8 @@ TEST(OdbcTranslate, ConnectionStrings) {
          "Info=True",
          "Driver=/opt/oracle/libsqora.so;DBQ=orcl_db1;UID=LUMO01;PWD={p}}x};"},
         {"Provider=MSDASQL.1;DSN=lumo;UID=u", "DSN=lumo;UID=u;"},
+        {"Provider=MSDASQL.1;Driver={SQLite3};Database=\"/d/a;b.db\";PWD=x=y",
+         "Driver={SQLite3};Database={/d/a;b.db};PWD={x=y};"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateToOdbc(c.in), c.out) << c.in;
 }
@@ -198,4 +205,106 @@ TEST_F(OdbcSqlite, EngineStringsThroughTheDriverManager) {
     EXPECT_EQ(Rows(*ex.TargetConnection(), "select COLUMN_NAME from DSColumnDefine order by ORDINAL_POSITION")
                   .size(),
               7u);
+}
+
+TEST_F(OdbcSqlite, DatesKeepMillisecondsAndTimes) {
+    c.Execute("create table D (ID integer, Made timestamp, Clock time)");
+    const double stamp = EncodeDateTime(2024, 2, 29, 13, 5, 9, 123);
+    const double clock = EncodeDateTime(1899, 12, 30, 8, 30, 0, 250);
+    Command cmd(c);
+    cmd.CommandText = "insert into D(ID, Made, Clock) values (?, ?, ?)";
+    cmd.Parameters = {{adInteger, std::int64_t{1}},
+                      {adDate, Variant::FromDateTime(stamp)},
+                      {adDate, Variant::FromDateTime(clock)}};
+    cmd.Execute();
+    auto rs = c.Execute("select Made, Clock from D");
+    EXPECT_EQ(rs->Field(1).Type, adDBTime);
+    EXPECT_EQ(rs->Value("Made"), Variant::FromDateTime(stamp));
+    EXPECT_EQ(rs->Value("Clock"), Variant::FromDateTime(clock));
+}
+
+namespace {
+
+// A "SQL Server" account set that is an SQLite file reached through the SQLite ODBC driver.
+struct OdbcAccountSet {
+    EnvGuard driver{kEnvOdbcMsSqlDriver, kSqliteOdbc};
+    std::string file;
+    std::string cs;
+    explicit OdbcAccountSet(std::string path) : file(std::move(path)) {
+        kestrane::support::TDBInfoRec srv;
+        srv.Server = "localhost";
+        srv.User = "sa";
+        srv.Password = "p;w";
+        cs = BuildConnectionString(srv, file);
+    }
+};
+
+}  // namespace
+
+TEST_F(OdbcSqlite, DatesKeepMillisecondsThroughEveryCopy) {
+    c.Execute("create table D (ID integer, Made timestamp, Clock time)");
+    c.Execute("insert into D values (1, '2024-02-29 13:05:09.123', '08:30:00.250')");
+    c.Execute("insert into D values (2, '2024-03-01 00:00:00.000', '00:00:00.000')");
+    OdbcAccountSet server(file);
+    // Maker: the "SQL Server" account set into the transfer file.
+    TDataExport maker;
+    maker.SourceConnection().SetConnectionString(server.cs);
+    maker.SourceType = kestrane::support::dbtMsSql;
+    ASSERT_TRUE(TDataExport::CreateAccessDB(dir.File("Update.mdb")));
+    maker.TargetConnection()->SetConnectionString(JetString(dir.File("Update.mdb")));
+    maker.TargetType = kestrane::support::dbAccess;
+    maker.TransferTable("D", "");
+    const std::vector<std::string> stored = {"1|'2024-02-29 13:05:09.123'|'1899-12-30 08:30:00.250'",
+                                             "2|'2024-03-01'|'1899-12-30'"};
+    EXPECT_EQ(Rows(*maker.TargetConnection(), "select ID, quote(Made), quote(Clock) from D order by ID"),
+              stored);
+    // Installer: the transfer file into another "SQL Server" account set.
+    OdbcAccountSet second(dir.File("second.db"));
+    MakeJetFile(second.file, {"create table D (ID integer, Made timestamp, Clock timestamp)"});
+    TDataExport installer;
+    installer.SourceConnection().SetConnectionString(JetString(dir.File("Update.mdb")));
+    installer.SourceType = kestrane::support::dbAccess;
+    installer.TargetConnection()->SetConnectionString(second.cs);
+    installer.TargetType = kestrane::support::dbtMsSql;
+    installer.TransferTable("D", "");
+    Connection back(second.cs);
+    back.Open();
+    auto rs = back.Execute("select Made, Clock from D order by ID");
+    EXPECT_EQ(rs->Value(0), Variant::FromDateTime(EncodeDateTime(2024, 2, 29, 13, 5, 9, 123)));
+    EXPECT_EQ(rs->Value(1), Variant::FromDateTime(EncodeDateTime(1899, 12, 30, 8, 30, 0, 250)));
+}
+
+TEST_F(OdbcSqlite, RowsGoInArraysAndInTheirOrder) {
+    // Rows of changing null patterns and value kinds, long texts and blobs among them, into a
+    // "SQL Server" target, and back again: every value arrives, in the source's order.
+    std::vector<std::string> setup = {
+        "create table R (RwID LONG, Name varchar(50), Note MEMO, Amount FLOAT, Flag BIT, Made DATETIME, "
+        "Data LONGBINARY, Mixed varchar(20))",
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) insert into R select "
+        "i, "
+        "case when i % 7 = 0 then null else '名称' || i end, "
+        "case when i % 500 = 0 then printf('%.5000c', 'x') when i % 3 = 0 then null else 'note ' || i end, "
+        "case when i % 5 = 0 then null else i / 8.0 end, i % 2, "
+        "printf('2024-01-%02d 10:00:00.%03d', i % 28 + 1, i % 1000), "
+        "case when i % 400 = 0 then zeroblob(9000) when i % 2 = 0 then randomblob(20) else null end, "
+        "case when i % 10 = 0 then i else 'm' || i end from n"};
+    const std::string source = MakeJetFile(dir.File("source.mdb"), setup);
+    OdbcAccountSet target(file);
+    c.Execute(setup[0]);
+    TDataExport ex;
+    ex.SourceConnection().SetConnectionString(source);
+    ex.SourceType = kestrane::support::dbAccess;
+    ex.TargetConnection()->SetConnectionString(target.cs);
+    ex.TargetType = kestrane::support::dbtMsSql;
+    ex.TransferTable("R", "");
+    const std::string all =
+        "select rowid, RwID, Name, Note, Amount, Flag, quote(Made), hex(Data), Mixed from R";
+    Connection src(source);
+    src.Open();
+    EXPECT_EQ(Rows(c, all + " order by rowid"), Rows(src, all + " order by rowid"));
+    // A failing row part-way leaves the target as it was: one transaction for the table.
+    c.Execute("create unique index ux on R (Name)");
+    src.Execute("update R set Name = '名称1' where RwID = 2999");
+    EXPECT_THROW(ex.TransferTable("R", " and RwID > 1000 "), EDatabaseError);
+    EXPECT_EQ(Rows(c, "select count(*), sum(RwID) from R"), std::vector<std::string>{"3000|4501500"});
 }

@@ -240,12 +240,26 @@ TEST(Variant, DateTimeTexts) {
         {36526.000005787, "2000-01-01"},
     };
     for (const auto& [days, want] : cases) EXPECT_EQ(DateTimeToText(days), want) << days;
-    // Text and back again over four centuries.
+    // With milliseconds: written only where there are some, a time-only value keeps its time.
+    const std::pair<double, const char*> withMs[] = {
+        {EncodeDateTime(2024, 1, 2, 3, 4, 5, 123), "2024-01-02 03:04:05.123"},
+        {2.0 / 86400000.0, "1899-12-30 00:00:00.002"},
+        {EncodeDateTime(1899, 12, 30, 0, 0, 0, 5), "1899-12-30 00:00:00.005"},
+        {45351.99999999, "2024-02-29 23:59:59.999"},
+        {45351.999999999, "2024-03-01"},
+        {0.5, "1899-12-30 12:00:00"},
+        {46366.0, "2026-12-10"},
+        {-700000 - 0.5 - 7.0 / 86400000.0, "-0017-06-18 12:00:00.007"},
+    };
+    for (const auto& [days, want] : withMs) EXPECT_EQ(DateTimeToText(days, true), want) << days;
+    // Text and back again over four centuries, with and without milliseconds.
     for (int i = 0; i < 2000; ++i) {
         const double days = -40000 + i * 97.123456789;
-        double back = 0;
-        ASSERT_TRUE(TryTextToDateTime(DateTimeToText(days), back)) << days;
-        EXPECT_EQ(DateTimeToText(back), DateTimeToText(days)) << days;
+        for (const bool ms : {false, true}) {
+            double back = 0;
+            ASSERT_TRUE(TryTextToDateTime(DateTimeToText(days, ms), back)) << days;
+            EXPECT_EQ(DateTimeToText(back, ms), DateTimeToText(days, ms)) << days;
+        }
     }
 }
 
