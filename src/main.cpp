@@ -1,5 +1,5 @@
-// Program entry. The run mode follows from the executable's own file name: "Kestrane.exe" makes
-// patches, any other name installs the patch it carries.
+// Program entry. The run mode follows from the name the program was started under: "Kestrane.exe"
+// makes patches, any other name installs the patch it carries.
 //
 // One option exists for checking a build without a user: --screenshot FILE starts the program as
 // usual, writes the window with its first page to FILE, prints the run mode and the first page's
@@ -20,9 +20,9 @@ namespace {
 
 using namespace kestrane;
 
-int SelfCheck(const std::string& picture) {
+int SelfCheck(const std::string& picture, const std::string& invokedName) {
     app::TScriptedInteraction interaction;
-    gui::TMainForm form(interaction);
+    gui::TMainForm form(interaction, {}, invokedName);
     if (form.Manager) form.show();
     for (const auto& call : interaction.Calls)
         std::fprintf(stderr, "%s %s\n", call.caption.empty() ? "error" : call.caption.c_str(),
@@ -48,10 +48,13 @@ int main(int argc, char** argv) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 
+    // The run mode follows the name the program was started under (a link named Patch.exe installs);
+    // resources are read from the executable file itself.
+    const std::string invokedName = argc > 0 && argv[0] ? argv[0] : "";
     return gui::RunWithApplication(argc, argv, [&] {
-        if (!picture.empty()) return SelfCheck(picture);
+        if (!picture.empty()) return SelfCheck(picture, invokedName);
         gui::TQtInteraction interaction;
-        gui::TMainForm form(interaction);
+        gui::TMainForm form(interaction, {}, invokedName);
         // A failed start has been shown already; a refused one ends without a word.
         if (!form.Manager || interaction.QuitRequested()) return 0;
         form.show();

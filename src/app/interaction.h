@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace kestrane::app {
 
@@ -24,6 +25,14 @@ class TInteraction {
     // `filter` in the "描述|*.ext" form; `fileName` holds the proposal and receives the choice.
     virtual bool ChooseOpenFile(const std::string& filter, const std::string& defaultExt,
                                 std::string& fileName) = 0;
+    // Several files at once; `files` receives the choice. Without a dialog of its own, one file is asked.
+    virtual bool ChooseOpenFiles(const std::string& filter, const std::string& defaultExt,
+                                 std::vector<std::string>& files) {
+        std::string fileName;
+        if (!ChooseOpenFile(filter, defaultExt, fileName)) return false;
+        files = {fileName};
+        return true;
+    }
     virtual bool ChooseSaveFile(const std::string& filter, const std::string& defaultExt,
                                 std::string& fileName) = 0;
     // Modal folder choice; `directory` is preselected when it exists and receives the choice.

@@ -13,9 +13,11 @@
 
 namespace kestrane::app {
 
-TManager::TManager(TInteraction& interaction, std::string exePath, platform::SystemFacts* system)
+TManager::TManager(TInteraction& interaction, std::string exePath, std::string invokedName,
+                   platform::SystemFacts* system)
     : interaction_(interaction),
       exePath_(exePath.empty() ? platform::RunningExecutable() : std::filesystem::absolute(exePath).string()),
+      invokedName_(invokedName.empty() ? exePath_ : std::move(invokedName)),
       system_(system ? system : &platform::HostSystem()) {
     paramInfo_ = std::make_unique<patch::TBaseParamInfo>();
     resItems_ = std::make_unique<patch::TResCollection>();
@@ -66,12 +68,21 @@ void TManager::Log(const void*, const std::string& message) {
     detailLog_.push_back(message);
 }
 
-void TManager::ChangeInstallPath(const std::string& directory) {
+bool TManager::ChangeInstallPath(const std::string& directory) {
     auto& params = *paramInfo_;
     params.InstallPath = directory;
-    fileMng_->LoadInstallation(directory);
+    // The lists of the installation left behind must not stand for the new one.
+    params.DBInfos.clear();
+    params.Instances.clear();
+    try {
+        fileMng_->LoadInstallation(directory);
+    } catch (const std::exception& error) {
+        interaction_.ShowError(error);
+        return false;
+    }
     params.DBInfos = fileMng_->Servers();
     params.Instances = fileMng_->AccountSets();
+    return true;
 }
 
 bool TManager::LoadPatchResources(const std::string& sourceFile, int parts, bool showErrors) {

@@ -44,10 +44,12 @@ class TPageHost {
 
 class TManager {
   public:
-    // `exePath` is the running executable; its file name decides the run mode. `system` gives the
-    // machine's facts (free memory and disk, programs, the watcher service); null, the host's own.
-    // Throws when the installer's memory check fails (the main window reports it).
-    explicit TManager(TInteraction& interaction, std::string exePath = {},
+    // `exePath` is the executable file itself (empty: the running one): its resources are read and it
+    // is copied to make a patch. `invokedName` is the name the program was started under (empty: that
+    // of `exePath`); its file name decides the run mode, so a link named Patch.exe is an installer.
+    // `system` gives the machine's facts (free memory and disk, programs, the watcher service); null,
+    // the host's own. Throws when the installer's memory check fails (the main window reports it).
+    explicit TManager(TInteraction& interaction, std::string exePath = {}, std::string invokedName = {},
                       platform::SystemFacts* system = nullptr);
     ~TManager();
     TManager(const TManager&) = delete;
@@ -69,13 +71,14 @@ class TManager {
     TInteraction& Interaction() { return interaction_; }
     platform::SystemFacts& System() { return *system_; }
     const std::string& ExePath() const { return exePath_; }
+    const std::string& InvokedName() const { return invokedName_; }
     // The pages created so far, in creation order.
     const std::vector<std::unique_ptr<TBaseFrame>>& Pages() const { return pageOwner_; }
 
     void SetPageHost(TPageHost* host) { host_ = host; }
 
     // ---- navigation (manager_navigation.cpp) ----
-    // True unless the executable's file name is exactly "Kestrane.exe".
+    // True unless the file name the program was started under is exactly "Kestrane.exe".
     bool IsInstaller() const;
     void Start() { ShowPage(0); }
     void NextPage() { ShowPage(pageIndex_ + 1); }
@@ -95,13 +98,25 @@ class TManager {
     void ReportProgress(const std::string& message, int position, int maximum);
     // Appends to FullLog, then to DetailLog.
     void Log(const void* sender, const std::string& message);
-    void ChangeInstallPath(const std::string& directory);
+    // Lists the servers and account sets of the installation in `directory`. A failure to read it is
+    // shown and leaves both lists empty: false.
+    bool ChangeInstallPath(const std::string& directory);
+
+    // Next on the action page: the maker leaves the page and builds, the installer leaves the page and
+    // installs; the wizard then moves on to the finish page (the maker only after a build that wrote
+    // the patch). True when the run was made and succeeded.
+    bool RunAction();
 
     // ---- the maker's build (manager_build.cpp) ----
     bool Build();
+    // "Update.mdb" in ProgramDir filled from the selected account sets and added as an otProgram item;
+    // the file is deleted afterwards in every case. A data file that cannot be made throws, naming it.
     bool GatherAccountSetData();
+    // The program copied beside PatchFileName with the three resources, then renamed over it: a build
+    // that fails leaves an existing patch file as it was.
     bool WritePatchExecutable();
-    bool WritePatchResources();
+    // Writes the three resources into `file`; false when the file cannot take resources.
+    bool WritePatchResources(const std::string& file);
 
     // ---- the installer's checks and run (manager_install.cpp) ----
     bool CheckVersion(patch::TVersionCheckKind kind, const std::string& version);
@@ -119,9 +134,13 @@ class TManager {
 
   private:
     TBaseFrame& PageOf(const TPageClass& pageClass);
+    // A progress report of an account-set step, after the window had its turn.
+    void ReportItemProgress(patch::TKVParamNodeType nodeType, const std::string& message, int position,
+                            int maximum);
 
     TInteraction& interaction_;
     std::string exePath_;
+    std::string invokedName_;
     platform::SystemFacts* system_;
     TPageHost* host_ = nullptr;
 

@@ -1,4 +1,5 @@
-// The maker's run: the patch file is a copy of the running executable with the three resources.
+// The maker's run: the chosen account-set rows gathered into the data file, then the patch file, a copy
+// of the program with the three resources.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -8,8 +9,12 @@
 #include <vector>
 
 #include "app/manager.h"
+#include "app/node_variant.h"
 #include "app/texts.h"
+#include "db/connect.h"
+#include "db/data_export.h"
 #include "patch/component_stream.h"
+#include "patch/inst_nodes.h"
 #include "patch/texts.h"
 #include "platform/file_system.h"
 #include "platform/resources.h"
@@ -34,6 +39,16 @@ bool CanUpdateResources(const std::string& path) {
     return true;
 }
 
+// The filter of a table node: structure only, or the variant written for the source's kind.
+std::string TableFilter(const patch::TNodeItem& node, support::TKVDataBaseType variant) {
+    if (node.TableType == patch::ttStructure) return texts::kNoRowsFilter;
+    if (variant == node.SQLType) return node.Text;
+    if (const auto* table = dynamic_cast<const patch::TNodeTableItem*>(&node);
+        table && variant == table->SQLType2)
+        return table->Text2;
+    return {};
+}
+
 platform::ResourceBytes StreamOf(const patch::TResBase& root, const char* failText, const char* name) {
     try {
         return patch::WriteObjectStream(root);
@@ -55,9 +70,135 @@ bool TManager::Build() {
     return WritePatchExecutable();
 }
 
-// Gathering the account sets' rows is not built yet; an account-set patch cannot be made.
+void TManager::ReportItemProgress(patch::TKVParamNodeType nodeType, const std::string& message, int position,
+                                  int maximum) {
+    interaction_.ProcessEvents();
+    if (paramInfo_->OnProgress) paramInfo_->OnProgress(this, nodeType, message, position, maximum);
+}
+
+namespace {
+
+// Removes the data file when the gathering ends, however it ends; declared before the transfer object
+// so that its connections are closed first.
+struct DataFileRemover {
+    std::string path;
+    ~DataFileRemover() {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+};
+
+}  // namespace
+
 bool TManager::GatherAccountSetData() {
-    throw std::runtime_error(support::Format(texts::kNotAvailable, "GatherAccountSetData"));
+    using namespace patch;
+    auto& params = *paramInfo_;
+    const std::string path = params.ProgramDir + texts::kDataFileName;
+    DataFileRemover remover{path};
+    db::TDataExport exporter;
+    exporter.OnLog = [this](const void* sender, const std::string& message) { Log(sender, message); };
+
+    // Without its data file the patch would be incomplete: the build stops and says why.
+    bool created = false;
+    try {
+        created = db::TDataExport::CreateAccessDB(path);
+    } catch (const std::exception& error) {
+        throw std::runtime_error(support::Format(texts::kDataFileFailed, path, error.what()));
+    }
+    if (!created)
+        throw std::runtime_error(support::Format(texts::kDataFileFailed, path, texts::kDataFileMissing));
+
+    exporter.TargetType = support::dbAccess;
+    support::TDBInfoRec dataFile;
+    dataFile.DBType = support::dbAccess;
+    exporter.TargetConnection()->SetConnectionString(db::BuildConnectionString(dataFile, path));
+
+    const auto& instances = params.Instances;
+    const int n = static_cast<int>(instances.size());
+    const int m = static_cast<int>(instResItems_->Count());
+    for (int i = 0; i < n; ++i) {
+        const support::TInstanceRec& inst = instances[static_cast<std::size_t>(i)];
+        if (!inst.Selected) continue;
+        exporter.SourceType = inst.DBInfo.DBType;
+        exporter.SourceConnection().Close();
+        exporter.SourceConnection().SetConnectionString(db::BuildConnectionString(inst.DBInfo, inst.DBName));
+        const support::TKVDataBaseType variant = NodeVariantKind(exporter.SourceType);
+
+        for (int j = 0; j < m; ++j) {
+            TInstResItem& item = instResItems_->Item(static_cast<std::size_t>(j));
+            if (item.IsEmpty()) continue;
+            const TKVParamNodeType kind = item.ParamNodeType();
+            const std::string caption = ParamNodeTypeCaption(kind);
+            const int position = i * m + j + 1;
+            const int maximum = n * m;
+            auto report = [&](const std::string& what) {
+                ReportItemProgress(kind, support::Format(texts::kGathering, inst.AccountName, what), position,
+                                   maximum);
+            };
+            report(caption);
+            switch (kind) {
+                case pntReCst: {
+                    exporter.TransferTable(texts::kTableInstElmnt,
+                                           static_cast<TInstReCstResItem&>(item).ReCstFilter(variant));
+                    const int count = static_cast<int>(item.NodeCount());
+                    for (int k = 0; k < count; ++k) {
+                        const TNodeItem& node = item.Node(static_cast<std::size_t>(k));
+                        if (node.Tag == texts::kTableInstElmnt) continue;
+                        report(support::Format(texts::kReCstNodeProgress, caption, k, count, node.Caption));
+                        exporter.TransferTable(node.Tag, texts::kStructureOnlyFilter);
+                    }
+                    break;
+                }
+                case pntBill: {
+                    const auto& bill = static_cast<TInstBillResItem&>(item);
+                    exporter.TransferTable(texts::kTableBillFormat, bill.BuildFilter());
+                    exporter.TransferTable(texts::kTableSysOptInfo, bill.BillOptionFilter());
+                    exporter.TransferTable(texts::kTableBillNumbering, bill.BillTypeFilter());
+                    break;
+                }
+                case pntQuery:
+                    exporter.TransferTable(texts::kTableQuery, item.BuildFilter());
+                    break;
+                case pntAnalyse:
+                    for (const TNodeItem* node : item.NodeList()) {
+                        report(node->Tag);
+                        exporter.TransferTable(node->Tag, "");
+                    }
+                    break;
+                case pntBaseData: {
+                    const auto& baseData = static_cast<TInstBaseDataResItem&>(item);
+                    exporter.TransferTable(texts::kTableDict, baseData.BuildFilter());
+                    exporter.TransferTable(texts::kTableCodeSet, baseData.CodeSetFilter());
+                    break;
+                }
+                case pntDeskFlow: {
+                    ReportItemProgress(kind, texts::kGatheringDeskFlow, position, maximum);
+                    const std::string& chart = item.Node(0).Text;
+                    if (platform::FileExists(chart)) resItems_->AddFile(chart).OptType = otProgram;
+                    break;
+                }
+                case pntTable:
+                    for (const TNodeItem* node : item.NodeList()) {
+                        report(node->Tag);
+                        exporter.TransferTable(node->Tag, TableFilter(*node, variant));
+                    }
+                    break;
+                case pntInitScript:
+                case pntScript:
+                case pntView:
+                case pntOther:
+                    break;
+            }
+        }
+        exporter.TransferTable(texts::kTablePurFunRes, "");
+        exporter.TransferTable(texts::kTableSysOptInfo,
+                               support::Format(texts::kMultiOptFilter, texts::kMultiOptCode));
+    }
+
+    exporter.SourceConnection().Close();
+    exporter.TargetConnection()->Close();
+    resItems_->AddFile(path).OptType = otProgram;
+    return true;
 }
 
 bool TManager::WritePatchExecutable() {
@@ -66,15 +207,29 @@ bool TManager::WritePatchExecutable() {
     resItems_->NotCheckVersion = params.NotCheckVersion;
     resItems_->NotUpdateVersion = params.NotUpdateVersion;
 
+    const std::string& target = params.PatchFileName;
+    const auto copyFailed = [&] { return std::runtime_error(texts::kWritePatchFailed + target); };
     std::error_code error;
-    const bool copied = std::filesystem::copy_file(exePath_, params.PatchFileName,
+    // The patch would take the place of the running program.
+    if (std::filesystem::equivalent(exePath_, target, error)) throw copyFailed();
+    std::unique_ptr<platform::TPendingFile> pending;
+    try {
+        pending = std::make_unique<platform::TPendingFile>(target);
+    } catch (const std::exception&) {
+        throw copyFailed();
+    }
+    const bool copied = std::filesystem::copy_file(exePath_, pending->Path(),
                                                    std::filesystem::copy_options::overwrite_existing, error);
-    if (copied && !error && WritePatchResources()) return true;
-    throw std::runtime_error(texts::kWritePatchFailed + params.PatchFileName);
+    if (!copied || error || !WritePatchResources(pending->Path())) throw copyFailed();
+    try {
+        pending->Commit();
+    } catch (const std::exception&) {
+        throw copyFailed();
+    }
+    return true;
 }
 
-bool TManager::WritePatchResources() {
-    const std::string path = paramInfo_->PatchFileName;
+bool TManager::WritePatchResources(const std::string& path) {
     if (!CanUpdateResources(path)) return false;
 
     const int f = static_cast<int>(resItems_->Count());

@@ -48,7 +48,7 @@ std::vector<std::string> PageListFor(patch::TRunMode runMode, patch::TKVPatchTyp
 }  // namespace
 
 bool TManager::IsInstaller() const {
-    return platform::ExtractFileName(exePath_) != texts::kMakerExeName;
+    return platform::ExtractFileName(invokedName_) != texts::kMakerExeName;
 }
 
 void TManager::ShowPage(std::int32_t index) {
@@ -81,6 +81,20 @@ void TManager::ShowPage(std::int32_t index) {
         }
     }
     NotifyStage();
+}
+
+bool TManager::RunAction() {
+    TBaseFrame* page = currentPage_;
+    if (!page || !page->LeavePage(*paramInfo_)) return false;
+    if (paramInfo_->RunMode == patch::rmMaker) {
+        if (!Build()) return false;
+        NextPage();
+        return true;
+    }
+    // The finish page reports the outcome, whatever it was.
+    const bool installed = Install();
+    NextPage();
+    return installed;
 }
 
 TBaseFrame& TManager::PageOf(const TPageClass& pageClass) {

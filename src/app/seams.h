@@ -35,6 +35,12 @@ class TPatchVersion {
     support::Bytes bytes_;
 };
 
+// Reads a version descriptor file (a missing file changes nothing) or the content of a patch's version
+// item into `version`. A malformed descriptor throws patch::EVersionFormatError. The stand-ins throw
+// "TPatchVersion: not available in this build".
+void ReadVersionFile(patch::TPatchVersion& version, const std::string& path);
+void ReadVersionBytes(patch::TPatchVersion& version, const support::Bytes& bytes);
+
 // Repairs one account-set database (the database layer's RepairDatabase, for the window, which does
 // not reach that layer itself).
 void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo);

@@ -37,7 +37,9 @@ QString ApplicationTitle(const std::string& exePath) {
 
 }  // namespace
 
-TMainForm::TMainForm(app::TInteraction& interaction, const std::string& exePath) : interaction_(interaction) {
+TMainForm::TMainForm(app::TInteraction& interaction, const std::string& exePath,
+                     const std::string& invokedName)
+    : interaction_(interaction) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -83,7 +85,7 @@ TMainForm::TMainForm(app::TInteraction& interaction, const std::string& exePath)
             return this;
         };
     }
-    Construct(exePath.empty() ? platform::RunningExecutable() : exePath);
+    Construct(exePath.empty() ? platform::RunningExecutable() : exePath, invokedName);
 }
 
 // The pages are the manager's; each leaves the window as it goes.
@@ -91,10 +93,10 @@ TMainForm::~TMainForm() {
     Manager.reset();
 }
 
-void TMainForm::Construct(const std::string& exePath) {
-    QCoreApplication::setApplicationName(ApplicationTitle(exePath));
+void TMainForm::Construct(const std::string& exePath, const std::string& invokedName) {
+    QCoreApplication::setApplicationName(ApplicationTitle(invokedName.empty() ? exePath : invokedName));
     try {
-        Manager = std::make_unique<app::TManager>(interaction_, exePath);
+        Manager = std::make_unique<app::TManager>(interaction_, exePath, invokedName);
         Manager->OnStageChange = [this](app::TManager& manager, app::TWizardStage stage) {
             StageChanged(manager, stage);
         };
@@ -157,14 +159,7 @@ void TMainForm::btnNextClick() {
                 form->btnNext->setEnabled(true);
             }
         } enable{this};
-        app::TBaseFrame* page = Manager->CurrentPage();
-        if (Manager->ParamInfo().RunMode == patch::rmMaker) {
-            if (page && page->LeavePage(Manager->ParamInfo()) && Manager->Build()) Manager->NextPage();
-        } else if (page && page->LeavePage(Manager->ParamInfo())) {
-            // The finish page reports the outcome, whatever it was.
-            Manager->Install();
-            Manager->NextPage();
-        }
+        Manager->RunAction();
         return;
     }
     if (Stage == app::wsFinish) {

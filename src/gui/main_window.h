@@ -19,9 +19,11 @@ class TMainForm : public QWidget, public app::TPageHost {
     static constexpr int kClientWidth = 501;
     static constexpr int kClientHeight = 354;
 
-    // Builds the manager for `exePath` (the running executable when empty) and runs the installer's
-    // start-up checks. A failure is shown and ends the program: then `Manager` is null.
-    TMainForm(app::TInteraction& interaction, const std::string& exePath = {});
+    // Builds the manager for `exePath` (the running executable when empty), started under
+    // `invokedName` (empty: that of `exePath`), and runs the installer's start-up checks. A failure is
+    // shown and ends the program: then `Manager` is null.
+    TMainForm(app::TInteraction& interaction, const std::string& exePath = {},
+              const std::string& invokedName = {});
     ~TMainForm() override;
 
     QWidget* pnButtons;
@@ -52,7 +54,7 @@ class TMainForm : public QWidget, public app::TPageHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void Construct(const std::string& exePath);
+    void Construct(const std::string& exePath, const std::string& invokedName);
     template <class F>
     void Guarded(F&& handler);
     void PlaceButtons();

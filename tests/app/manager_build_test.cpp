@@ -112,92 +112,93 @@ TEST_F(ManagerBuildTest, RewritingAPatchReplacesItsResources) {
     EXPECT_EQ(installer.ResItems().Count(), 0u);
 }
 
-TEST_F(ManagerBuildTest, FailuresNameTheStepAndKeepWhatWasStored) {
+// A failed build leaves no half-written patch: an older patch file stays as it was, and nothing of the
+// attempt is left beside it.
+TEST_F(ManagerBuildTest, FailuresNameTheStepAndLeaveAnOlderPatchAsItWas) {
     const std::string patchFile = Path("out/Patch.exe");
     const struct Case {
         std::string name;
         std::function<void(TManager&)> spoil;
         std::string message;
-        Names stored;  // resources in the patch file afterwards; empty: no patch was made
         std::size_t reports;
     } cases[] = {
         // Copying the program onto itself would destroy it.
-        {"patch is the program",
-         [](TManager& m) { m.ParamInfo().PatchFileName = m.ExePath(); },
-         "生成补丁程序出错：" + Path("Kestrane.exe"),
-         {},
-         0},
-        {"folder missing",
-         [&](TManager& m) { m.ParamInfo().PatchFileName = Path("nowhere/Patch.exe"); },
-         "生成补丁程序出错：" + Path("nowhere/Patch.exe"),
-         {},
-         0},
+        {"patch is the program", [](TManager& m) { m.ParamInfo().PatchFileName = m.ExePath(); },
+         "生成补丁程序出错：" + Path("Kestrane.exe"), 0},
+        {"folder missing", [&](TManager& m) { m.ParamInfo().PatchFileName = Path("nowhere/Patch.exe"); },
+         "生成补丁程序出错：" + Path("nowhere/Patch.exe"), 0},
         {"program files",
          [](TManager& m) { m.ResItems().Item(1).OptType = static_cast<patch::TKVOperateType>(9); },
-         "更新资源文件[FILEDATA]出错",
-         {"PARAMDATA"},
-         1},
+         "更新资源文件[FILEDATA]出错", 1},
         {"account-set items",
          [](TManager& m) {
              m.InstResItems().FindByNodeType(patch::pntBill)->Node(0).TableType =
                  static_cast<patch::TKVTableType>(5);
          },
-         "更新资源文件[INSTDATA]出错",
-         {"PARAMDATA", "FILEDATA"},
-         2},
+         "更新资源文件[INSTDATA]出错", 2},
         {"progress display",
          [this](TManager&) {
              onProgress_ = [this] {
                  if (progress_.size() == 2) throw std::runtime_error("display gone");
              };
          },
-         "display gone",
-         {"PARAMDATA", "FILEDATA"},
-         2},
+         "display gone", 2},
+        // The half-made patch beside the target disappears before the resources are stored.
+        {"pending file gone",
+         [this](TManager&) {
+             onProgress_ = [this] {
+                 if (progress_.size() != 1) return;
+                 for (const auto& entry : fs::directory_iterator(Path("out")))
+                     if (entry.path().filename() != "Patch.exe") fs::remove(entry.path());
+             };
+         },
+         "保存资源文件出错", 3},
     };
+    const std::string older = "older patch";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all(Path("out"));
-        FreshMaker();
-        c.spoil(*maker_);
-        try {
-            maker_->WritePatchExecutable();
-            ADD_FAILURE() << "no failure";
-        } catch (const std::exception& e) {
-            EXPECT_EQ(std::string(e.what()), c.message);
+        for (const bool olderPatch : {false, true}) {
+            SCOPED_TRACE(c.name + (olderPatch ? " over an older patch" : ""));
+            fs::remove_all(Path("out"));
+            FreshMaker();
+            if (olderPatch) WriteFile("out/Patch.exe", older);
+            c.spoil(*maker_);
+            try {
+                maker_->WritePatchExecutable();
+                ADD_FAILURE() << "no failure";
+            } catch (const std::exception& e) {
+                EXPECT_EQ(std::string(e.what()), c.message);
+            }
+            EXPECT_EQ(progress_.size(), c.reports);
+            if (olderPatch)
+                EXPECT_EQ(platform::ReadFileBytes(patchFile), support::Bytes(older.begin(), older.end()));
+            else
+                EXPECT_FALSE(fs::exists(patchFile));
+            if (fs::exists(Path("out"))) {
+                Names left;
+                for (const auto& entry : fs::directory_iterator(Path("out")))
+                    left.push_back(entry.path().filename().string());
+                EXPECT_EQ(left, olderPatch ? Names{"Patch.exe"} : Names{});
+            }
+            EXPECT_TRUE(ResourcesOf(maker_->ExePath()).empty());
+            EXPECT_EQ(platform::ReadFileBytes(maker_->ExePath()).size(), 20u);
         }
-        EXPECT_EQ(progress_.size(), c.reports);
-        if (c.stored.empty())
-            EXPECT_FALSE(fs::exists(patchFile));
-        else
-            EXPECT_EQ(ResourcesOf(patchFile), c.stored);
-        EXPECT_TRUE(ResourcesOf(maker_->ExePath()).empty());
-        EXPECT_EQ(platform::ReadFileBytes(maker_->ExePath()).size(), 20u);
     }
 }
 
-TEST_F(ManagerBuildTest, PatchFileThatVanishesBeforeCommitFails) {
-    onProgress_ = [this] {
-        if (progress_.size() == 1) fs::remove(Path("out/Patch.exe"));
-    };
-    try {
-        maker_->WritePatchExecutable();
-        ADD_FAILURE() << "no failure";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()), "保存资源文件出错");
-    }
-    EXPECT_EQ(progress_.size(), 3u);
+TEST_F(ManagerBuildTest, WrittenPatchKeepsTheProgramsPermissions) {
+    fs::permissions(maker_->ExePath(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    ASSERT_TRUE(maker_->WritePatchExecutable());
+    EXPECT_EQ(fs::status(Path("out/Patch.exe")).permissions(),
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 }
 
 TEST_F(ManagerBuildTest, ResourcesOfAFileThatCannotBeUpdated) {
-    maker_->ParamInfo().PatchFileName = Path("missing.exe");
-    EXPECT_FALSE(maker_->WritePatchResources());
+    EXPECT_FALSE(maker_->WritePatchResources(Path("missing.exe")));
     // A damaged archive cannot be kept, so it is not updated either.
     // An end record naming one entry whose directory lies beyond the end of the file.
     const char endRecord[] = "PK\x05\x06\0\0\0\0\x01\0\x01\0\x2e\0\0\0\0\xff\xff\x7f\0\0";
-    maker_->ParamInfo().PatchFileName =
-        WriteFile("damaged.exe", "MZ program" + std::string(endRecord, sizeof endRecord - 1));
-    EXPECT_FALSE(maker_->WritePatchResources());
+    EXPECT_FALSE(maker_->WritePatchResources(
+        WriteFile("damaged.exe", "MZ program" + std::string(endRecord, sizeof endRecord - 1))));
     EXPECT_TRUE(progress_.empty());
 }
 

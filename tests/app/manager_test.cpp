@@ -372,5 +372,72 @@ TEST_F(ManagerTest, LogProgressAndInstallPath) {
     EXPECT_EQ(m.ParamInfo().Instances.size(), m.FileMng().AccountSets().size());
 }
 
+// A program patch made by a maker from the stand-in program.
+std::string MakeProgramPatch(TScriptedInteraction& ui, const std::string& program, const std::string& file) {
+    TManager maker(ui, program);
+    maker.ParamInfo().PatchType = patch::ptProgram;
+    maker.ParamInfo().PatchFileName = file;
+    EXPECT_TRUE(maker.WritePatchExecutable());
+    return file;
+}
+
+// A link named Patch.exe is an installer; the patch is read from the file the link names.
+TEST_F(ManagerTest, RunModeFollowsTheInvokedNameAndResourcesTheFile) {
+    std::filesystem::create_directories(Path("real"));
+    const std::string file = MakeProgramPatch(ui_, MakeExe("Kestrane.exe"), Path("real/Made.exe"));
+    TManager installer(ui_, file, Path("links/Patch.exe"));
+    EXPECT_TRUE(installer.IsInstaller());
+    EXPECT_EQ(installer.ExePath(), file);
+    EXPECT_EQ(installer.ParamInfo().PatchType, patch::ptProgram);
+    EXPECT_EQ(installer.ParamInfo().ProgramDir, Path("real") + "/");
+    EXPECT_EQ(installer.PageNames(), kInstallerProgram);
+
+    TManager maker(ui_, file, "Kestrane.exe");
+    EXPECT_FALSE(maker.IsInstaller());
+    EXPECT_EQ(maker.ParamInfo().RunMode, patch::rmMaker);
+    TManager byFile(ui_, file);
+    EXPECT_TRUE(byFile.IsInstaller());
+    EXPECT_TRUE(ui_.Calls.empty());
+}
+
+TEST_F(ManagerTest, ActionPageLeavesFirstThenBuildsOrInstalls) {
+    std::filesystem::create_directories(Path("out"));
+    MakeExe("Kestrane.exe");
+    auto m = Maker(patch::ptProgram);
+    m->ParamInfo().PatchFileName = Path("out/Patch.exe");
+    m->Start();
+    for (int i = 0; i < 3; ++i) m->NextPage();
+    ASSERT_EQ(Current(*m), "TProgressFrm");
+
+    gRules.refuseLeave = {"TProgressFrm"};
+    EXPECT_FALSE(m->RunAction());
+    EXPECT_EQ(gJournal.back(), "leave TProgressFrm");
+    EXPECT_FALSE(std::filesystem::exists(Path("out/Patch.exe")));
+    EXPECT_EQ(Current(*m), "TProgressFrm");
+
+    gRules.refuseLeave.clear();
+    EXPECT_TRUE(m->RunAction());
+    EXPECT_EQ(Current(*m), "TFinishFrm");
+    EXPECT_TRUE(std::filesystem::exists(Path("out/Patch.exe")));
+
+    // A build that ends before writing keeps the wizard on the action page.
+    m->PrevPage();
+    ASSERT_EQ(Current(*m), "TProgressFrm");
+    ui_.Answers = {false};
+    EXPECT_FALSE(m->RunAction());
+    EXPECT_EQ(Current(*m), "TProgressFrm");
+
+    // The installer moves on to the finish page whatever the install gave.
+    TManager installer(ui_, Path("out/Patch.exe"));
+    Wire(installer);
+    installer.Start();
+    installer.NextPage();
+    installer.NextPage();
+    ASSERT_EQ(Current(installer), "TProgressFrm");
+    EXPECT_FALSE(installer.RunAction());
+    EXPECT_EQ(Current(installer), "TFinishFrm");
+    EXPECT_EQ(installer.ParamInfo().ResultFlags, patch::rfFailed);
+}
+
 }  // namespace
 }  // namespace kestrane::app

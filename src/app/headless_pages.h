@@ -1,0 +1,11 @@
+// The wizard's pages without a window, registered under the page class names of the page lists, so
+// that the command line and the tests drive the same manager and page rules as the window.
+#pragma once
+
+namespace kestrane::app {
+
+// Registers (or, with false, removes) the maker's pages and the account-set selection page as
+// models, and plain pages for the welcome, progress and finish pages.
+void RegisterHeadlessPages(bool add = true);
+
+}  // namespace kestrane::app
