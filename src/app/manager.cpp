@@ -22,12 +22,13 @@ TManager::TManager(TInteraction& interaction, std::string exePath, std::string i
     paramInfo_ = std::make_unique<patch::TBaseParamInfo>();
     resItems_ = std::make_unique<patch::TResCollection>();
     instResItems_ = std::make_unique<patch::TInstResCollection>();
-    patchVersion_ = std::make_unique<TPatchVersion>();
+    patchVersion_ = std::make_unique<patch::TPatchVersion>();
 
     auto& params = *paramInfo_;
     params.ProgramDir = platform::ExtractFilePath(exePath_);
     // Read with the parameters' default key: a patch's own key does not move the installation folder.
     params.InstallPath = product::GetInstallPath(params.RegInstallPath);
+    patchVersion_->ProgramDir = params.ProgramDir;
 
     fileMng_ = CreateFileMng(params.InstallPath);
     // Set only now: notices raised while the constructor lists the account sets are not recorded.
@@ -48,8 +49,9 @@ TManager::TManager(TInteraction& interaction, std::string exePath, std::string i
     params.PatchType = resItems_->PatchType;
     params.NotCheckVersion = resItems_->NotCheckVersion;
     params.NotUpdateVersion = resItems_->NotUpdateVersion;
+    // A descriptor that does not parse ends the start-up.
     if (const patch::TResItem* version = resItems_->FindByOptType(patch::otVersion))
-        patchVersion_->LoadFromBytes(version->MemStream);
+        patchVersion_->LoadFromStream(version->MemStream);
     BuildPageList(params);
 }
 

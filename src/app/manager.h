@@ -15,6 +15,7 @@
 #include "app/seams.h"
 #include "patch/inst_res_items.h"
 #include "patch/param_info.h"
+#include "patch/patch_version.h"
 #include "patch/res_items.h"
 
 namespace kestrane::platform {
@@ -64,7 +65,7 @@ class TManager {
     patch::TResCollection& ResItems() { return *resItems_; }
     patch::TInstResCollection& InstResItems() { return *instResItems_; }
     TBaseFrame* CurrentPage() const { return currentPage_; }
-    TPatchVersion& PatchVersion() { return *patchVersion_; }
+    patch::TPatchVersion& PatchVersion() { return *patchVersion_; }
     std::vector<std::string>& FullLog() { return fullLog_; }
     std::vector<std::string>& DetailLog() { return detailLog_; }
     TFileMng& FileMng() { return *fileMng_; }
@@ -151,7 +152,7 @@ class TManager {
     std::unique_ptr<patch::TInstResCollection> instResItems_;
     std::vector<std::unique_ptr<TBaseFrame>> pageOwner_;
     TBaseFrame* currentPage_ = nullptr;
-    std::unique_ptr<TPatchVersion> patchVersion_;
+    std::unique_ptr<patch::TPatchVersion> patchVersion_;
     std::vector<std::string> fullLog_;
     std::vector<std::string> detailLog_;
     std::unique_ptr<TFileMng> fileMng_;

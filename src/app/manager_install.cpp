@@ -9,7 +9,7 @@
 namespace kestrane::app {
 
 bool TManager::CheckVersion(patch::TVersionCheckKind kind, const std::string& version) {
-    return patchVersion_->CheckVersion(kind, version, paramInfo_->InstallPath);
+    return patchVersion_->IsApplicable(kind, paramInfo_->InstallPath, version);
 }
 
 // The install run is not built yet: the run is logged and flagged as failed, so the finish page

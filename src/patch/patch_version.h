@@ -59,7 +59,10 @@ class TPatchVersion {
 
     // Parses the file when it exists; a missing file changes nothing. Throws EVersionFormatError.
     void LoadFromFile(const std::string& path);
-    // Parses the content of the otVersion item. Throws EVersionFormatError.
+    // Parses the content of the otVersion item. Elements are found by their exact names; a leaf gives
+    // its text without surrounding blanks, or nothing when it holds elements; the fields of a missing
+    // "program" or "instance" keep their values. UTF-8, UTF-16 and the Chinese code page (as declared)
+    // are read. Throws EVersionFormatError, the fields as they were.
     void LoadFromStream(std::span<const std::uint8_t> bytes);
     // True once a descriptor has been parsed into this object.
     bool Loaded() const { return loaded_; }
@@ -76,6 +79,10 @@ class TPatchVersion {
                          const support::TInstArray& instances, TAccountSetStatements& statements) const;
 
   private:
+    // "Update.upf" in the installation folder, or in ProgramDir when none is given.
+    std::string VersionFile(const std::string& installDir) const;
+    bool ProgramApplicable(const std::string& installDir) const;
+
     bool loaded_ = false;
 };
 

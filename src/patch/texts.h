@@ -43,4 +43,16 @@ inline constexpr char kTableSysOptInfo[] = "JC_SysOptInfo";
 inline constexpr char kCaptionDeskFlow[] = "系统选项表";
 inline constexpr char kCaptionScript[] = "脚本表";
 
+// The installed versions: the program's in an INI file of the installation folder, each account
+// set's in its Sys_Accounts table.
+inline constexpr char kVersionFile[] = "Update.upf";
+inline constexpr char kVersionSection[] = "UpdateConfig";
+inline constexpr char kVersionKey[] = "pf_version";
+inline constexpr char kAddVersionColumn[] = "alter table Sys_Accounts add ZTVersion varchar(100) null";
+inline constexpr char kStampAccountSetVersion[] = "update Sys_Accounts set ZTVersion = '%s'";
+// A version descriptor that does not parse: the parser's description and where it stopped.
+inline constexpr char kVersionParseError[] = "%0:s (byte %1:d)";
+inline constexpr char kVersionBadText[] = "Invalid character data";
+inline constexpr char kVersionNotOneRoot[] = "The document must hold exactly one root element";
+
 }  // namespace kestrane::patch::texts

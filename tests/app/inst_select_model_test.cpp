@@ -110,6 +110,8 @@ TEST_F(InstSelectTest, LeavingStoresTheTicksAndValidatesThemByRunMode) {
         bool notCheckVersion;
         std::vector<bool> ticks;
         std::string refusal;
+        // The account-set versions the patch applies to.
+        patch::TVersionArray listed = {{"8.1", "八点一"}, {"9.0", "九"}};
     } cases[] = {
         {"maker, one", patch::rmMaker, false, {false, false, true}, ""},
         // The ticks are stored although the page refuses.
@@ -117,6 +119,13 @@ TEST_F(InstSelectTest, LeavingStoresTheTicksAndValidatesThemByRunMode) {
         {"maker, none", patch::rmMaker, false, {false, false, false}, "请选择一个用于制作补丁的账套"},
         {"installer, none", patch::rmInstaller, false, {false, false, false}, "请选择要升级哪些账套"},
         {"installer, several", patch::rmInstaller, false, {true, true, true}, ""},
+        // 9.0 is not among the versions the patch applies to; the empty version always passes.
+        {"installer, unfit version",
+         patch::rmInstaller,
+         false,
+         {false, true, true},
+         "该补丁不适合账套[账套C]的版本号，无法对其升级",
+         {{"8.1", "八点一"}}},
         {"installer, unchecked versions", patch::rmInstaller, true, {true, false, true}, ""},
     };
     for (const Case& c : cases) {
@@ -124,6 +133,7 @@ TEST_F(InstSelectTest, LeavingStoresTheTicksAndValidatesThemByRunMode) {
         ui_.Calls.clear();
         ThreeAccountSets();
         auto& params = maker_->ParamInfo();
+        maker_->PatchVersion().InstanceVersions = c.listed;
         params.RunMode = c.mode;
         params.NotCheckVersion = c.notCheckVersion;
         page_.EnterPage(params);

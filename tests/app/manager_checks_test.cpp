@@ -22,7 +22,7 @@ class ManagerChecks : public ManagerFixture {
     // An installer whose patch carries the parameters alone.
     TManager& Installer(const patch::TBaseParamInfo& params = {}) {
         const std::string exe = MakeExe("Patch.exe", {{"PARAMDATA", patch::WriteObjectStream(params)}});
-        manager_ = std::make_unique<TManager>(ui_, exe, &system_);
+        manager_ = std::make_unique<TManager>(ui_, exe, std::string{}, &system_);
         ui_.Calls.clear();
         manager_->FullLog().clear();
         manager_->DetailLog().clear();
@@ -191,7 +191,7 @@ TEST_F(ManagerChecks, StartupChecksCloseProgramsOfTheInstallerOnly) {
     EXPECT_TRUE(m.StartupChecks());
     EXPECT_EQ(system_.Terminated, (std::vector<platform::ProcessId>{21}));
 
-    TManager maker(ui_, MakeExe("Kestrane.exe"), &system_);
+    TManager maker(ui_, MakeExe("Kestrane.exe"), {}, &system_);
     ui_.Calls.clear();
     EXPECT_TRUE(maker.StartupChecks());
     EXPECT_TRUE(ui_.Calls.empty());

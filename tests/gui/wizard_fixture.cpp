@@ -133,6 +133,12 @@ std::string WizardTest::MakePatch(const std::string& name, const PatchContent& c
     files.NotCheckVersion = content.notCheckVersion;
     files.Description = content.filesDescription;
     files.Create<patch::TResItem>().Name = "a.exe";
+    if (!content.versionDescriptor.empty()) {
+        patch::TResItem& version = files.Create<patch::TResItem>();
+        version.Name = "version.xml";
+        version.OptType = patch::otVersion;
+        version.MemStream.assign(content.versionDescriptor.begin(), content.versionDescriptor.end());
+    }
     patch::TInstResCollection items;
     for (const auto& [kind, description] : content.kinds) {
         for (std::size_t i = 0; i < items.Count(); ++i) {

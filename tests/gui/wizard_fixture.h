@@ -49,6 +49,7 @@ struct PatchContent {
     bool withFileData = true;
     bool notCheckVersion = true;
     std::string filesDescription = "程序文件说明";
+    std::string versionDescriptor;  // when not empty, carried as the otVersion item
     // Account-set kinds that get one node each, with their descriptions.
     std::vector<std::pair<patch::TKVParamNodeType, std::string>> kinds;
 };
