@@ -58,6 +58,33 @@ for db, name, g, _ in accounts:
     c.execute("insert into Sys_Accounts values (?, ?, '8.1.0')", (name, g))
     c.execute("create table QEL_InstElmnt (Enabled int, SvcID int, ElmntType int, ElmntID int, ElmntData blob)")
     c.execute("insert into QEL_InstElmnt values (1, -268304361, 80, 0, ?)", (bytes([24, 0x6F]) + text(name) + text(""),))
+    # The definitions a patch is made from: bills, queries, base data, cubes, options, rights, and a
+    # user table with a view on it.
+    for sql in (
+        "create table JC_BillFormat (RwID LONG, BillName varchar(50), BillType LONG, ModelID LONG, ParentRwID LONG)",
+        "insert into JC_BillFormat values (1429, '采购订单', 1, 0, 0), (1592, '销售订单', 3, 0, 0), "
+        "(2001, '采购订单明细', 2, 0, 1429)",
+        "create table JC_SysOptInfo (RwID LONG, StdCode varchar(80), IntValue LONG, BlobValue LONGBINARY)",
+        "insert into JC_SysOptInfo (RwID, StdCode, IntValue) values (1, 'GD_BillCfgMsg1429', 1), "
+        "(2, 'GD_BillMultiOptCfgMsg', 0)",
+        "create table JC_DJBHGZ (BillType LONG, Prefix varchar(20))",
+        "insert into JC_DJBHGZ values (1429, 'CG'), (1592, 'XS')",
+        "create table QR_Element (RwID LONG, Name varchar(50))",
+        "insert into QR_Element values (1, '库存查询')",
+        "create table QR_DataAnalyse (RwID LONG, Name varchar(50))",
+        "create table QR_DAExecuteTask (RwID LONG, Name varchar(50))",
+        "create table QR_DATaskLink (RwID LONG, TaskID LONG)",
+        "create table JC_TableDict (CategoryID LONG, Subject varchar(50))",
+        "insert into JC_TableDict values (10, '部门'), (20, '职员')",
+        "create table JC_CodeJCSet (TableID LONG, Code varchar(20))",
+        "insert into JC_CodeJCSet values (10, 'BM'), (20, 'ZY')",
+        "create table Sys_PurFunRes (FunID LONG, FunName varchar(50))",
+        "insert into Sys_PurFunRes values (1, '录入'), (2, '审核')",
+        "create table BD_Customer (ID LONG, Name varchar(50), Region varchar(10))",
+        "insert into BD_Customer values (1, '华北客户', 'N'), (2, '华南客户', 'S')",
+        "create view V_NorthCustomer as select ID, Name from BD_Customer where Region = 'N'",
+    ):
+        c.execute(sql)
     c.commit()
     c.close()
 c = sqlite3.connect(os.path.join(sets, "NXCentre.mdb"))

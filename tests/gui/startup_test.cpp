@@ -56,5 +56,22 @@ TEST_F(StartupTest, ModeFollowsTheFileName) {
     EXPECT_NE(errors.find("FILEDATA"), std::string::npos) << errors;
 }
 
+// The mode follows the name the program was started under, while the patch is read from the file
+// itself: a link named Patch.exe to a patch that is called Kestrane.exe installs it, and a link named
+// Kestrane.exe to a patch makes patches.
+TEST_F(StartupTest, LinkNameDecidesTheModeAndTheLinkedFileTheResources) {
+    fs::create_directories(dir_ / "real");
+    fs::create_directories(dir_ / "links");
+    const fs::path named = MakePatch("real/Kestrane.exe", PatchOf(patch::ptBoth), KESTRANE_EXE);
+    fs::create_symlink(named, dir_ / "links" / "Patch.exe");
+    std::string errors;
+    EXPECT_EQ(Run(dir_ / "links" / "Patch.exe", dir_ / "link.png", &errors), "installer TMainFrm\n");
+    EXPECT_EQ(errors.find("FILEDATA"), std::string::npos) << errors;
+
+    const fs::path made = MakePatch("real/Made.exe", PatchOf(patch::ptBoth), KESTRANE_EXE);
+    fs::create_symlink(made, dir_ / "links" / "Kestrane.exe");
+    EXPECT_EQ(Run(dir_ / "links" / "Kestrane.exe", dir_ / "maker.png"), "maker TMainFrm\n");
+}
+
 }  // namespace
 }  // namespace kestrane::gui::testing
