@@ -188,6 +188,14 @@ class TManager {
 
   private:
     TBaseFrame& PageOf(const TPageClass& pageClass);
+    // InstallPath, or the program's folder when there is none.
+    std::string WorkDirectory() const;
+    // One step on an account set: its success line into FullLog, its failure raised as the step's
+    // failure text (logged first when `logFailure`).
+    void RunStep(patch::TKVParamNodeType nodeType, const support::TInstanceRec& set,
+                 const std::string& object, const std::function<void()>& work, bool logFailure);
+    // The steps of one account-set item on the account set in work.
+    void UpgradeItem(patch::TInstResItem& item, const support::TInstanceRec& set, int position, int maximum);
     // A progress report of an account-set step, after the window had its turn.
     void ReportItemProgress(patch::TKVParamNodeType nodeType, const std::string& message, int position,
                             int maximum);
