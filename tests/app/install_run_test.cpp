@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "db/fault_injection.h"
+#include "db/recording_driver.h"
 #include "install_fixture.h"
+#include "platform/resources.h"
 #include "product/lmb_file_mng.h"
 #include "support/codepage.h"
 #include "support/text.h"
@@ -359,6 +361,237 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
         EXPECT_EQ(Rows(SiteSet("TGT01"), "select ZTVersion from Sys_Accounts"),
                   Texts{c.stamped ? "8.2" : "8.1"});
     }
+}
+
+TEST_F(InstallRunTest, AccountSetContentWithoutItsDataIsAFailedRunThatChangedNothing) {
+    const std::string patchFile = UsualPatch(patch::ptInstance);
+    MakeSite();
+    const Texts before = Snapshot(SiteSet("TGT01"));
+    auto installer = NewInstaller(patchFile, {"TGT01"});
+    patch::TResCollection& files = installer->ResItems();
+    files.Destroy(*files.FindByName("Update.mdb"));
+    EXPECT_FALSE(installer->Install());
+    EXPECT_EQ(installer->ParamInfo().ResultFlags, patch::rfFailed);
+    EXPECT_TRUE(Has(installer->FullLog(),
+                    "升级账套数据【失败】，详细失败信息为“无法查找到文件：" + Site() + "Update.mdb”"));
+    EXPECT_EQ(Snapshot(SiteSet("TGT01")), before);
+    EXPECT_FALSE(installer->VersionsStamped());
+}
+
+TEST_F(InstallRunTest, BackupsOfOneNameInOneMinuteAreKeptApart) {
+    const std::string patchFile = UsualPatch(patch::ptInstance);
+    MakeSite();
+    auto installer = NewInstaller(patchFile);
+    installer->ParamInfo().Instances[1].AccountName = "目标账套1";
+    ASSERT_TRUE(installer->Install());
+    const std::string second = Site() + "BackUp/EMBEDDED/目标账套12010-05-20 1440(2).mdb";
+    EXPECT_EQ(installer->AccountSetResults()[0].BackupFile, BackupOf("目标账套1"));
+    EXPECT_EQ(installer->AccountSetResults()[1].BackupFile, second);
+    EXPECT_EQ(Rows(BackupOf("目标账套1"), "select InstanceID from Sys_Accounts"),
+              Texts{"{11111111-2222-3333-4444-555555555551}"});
+    EXPECT_EQ(Rows(second, "select InstanceID from Sys_Accounts"),
+              Texts{"{11111111-2222-3333-4444-555555555552}"});
+}
+
+// Part of a patch is no patch: the installer offers nothing to install.
+TEST_F(InstallRunTest, PatchWhoseContentDidNotReadCompletelyOffersNoInstall) {
+    const std::string patchFile = UsualPatch();
+    MakeSite();
+    for (const char* part : {"FILEDATA", "INSTDATA"}) {
+        SCOPED_TRACE(part);
+        const std::string torn = Dir() + "out/" + part + ".exe";
+        fs::copy_file(patchFile, torn, fs::copy_options::overwrite_existing);
+        platform::ResourceBytes bytes = platform::ResourceFile::Open(torn)->ReadRcData(part);
+        bytes.resize(bytes.size() / 2);
+        platform::UpdateRcData(torn, {{part, bytes}});
+        ui_ = TScriptedInteraction();
+        TManager installer(ui_, torn, "", &system_);
+        EXPECT_EQ(installer.ParamInfo().PatchType, patch::ptNone);
+        EXPECT_EQ(installer.PageCount(), 0);
+        EXPECT_EQ(installer.ResItems().Count(), 0u);
+        EXPECT_EQ(installer.InstResItems().Count(), 0u);
+        ASSERT_EQ(ui_.Texts(Kind::Notice).size(), 1u);
+        EXPECT_EQ(ui_.Texts(Kind::Notice)[0].rfind("文件内容不正确，无法打开\r\n详细错误信息：", 0), 0u);
+    }
+}
+
+// Account sets on SQL Server and Oracle, their statements recorded; the Oracle utilities are stand-ins
+// on PATH that say what they were called with.
+class ServerInstallTest : public InstallRunTest {
+  protected:
+    void SetUp() override {
+        InstallRunTest::SetUp();
+        patchFile_ = UsualPatch();
+        MakeSite();
+        const std::string bin = Sub("bin");
+        for (const char* tool : {"exp", "imp"}) {
+            const std::string upper = tool == std::string("exp") ? "EXP" : "IMP";
+            PutText(std::string("bin/") + tool,
+                    "#!/bin/sh\nfor a in \"$@\"; do case \"$a\" in file=*) f=\"${a#file=}\";; log=*) "
+                    "l=\"${a#log=}\";; "
+                    "esac; done\nf=\"${f#\\'}\"; f=\"${f%\\'}\"; l=\"${l#\\'}\"; l=\"${l%\\'}\"\necho \"$0 "
+                    "$*\" >> " +
+                        Dir() + "calls.txt\nsleep 0.2\n[ \"${" + upper + "_STATUS:-0}\" = 0 ] && [ " + tool +
+                        " = exp ] && echo dump > \"$f\"\necho log > \"$l\"\nexit ${" + upper +
+                        "_STATUS:-0}\n");
+            fs::permissions(bin + "/" + tool, fs::perms::owner_all);
+        }
+        path_ = std::make_unique<testing::EnvGuard>("PATH", bin + ":" + std::getenv("PATH"));
+    }
+
+    // The installer with one account set on `server`, the site's own ones left alone.
+    std::unique_ptr<TManager> ServerInstaller(const support::TDBInfoRec& server, const std::string& dbName,
+                                              const std::string& accountName = "O'Brien账套") {
+        auto installer = NewInstaller(patchFile_, {});
+        support::TInstanceRec inst;
+        inst.DBName = dbName;
+        inst.AccountName = accountName;
+        inst.Version = "8.1";
+        inst.DBInfo = server;
+        inst.Selected = true;
+        installer->ParamInfo().Instances.push_back(inst);
+        return installer;
+    }
+    static std::size_t IndexOf(const Texts& statements, const std::string& text) {
+        return static_cast<std::size_t>(std::find(statements.begin(), statements.end(), text) -
+                                        statements.begin());
+    }
+
+    std::string patchFile_;
+    std::unique_ptr<testing::EnvGuard> path_;
+    std::shared_ptr<db::RecordingDatabase> db_ = std::make_shared<db::RecordingDatabase>();
+};
+
+const support::TDBInfoRec kSqlServer{support::dbtMsSql, false, "SRV", 1433, "", "sa", "pw"};
+const support::TDBInfoRec kOracle{support::dbtOracle, false, "dbhost", 1521, "ORCL", "", "pw"};
+
+TEST_F(ServerInstallTest, SqlServerAccountSetIsBackedUpFirstAndGetsItsOwnStatements) {
+    const db::ScopedDriverOverride server("SQLOLEDB", db::RecordingDriverFactory(db_));
+    auto installer = ServerInstaller(kSqlServer, "LUMO01");
+    ASSERT_TRUE(installer->Install()) << support::JoinLines(installer->FullLog());
+    EXPECT_EQ(installer->ParamInfo().ResultFlags, patch::rfCompleted);
+
+    const Texts s = db_->Statements();
+    ASSERT_FALSE(s.empty());
+    // The name of the backup quotes the account set's name; its folder is made beside the product.
+    EXPECT_EQ(s[0], "backup database [LUMO01] to disk = '" + Site() +
+                        "BackUp/MSSQL/O''Brien账套2010-05-20 1440.jbk'");
+    EXPECT_TRUE(fs::is_directory(Site() + "BackUp/MSSQL"));
+    const std::size_t instId =
+        IndexOf(s, "update QEL_InstElmnt set InstID = (select top 1 InstanceID from Sys_Accounts)");
+    const std::size_t bills = IndexOf(s,
+                                      "delete from JC_BillFormat where 1=1  and (RwID in (1429) or BillType "
+                                      "in (4,5) and ModelID in (1429) or "
+                                      "BillType = 2 and ParentRwID in (1429)) ");
+    const std::size_t drop = IndexOf(s,
+                                     "if exists(select * from sysobjects where name = 'V_Customer' and type "
+                                     "= 'V')\r\ndrop view V_Customer");
+    ASSERT_LT(instId, s.size());
+    ASSERT_LT(bills, s.size());
+    ASSERT_LT(drop, s.size());
+    EXPECT_LT(instId, bills);
+    EXPECT_LT(bills, drop);
+    EXPECT_EQ(s[drop + 1], "create view V_Customer as select ID, Name from BD_Customer where ID > 0");
+    EXPECT_LT(IndexOf(s, "delete from BD_Region where 1=1  and 1=0 "), s.size());
+    EXPECT_LT(IndexOf(s, "delete from BD_Customer where 1=1  and Region = 'N'"), s.size());
+    EXPECT_EQ(s.back(), "update Sys_Accounts set ZTVersion = '8.2'");
+}
+
+TEST_F(ServerInstallTest, AccountNameNeverLeadsTheBackupOutOfItsFolder) {
+    const db::ScopedDriverOverride server("SQLOLEDB", db::RecordingDriverFactory(db_));
+    auto installer = ServerInstaller(kSqlServer, "LUMO01", "../账套\\甲");
+    ASSERT_TRUE(installer->Install());
+    EXPECT_EQ(db_->Statements().at(0), "backup database [LUMO01] to disk = '" + Site() +
+                                           "BackUp/MSSQL/.._账套_甲2010-05-20 1440.jbk'");
+}
+
+TEST_F(ServerInstallTest, FailedSqlServerRestoreHandsOverToTheRestoreProgramAndEndsTheInstaller) {
+    const db::ScopedDriverOverride server("SQLOLEDB", db::RecordingDriverFactory(db_));
+    db_->OnFail("delete from JC_BillFormat", "Deadlock victim", true);
+    db_->OnFail("RESTORE", "Exclusive access could not be obtained because the database is in use.", true);
+    PutText("site/VUDivodur.exe", "#!/bin/sh\npwd > started.txt\n");
+    fs::permissions(Site() + "VUDivodur.exe", fs::perms::owner_all);
+    auto installer = ServerInstaller(kSqlServer, "LUMO01");
+
+    EXPECT_FALSE(installer->Install());
+    const std::string backup = Site() + "BackUp/MSSQL/O'Brien账套2010-05-20 1440.jbk";
+    // The backup lies with the server: the restore is asked for although no such file is here.
+    const Texts s = db_->Statements();
+    EXPECT_LT(IndexOf(s, "RESTORE database [LUMO01] FROM disk = '" + support::QuotedSqlText(backup) + "'"),
+              s.size());
+    const Texts& log = installer->FullLog();
+    EXPECT_TRUE(Has(
+        log,
+        "[O'Brien账套]SQL账套还原【失败】，将尝试另起进程进行还原！\r\n    详细信息为：Exclusive access"));
+    EXPECT_TRUE(Has(log, "升级工作还原数据库失败，将启动还原程序进行还原！"));
+    EXPECT_EQ(installer->ParamInfo().ResultFlags, patch::rfFailed);
+    EXPECT_EQ(installer->AccountSetResults()[0].Outcome, TAccountSetOutcome::RestoreFailed);
+    EXPECT_TRUE(ui_.QuitRequested);
+
+    // The parameter file of the restore program, readable by its owner only, in the product's code page.
+    struct stat st {};
+    ASSERT_EQ(::stat((Site() + "KV_Param.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777u, 0600u);
+    const std::string ini = support::Cp936ToUtf8(testing::Slurp(Site() + "KV_Param.ini"));
+    EXPECT_NE(
+        ini.find(
+            "[DBSection]\r\nServer=SRV\r\nDBName=LUMO01\r\nUser=sa\r\nPsw=pw\r\nIntegrated=0\r\nBackFile=" +
+            backup + "\r\n"),
+        std::string::npos)
+        << ini;
+    EXPECT_NE(PatchLog().find("升级工作还原数据库失败，将启动还原程序进行还原！"), std::string::npos);
+    // The restore program runs on its own, from the installation folder.
+    for (int i = 0; i < 100 && !fs::exists(Site() + "started.txt"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(testing::Slurp(Site() + "started.txt"), fs::path(Site()).parent_path().string() + "\n");
+}
+
+TEST_F(ServerInstallTest, OracleBackupIsWaitedForAndAFailedExportSkipsTheAccountSet) {
+    const db::ScopedDriverOverride server("OraOLEDB", db::RecordingDriverFactory(db_));
+    // The utilities read their file names between single quotes: the name's quote is left out.
+    const std::string dump = Site() + "BackUp/ORACLE/O_Brien账套2010-05-20 1440.dmp";
+    {
+        const testing::EnvGuard failing("EXP_STATUS", "3");
+        auto installer = ServerInstaller(kOracle, "LUMO02");
+        EXPECT_FALSE(installer->Install());
+        EXPECT_EQ(installer->ParamInfo().ResultFlags, patch::rfFailed);
+        EXPECT_TRUE(Has(installer->FullLog(), "备份账套[O'Brien账套]出错，详细信息如下："));
+        EXPECT_TRUE(
+            Has(installer->FullLog(), "升级账套数据【失败】，详细失败信息为“备份账套[O'Brien账套]出错"));
+        EXPECT_EQ(installer->AccountSetResults()[0].Outcome, TAccountSetOutcome::BackupFailed);
+        EXPECT_EQ(db_->Statements(), Texts{});
+    }
+    EXPECT_EQ(testing::Slurp(Dir() + "calls.txt"),
+              Dir() + "bin/exp LUMO02/pw@ORCL_dbhost owner=LUMO02 file='" + dump + "' log='" + Site() +
+                  "BackUp/ORACLE/O_Brien账套2010-05-20 1440.log'\n");
+
+    // With the export done, a failing step is restored by the import, which fails too: the user is told.
+    fs::remove(Dir() + "calls.txt");
+    db_->OnFail("delete from JC_BillFormat", "ORA-00054: resource busy", true);
+    const testing::EnvGuard failing("IMP_STATUS", "1");
+    auto installer = ServerInstaller(kOracle, "LUMO02");
+    bool dumpedBeforeUpgrade = false;
+    installer->ParamInfo().OnProgress = [&](const void*, patch::TKVParamNodeType, const std::string& m, int,
+                                            int) {
+        if (m == "正在升级账套[O'Brien账套]的“重构”信息……")
+            dumpedBeforeUpgrade = testing::Slurp(dump) == "dump\n";
+    };
+    EXPECT_FALSE(installer->Install());
+    EXPECT_TRUE(dumpedBeforeUpgrade);
+    const Texts s = db_->Statements();
+    EXPECT_LT(
+        IndexOf(s,
+                "update QEL_InstElmnt set InstID = (select InstanceID from Sys_Accounts where rownum = 1)"),
+        s.size());
+    EXPECT_LT(IndexOf(s, "alter system flush shared_pool"), s.size());
+    EXPECT_TRUE(
+        Has(installer->FullLog(), "[O'Brien账套]账套还原【失败】，请手动进行还原！\r\n    详细信息为："));
+    EXPECT_TRUE(Has(ui_.Texts(Kind::Notice), "[O'Brien账套]账套还原【失败】，请手动进行还原！"));
+    EXPECT_EQ(installer->AccountSetResults()[0].Outcome, TAccountSetOutcome::RestoreFailed);
+    const Texts calls = support::SplitLines(testing::Slurp(Dir() + "calls.txt"));
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1], Dir() + "bin/imp LUMO02/pw@ORCL_dbhost file='" + dump + "' log='" + Site() +
+                            "BackUp/ORACLE/O_Brien账套2010-05-20 1440.log' full=y ignore=y");
 }
 
 }  // namespace
