@@ -20,7 +20,7 @@
 #include "common/env_guard.h"
 #include "db/connection.h"
 #include "fake_system.h"
-#include "framework/db_conn_factory.h"
+#include "install_site.h"
 #include "patch/component_stream.h"
 #include "patch/inst_nodes.h"
 #include "product/install_folder.h"
@@ -28,17 +28,9 @@
 
 namespace kestrane::app {
 
-using Texts = std::vector<std::string>;
+using testing::Texts;
 
-inline const char kInstallDescriptor[] =
-    "<patch><type>3</type><patchNo>P8</patchNo>"
-    "<program><newVersion><tag>R2.3</tag></newVersion><versions><v><tag>R2.2</tag></v></versions></program>"
-    "<instance><newVersion><tag>8.2</tag></newVersion><versions><v><tag>8.1</tag></v></versions>"
-    "</instance></patch>";
-
-inline const char kMembers[] =
-    "create table CERT_Member (UID varchar(32), Name varchar(50), Code varchar(50), Psdc varchar(50), "
-    "Descript varchar(100), Attr LONG, CRC LONG)";
+using testing::kInstallDescriptor;
 
 class InstallFixture : public testing::InstallFolder {
   protected:
@@ -71,31 +63,8 @@ class InstallFixture : public testing::InstallFolder {
 
     static std::string Cs(const std::string& file) { return testing::EmbeddedConnectionString(file); }
 
-    // Rows of a query, each as its values joined by "|".
-    static Texts Rows(const std::string& file, const std::string& sql) {
-        db::Connection c(Cs(file));
-        c.Open();
-        Texts out;
-        for (auto rs = c.Execute(sql); rs && !rs->Eof(); rs->MoveNext()) {
-            std::string row;
-            for (int i = 0; i < rs->FieldCount(); ++i) row += (i ? "|" : "") + rs->Value(i).AsString();
-            out.push_back(row);
-        }
-        return out;
-    }
-
-    // Everything a database holds: its objects with their definitions, then every table's rows in
-    // sorted order.
-    static Texts Snapshot(const std::string& file) {
-        Texts all = Rows(file, "select type, name, sql from sqlite_master order by type, name");
-        for (const std::string& table :
-             Rows(file, "select name from sqlite_master where type = 'table' order by name")) {
-            Texts rows = Rows(file, "select * from [" + table + "]");
-            std::sort(rows.begin(), rows.end());
-            for (std::string& r : rows) all.push_back(table + ": " + r);
-        }
-        return all;
-    }
+    static Texts Rows(const std::string& file, const std::string& sql) { return testing::Rows(file, sql); }
+    static Texts Snapshot(const std::string& file) { return testing::Snapshot(file); }
 
     // The maker's installation with the source account set SRC, and the patch it builds into
     // out/Patch.exe: the descriptor, a program file, and the content `content` adds to the items.
@@ -165,51 +134,8 @@ class InstallFixture : public testing::InstallFolder {
         Node(m, pntScript, "整理", "update JC_TableDict set Subject = Subject where 1=0");
     }
 
-    // The site: account sets TGT01 and TGT02 on one embedded server with its central catalogue, the
-    // product's configuration database, the version file, and a store whose instance entries carry
-    // older names; the registry names it.
     void MakeSite(const std::vector<std::string>& names = {"TGT01", "TGT02"}) {
-        const std::string sets = Sub("site/sets");
-        std::vector<testing::StoredInstInfo> infos;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            const std::string n = std::to_string(i + 1);
-            const std::string file = SiteSet(names[i]);
-            MakeAccountSet(sets, names[i], "目标账套" + n, "{11111111-2222-3333-4444-55555555555" + n + "}");
-            testing::FillDefinitionTables(file);
-            testing::ExecAll(
-                file, {"alter table Sys_Accounts add ZTOrgID LONG",
-                       "alter table Sys_Accounts add ZTUnitName varchar(50)",
-                       "alter table QEL_InstElmnt add InstID varchar(38)",
-                       "update JC_BillFormat set BillName = '旧采购单' where RwID = 1429",
-                       "insert into BD_Customer values (8, '客户八', 'S')",
-                       "insert into BD_Customer values (9, '客户九', 'N')",
-                       "create table BD_Region (Code varchar(10), Name varchar(20))",
-                       "insert into BD_Region values ('W', '西部')",
-                       "create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))",
-                       "insert into Sys_OrgUnit values (1, '01', '总部')",
-                       "insert into Sys_OrgUnit values (2, '0101', '财务部')", std::string(kMembers),
-                       "insert into CERT_Member values ('" + std::string(32, '0').replace(31, 1, n) +
-                           "', '成员', 'M" + n + "', 'p', 'd', 0, 7)"});
-            infos.push_back({"旧名称" + n, "", "{11111111-2222-3333-4444-55555555555" + n + "}",
-                             framework::MakeCatalogRef(1, static_cast<std::int16_t>(1024 + i)), 0});
-        }
-        db::CreateJetDatabase(Cs(Central()));
-        testing::ExecAll(Central(),
-                         {std::string(kMembers), "create table Cert_MLConn (UID varchar(32), Link LONG)",
-                          "create table Cert_ACL (UserID varchar(32), ResID varchar(32), ResType LONG, "
-                          "ACK LONG, Falg LONG, CRC LONG)",
-                          // The code of TGT01's member under another identifier.
-                          "insert into CERT_Member values ('" + std::string(32, 'F') +
-                              "', '旧成员', 'M1', 'p', 'd', 0, 5)"});
-        std::vector<std::string> catalogs = names;
-        catalogs.push_back("NXCentre");
-        Put("site/lumo_bd_1_14.lmb", testing::StoredValueFile(testing::StoredFactories(
-                                         {testing::EmbeddedFactory(1, sets, catalogs)})));
-        Put("site/lumo_bd_2_14.lmb", testing::StoredValueFile(testing::StoredInstInfos(infos)));
-        db::CreateJetDatabase(Cs(Site() + "LumoConfig.mdb"));
-        testing::ExecAll(Site() + "LumoConfig.mdb",
-                         {"create table VerControl (ID LONG)", "insert into VerControl values (1)"});
-        PutText("site/Update.upf", "[UpdateConfig]\r\npf_version=R2.2\r\n");
+        testing::MakeSite(Site(), names);
         NameInstallation(Site());
     }
 
