@@ -32,12 +32,23 @@ class InstallPagesTest : public InstallFixture {
         m->ParamInfo().RunMode = patch::rmInstaller;
         return m;
     }
+    // The organisation-unit page over both account sets of the site, selected.
+    patch::TBaseParamInfo& OrgPageOverBoth() {
+        manager_ = NewManager();
+        auto& params = manager_->ParamInfo();
+        params.Instances[0].Selected = params.Instances[1].Selected = true;
+        page_.Manager = manager_.get();
+        return params;
+    }
     template <class Page>
     Page& Current(TManager& manager) {
         auto* page = dynamic_cast<Page*>(manager.CurrentPage());
         if (!page) throw std::logic_error("not on the expected page");
         return *page;
     }
+
+    std::unique_ptr<TManager> manager_;
+    TInstallInitModel page_;
 };
 
 TEST_F(InstallPagesTest, FolderPageRefusesWhatIsNoFolderAndListsTheInstallationItIsGiven) {
@@ -114,11 +125,8 @@ TEST_F(InstallPagesTest, OrganisationUnitOfAnAccountSetIsFoundByIdUnitNameOrAcco
 
 TEST_F(InstallPagesTest, RowsAreBuiltOnceKeptAndPlacedAgainOnEveryVisit) {
     testing::ExecAll(SiteSet("TGT01"), {"update Sys_Accounts set ZTOrgID = 2"});
-    auto m = NewManager();
-    auto& params = m->ParamInfo();
-    params.Instances[0].Selected = params.Instances[1].Selected = true;
-    TInstallInitModel page;
-    page.Manager = m.get();
+    auto& params = OrgPageOverBoth();
+    TInstallInitModel& page = page_;
     page.EnterPage(params);
     EXPECT_EQ(page.lbTitle, "确定账套组织机构");
     EXPECT_EQ(page.lbText, "请选择您系统账套的组织机构");
@@ -156,11 +164,8 @@ TEST_F(InstallPagesTest, RowsAreBuiltOnceKeptAndPlacedAgainOnEveryVisit) {
 }
 
 TEST_F(InstallPagesTest, LeavingAsksForEveryMissingUnitThenConfirmsAndWritesTheAccountSets) {
-    auto m = NewManager();
-    auto& params = m->ParamInfo();
-    params.Instances[0].Selected = params.Instances[1].Selected = true;
-    TInstallInitModel page;
-    page.Manager = m.get();
+    auto& params = OrgPageOverBoth();
+    TInstallInitModel& page = page_;
     page.EnterPage(params);
     EXPECT_FALSE(page.LeavePage(params));
     EXPECT_EQ(ui_.Texts(Kind::Notice),
@@ -217,11 +222,8 @@ TEST_F(InstallPagesTest, AccountSetsOfOneNameOnTwoServersGetRowsOfTheirOwn) {
 
 TEST_F(InstallPagesTest, RowWhoseListCannotBeFilledIsBuiltAgainOnTheNextVisit) {
     testing::ExecAll(SiteSet("TGT02"), {"alter table Sys_OrgUnit rename to Sys_OrgUnitOld"});
-    auto m = NewManager();
-    auto& params = m->ParamInfo();
-    params.Instances[0].Selected = params.Instances[1].Selected = true;
-    TInstallInitModel page;
-    page.Manager = m.get();
+    auto& params = OrgPageOverBoth();
+    TInstallInitModel& page = page_;
     EXPECT_THROW(page.EnterPage(params), std::exception);
     ASSERT_EQ(page.Rows.size(), 1u);
     EXPECT_EQ(page.Rows[0].DBName, "TGT01");
