@@ -46,17 +46,7 @@ fs::path WorkDir() {
 fs::path AccountSet() {
     static const fs::path file = [] {
         const fs::path f = WorkDir() / "sets" / "SRC01.mdb";
-        fs::create_directories(f.parent_path());
-        kestrane::db::CreateJetDatabase(JetString(f));
-        Connection c(JetString(f));
-        c.Open();
-        c.BeginTrans();
-        kestrane::bench::FillVouchers(c, gRows);
-        c.Execute("create table Sys_PurFunRes (FunID LONG, FunName varchar(50))");
-        c.Execute("insert into Sys_PurFunRes values (1, '录入'), (2, '审核')");
-        c.Execute("create table JC_SysOptInfo (RwID LONG, StdCode varchar(80), IntValue LONG)");
-        c.Execute("insert into JC_SysOptInfo values (1, 'GD_BillMultiOptCfgMsg', 1)");
-        c.CommitTrans();
+        kestrane::bench::MakeVoucherAccountSet(f, gRows);
         return f;
     }();
     return file;

@@ -49,21 +49,6 @@ fs::path WorkDir() {
     return dir;
 }
 
-// An account set holding the table with the rows and the two tables every upgrade copies.
-void MakeAccountSet(const fs::path& file) {
-    fs::create_directories(file.parent_path());
-    kestrane::db::CreateJetDatabase(JetString(file));
-    Connection c(JetString(file));
-    c.Open();
-    c.BeginTrans();
-    kestrane::bench::FillVouchers(c, gRows);
-    c.Execute("create table Sys_PurFunRes (FunID LONG, FunName varchar(50))");
-    c.Execute("insert into Sys_PurFunRes values (1, '录入'), (2, '审核')");
-    c.Execute("create table JC_SysOptInfo (RwID LONG, StdCode varchar(80), IntValue LONG)");
-    c.Execute("insert into JC_SysOptInfo values (1, 'GD_BillMultiOptCfgMsg', 1)");
-    c.CommitTrans();
-}
-
 kestrane::support::TInstanceRec AccountSetRec(const fs::path& file, const char* name) {
     kestrane::support::TInstanceRec set;
     set.DBName = file.stem().string();
@@ -78,7 +63,7 @@ kestrane::support::TInstanceRec AccountSetRec(const fs::path& file, const char* 
 fs::path Patch() {
     static const fs::path file = [] {
         const fs::path source = WorkDir() / "maker" / "SRC01.mdb";
-        MakeAccountSet(source);
+        kestrane::bench::MakeVoucherAccountSet(source, gRows);
         kestrane::app::TScriptedInteraction ui;
         kestrane::app::TManager maker{ui, kestrane::platform::RunningExecutable(), "Kestrane.exe"};
         auto& params = maker.ParamInfo();
@@ -104,7 +89,7 @@ fs::path Patch() {
 fs::path Target() {
     static const fs::path prepared = [] {
         const fs::path f = WorkDir() / "prepared" / "TGT01.mdb";
-        MakeAccountSet(f);
+        kestrane::bench::MakeVoucherAccountSet(f, gRows);
         return f;
     }();
     const fs::path target = WorkDir() / "site" / "sets" / "TGT01.mdb";

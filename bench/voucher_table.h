@@ -41,6 +41,22 @@ inline void FillVouchers(db::Connection& c, long long rows) {
     c.Execute(fill);
 }
 
+// An account set holding the table with `rows` vouchers, and the two tables every build and install
+// copies.
+inline void MakeVoucherAccountSet(const std::filesystem::path& file, long long rows) {
+    std::filesystem::create_directories(file.parent_path());
+    db::CreateJetDatabase(JetString(file));
+    db::Connection c(JetString(file));
+    c.Open();
+    c.BeginTrans();
+    FillVouchers(c, rows);
+    c.Execute("create table Sys_PurFunRes (FunID LONG, FunName varchar(50))");
+    c.Execute("insert into Sys_PurFunRes values (1, '录入'), (2, '审核')");
+    c.Execute("create table JC_SysOptInfo (RwID LONG, StdCode varchar(80), IntValue LONG)");
+    c.Execute("insert into JC_SysOptInfo values (1, 'GD_BillMultiOptCfgMsg', 1)");
+    c.CommitTrans();
+}
+
 // The main program of a benchmark over the table: "--rows=N" sets `rows`, the other arguments go to
 // Google Benchmark; `summary` prints after the runs, then `workDir` is removed.
 inline int RunBenchmarks(int argc, char** argv, long long& rows, const std::function<void()>& summary,
