@@ -22,13 +22,6 @@ namespace {
 using nlohmann::json;
 using Names = std::vector<std::string>;
 
-// A large file in one read.
-std::string ReadWhole(const std::string& path) {
-    std::string bytes(fs::file_size(path), '\0');
-    std::ifstream(path, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
 // SHA-256 of "hello\n".
 constexpr char kShaHello[] = "5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03";
 
@@ -250,6 +243,13 @@ TEST_F(CliBuild, ExistingPatchIsOverwrittenOnlyWithYes) {
 }
 
 #ifdef KESTRANE_EXE
+// A large file in one read.
+std::string ReadWhole(const std::string& path) {
+    std::string bytes(fs::file_size(path), '\0');
+    std::ifstream(path, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
 // Without --program the patch is a copy of the program of the build tree.
 TEST_F(CliBuild, ProgramOfTheBuildTreeIsCopiedWithoutProgramOption) {
     json manifest = Manifest();
