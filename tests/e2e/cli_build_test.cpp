@@ -14,7 +14,7 @@
 #include "../product/install_folder.h"
 #include "cli_run.h"
 #include "common/env_guard.h"
-#include "common/sqlite_rows.h"
+#include "sqlite_query.h"
 
 namespace kestrane::testing {
 namespace {

@@ -9,11 +9,12 @@
 
 #include "../app/source_account_set.h"
 #include "app/manager.h"
+#include "e2e/sqlite_query.h"
 #include "gui/inst_select_frm.h"
 #include "gui/install_dir_set_frm.h"
 #include "gui/install_init_frame.h"
 #include "gui/progress_frm.h"
-#include "install_target.h"
+#include "installation.h"
 #include "patch/param_info.h"
 #include "support/codepage.h"
 #include "widget_driver.h"
@@ -24,6 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Kind = app::TScriptedInteraction::Kind;
+using kestrane::testing::ExecAll;
+using kestrane::testing::Query;
 
 std::string Text(const QLabel* label) {
     return label->text().toStdString();
@@ -68,12 +71,29 @@ class InstallerPagesTest : public WizardTest {
     }
 
     // Account sets that name their unit by id (财务部), by the account set's own name (上海办事处), by
-    // unit name (华东分公司), and not at all.
+    // unit name (华东分公司), and not at all. Each has the units (RwID, StdCode, StdName) 1 "01" 总公司,
+    // 2 "0101" 财务部, 3 "0102" 销售部, 5 "02" 华东分公司 and 4 "0201" 上海办事处, stored out of code
+    // order.
     void MakeTarget() {
-        install_ = MakeTargetInstallation(dir_, {{{"LUMO01", "总公司账套"}, 2, ""},
-                                                 {{"LUMO02", "上海办事处"}, 0, ""},
-                                                 {{"LUMO03", "分公司账套"}, 0, "华东分公司"},
-                                                 {{"LUMO04", "三号账套"}, 0, ""}});
+        const std::pair<AccountSetSpec, std::string> sets[] = {
+            {{"LUMO01", "总公司账套"}, "ZTOrgID = 2, ZTUnitName = ''"},
+            {{"LUMO02", "上海办事处"}, "ZTOrgID = 0, ZTUnitName = ''"},
+            {{"LUMO03", "分公司账套"}, "ZTOrgID = 0, ZTUnitName = '华东分公司'"},
+            {{"LUMO04", "三号账套"}, "ZTOrgID = 0, ZTUnitName = ''"}};
+        std::vector<AccountSetSpec> specs;
+        for (const auto& set : sets) specs.push_back(set.first);
+        install_ = MakeInstallation(dir_, specs);
+        for (const auto& [set, unit] : sets)
+            ExecAll(install_.AccountSetFile(set.DBName),
+                    {"alter table Sys_Accounts add column ZTOrgID LONG",
+                     "alter table Sys_Accounts add column ZTUnitName varchar(50)",
+                     "update Sys_Accounts set " + unit,
+                     "create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))",
+                     "insert into Sys_OrgUnit values (4, '0201', '上海办事处')",
+                     "insert into Sys_OrgUnit values (1, '01', '总公司')",
+                     "insert into Sys_OrgUnit values (3, '0102', '销售部')",
+                     "insert into Sys_OrgUnit values (5, '02', '华东分公司')",
+                     "insert into Sys_OrgUnit values (2, '0101', '财务部')"});
     }
     // An installer's manager over the target installation, for pages tested on their own.
     app::TManager& Manager(app::TInteraction& user) {
@@ -299,8 +319,7 @@ TEST_F(InstallerPagesTest, RowsAreBuiltOnceAndHiddenOrMovedUpWhenTheWizardComesF
     QTest::keyClick(second, Qt::Key_Up);
     ASSERT_EQ(second->currentText().toStdString(), "  0102  销售部");
     // A list once filled is kept: a unit added meanwhile does not appear.
-    kestrane::testing::ExecAll(install_.AccountSetFile("LUMO03"),
-                               {"insert into Sys_OrgUnit values (9, '03', '华南分公司')"});
+    ExecAll(install_.AccountSetFile("LUMO03"), {"insert into Sys_OrgUnit values (9, '03', '华南分公司')"});
     Click(form_->btnPre);
     ASSERT_EQ(CurrentPageName(), "TInstSelectFrm");
     Tick({"LUMO03", "LUMO04"});
@@ -337,7 +356,7 @@ TEST_F(InstallerPagesTest, RowsAreBuiltOnceAndHiddenOrMovedUpWhenTheWizardComesF
 
 TEST_F(InstallerPagesTest, AccountSetWhoseUnitsCannotBeReadKeepsTheWizardWhereItWas) {
     MakeTarget();
-    kestrane::testing::ExecAll(install_.AccountSetFile("LUMO02"), {"drop table Sys_OrgUnit"});
+    ExecAll(install_.AccountSetFile("LUMO02"), {"drop table Sys_OrgUnit"});
     Open(MakePatch("Patch.exe", PatchOf(patch::ptInstance)));
     Click(form_->btnNext);
     Tick({"LUMO01", "LUMO02"});
@@ -348,9 +367,8 @@ TEST_F(InstallerPagesTest, AccountSetWhoseUnitsCannotBeReadKeepsTheWizardWhereIt
     EXPECT_EQ(CurrentPageName(), "TInstSelectFrm");
 
     // Repaired, the next visit builds the row that failed.
-    kestrane::testing::ExecAll(
-        install_.AccountSetFile("LUMO02"),
-        {"create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))"});
+    ExecAll(install_.AccountSetFile("LUMO02"),
+            {"create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))"});
     Click(form_->btnNext);
     ASSERT_EQ(CurrentPageName(), "TInstallInitFrame");
     EXPECT_EQ(Front<TInstallInitFrame>().ComboByAccountSet.size(), 2u);

@@ -6,17 +6,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../app/source_account_set.h"
+#include "../app/install_site.h"
 #include "app/manager.h"
 #include "db/fault_injection.h"
 #include "e2e/cli_run.h"
+#include "e2e/sqlite_query.h"
 #include "gui/finish_frm.h"
 #include "gui/inst_select_frm.h"
 #include "gui/install_init_frame.h"
 #include "gui/installer_pages.h"
 #include "gui/log_msg_form.h"
 #include "gui/progress_frm.h"
-#include "install_target.h"
+#include "installation.h"
 #include "patch/param_info.h"
 #include "support/codepage.h"
 #include "widget_driver.h"
@@ -27,23 +28,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using kestrane::testing::ExecAll;
+using kestrane::testing::Query;
 using kestrane::testing::Slurp;
+using kestrane::testing::Snapshot;
+using Kind = app::TScriptedInteraction::Kind;
 
-// Brings program and account sets from 8.1.0 to 8.2.0.
-const char kDescriptor[] = R"(<patch>
-  <type>3</type><patchNo>P8201</patchNo><patchName>八点二升级</patchName>
-  <program>
-    <newVersion><tag>8.2.0</tag><name>Lumo 8.2</name></newVersion>
-    <versions><v><tag>8.1.0</tag><name>Lumo 8.1</name></v></versions>
-  </program>
-  <instance>
-    <newVersion><tag>8.2.0</tag><name>账套 8.2</name></newVersion>
-    <versions><v><tag>8.1.0</tag><name>账套 8.1</name></v></versions>
-  </instance>
-</patch>)";
-
-// The maker's account set has moved on: a renamed bill, a new customer, a new table and a view with one
-// more column. The patch carries those, a program file and a script.
+// The maker's account set has moved on: a renamed bill, a new customer, a table the site has with other
+// rows and a view with one more column. The patch carries those, a program file and a script.
 const char kManifest[] = R"({
   "patchType": "both", "notCheckVersion": false, "notUpdateVersion": false, "notBackup": false,
   "output": "../out/升级补丁", "versionFile": "version.xml", "description": "客户地区与新采购单",
@@ -58,9 +49,7 @@ const char kManifest[] = R"({
   ]
 })";
 
-constexpr char kProgram[] = "MZ the product's program 8.2";
-constexpr char kMemberUid[] = "0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A";
-constexpr char kCentralUid[] = "0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B";
+constexpr char kProgram[] = "MZ the product's program R2.3";
 
 void Write(const fs::path& file, const std::string& content) {
     std::ofstream(file, std::ios::binary) << content;
@@ -73,13 +62,8 @@ class InstallerWalkTest : public WizardTest {
         RegisterInstallerPages();
         MakePatchFromTheMaker();
         if (HasFatalFailure()) return;
-        site_ = MakeTargetInstallation(
-            dir_ / "site", {{{"LUMO01", "总公司账套"}, 2, ""}, {{"LUMO02", "分公司账套"}, 0, "华东分公司"}});
-        // The same code under another identifier: the account set's member replaces the central one.
-        ExecAll(site_.AccountSetFile("LUMO01"), {std::string("insert into CERT_Member values ('") +
-                                                 kMemberUid + "', '张三', 'zhang', 'p', '', 0, 1)"});
-        ExecAll((site_.Sets / "NXCentre.mdb").string(), {std::string("insert into CERT_Member values ('") +
-                                                         kCentralUid + "', '张三', 'zhang', 'p', '', 0, 1)"});
+        kestrane::testing::MakeSite(Folder().string() + "/");
+        RegisterInstallation(dir_ / "site.reg", Folder());
     }
     void TearDown() override {
         form_.reset();
@@ -100,7 +84,7 @@ class InstallerWalkTest : public WizardTest {
         fs::create_directories(in);
         fs::create_directories(dir_ / "out");
         Write(in / "manifest.json", kManifest);
-        Write(in / "version.xml", kDescriptor);
+        Write(in / "version.xml", kestrane::testing::kInstallDescriptor);
         Write(in / "Lumo.exe", kProgram);
         Write(in / "Kestrane.exe", "MZ stand-in program");
         const kestrane::testing::CliRun built = kestrane::testing::RunCli(
@@ -111,7 +95,7 @@ class InstallerWalkTest : public WizardTest {
         ASSERT_TRUE(fs::exists(patch_));
     }
 
-    // From the welcome page to the action page with LUMO01 chosen and its unit confirmed.
+    // From the welcome page to the action page with TGT01 chosen and given its unit.
     void WalkToTheActionPage() {
         Open(patch_);
         ASSERT_EQ(CurrentPageName(), "TMainFrm");
@@ -123,31 +107,39 @@ class InstallerWalkTest : public WizardTest {
         list->topLevelItem(0)->setCheckState(0, Qt::Checked);
         Click(form_->btnNext);
         ASSERT_EQ(CurrentPageName(), "TInstallInitFrame");
+
+        // The account set names no unit of its own: one must be chosen.
         auto& units = Front<TInstallInitFrame>();
         ASSERT_EQ(units.ComboByAccountSet.size(), 1u);
-        EXPECT_EQ(units.ComboByAccountSet[0]->currentText().toStdString(), "  0101  财务部");
+        QComboBox* list0 = units.ComboByAccountSet[0];
+        EXPECT_EQ(list0->currentIndex(), -1);
         Click(form_->btnNext);
-        EXPECT_EQ(user_.Texts(app::TScriptedInteraction::Kind::Confirm),
-                  Texts{"您是否确定如下选择：\r\n    【总公司账套】帐套组织机构：财务部"});
+        EXPECT_EQ(user_.Texts(Kind::Notice),
+                  Texts{"下列帐套未选择组织机构，请选择：\r\n    "
+                        "\r\n【目标账套1】帐套组织机构：未选择组织机构，请选择！"});
+        list0->setCurrentIndex(list0->findText(QStringLiteral("  0101  财务部")));
+        Click(form_->btnNext);
+        EXPECT_EQ(user_.Texts(Kind::Confirm),
+                  Texts{"您是否确定如下选择：\r\n    【目标账套1】帐套组织机构：财务部"});
         ASSERT_EQ(CurrentPageName(), "TProgressFrm");
         EXPECT_EQ(form_->btnNext->text().toStdString(), "安装(&I)");
         user_.Calls.clear();
     }
 
-    std::string Set(const char* DBName) const { return site_.AccountSetFile(DBName); }
-    fs::path Folder() const { return site_.Folder; }
+    fs::path Folder() const { return dir_ / "site"; }
+    std::string Set(const char* DBName) const {
+        return (Folder() / "sets" / (std::string(DBName) + ".mdb")).string();
+    }
 
     std::string patch_;
-    Installation site_;
 };
 
 TEST_F(InstallerWalkTest, PatchFromTheMakerInstallsThroughTheWindow) {
     WalkToTheActionPage();
-    const Texts untouched = Dump(Set("LUMO02"));
+    const Texts untouched = Snapshot(Set("TGT02"));
     Click(form_->btnNext);
 
-    ASSERT_EQ(CurrentPageName(), "TFinishFrm")
-        << ::testing::PrintToString(user_.Texts(app::TScriptedInteraction::Kind::Error));
+    ASSERT_EQ(CurrentPageName(), "TFinishFrm") << ::testing::PrintToString(user_.Texts(Kind::Error));
     auto& finish = Front<TFinishFrm>();
     EXPECT_EQ(finish.lbTitle->text().toStdString(), "升级成功");
     EXPECT_EQ(finish.lbText->text().toStdString(),
@@ -157,7 +149,7 @@ TEST_F(InstallerWalkTest, PatchFromTheMakerInstallsThroughTheWindow) {
     EXPECT_EQ(VisibleButtons(), Texts{"完成(&O)"});
     EXPECT_EQ(form_->Manager->ParamInfo().ResultFlags & (patch::rfCompleted | patch::rfFailed),
               patch::rfCompleted);
-    EXPECT_EQ(user_.Texts(app::TScriptedInteraction::Kind::Error), Texts{});
+    EXPECT_EQ(user_.Texts(Kind::Error), Texts{});
 
     // The program file in its folder; the package database is gone, the backup is kept.
     EXPECT_EQ(Slurp((Folder() / "Bin" / "Lumo.exe").string()), kProgram);
@@ -166,28 +158,28 @@ TEST_F(InstallerWalkTest, PatchFromTheMakerInstallsThroughTheWindow) {
     for (const auto& entry : fs::directory_iterator(Folder() / "BackUp" / "EMBEDDED"))
         backups.push_back(entry.path());
     ASSERT_EQ(backups.size(), 1u);
-    EXPECT_EQ(backups[0].filename().string().rfind("总公司账套", 0), 0u) << backups[0];
+    EXPECT_EQ(backups[0].filename().string().rfind("目标账套1", 0), 0u) << backups[0];
     EXPECT_EQ(Query(backups[0].string(), "select BillName from JC_BillFormat where RwID = 1429"),
-              Texts{"采购单"});
+              Texts{"旧采购单"});
 
     // The account set holds what the patch says.
-    const std::string set = Set("LUMO01");
+    const std::string set = Set("TGT01");
     EXPECT_EQ(Query(set, "select BillName from JC_BillFormat where RwID = 1429"), Texts{"采购单（新版）"});
     EXPECT_EQ(Query(set, "select ID, Name, Region from BD_Customer order by ID"),
-              (Texts{"1|甲|N", "2|乙|S", "3|丙|N", "4|丁|N"}));
+              (Texts{"1|甲|N", "2|乙|S", "3|丙|N", "4|丁|N", "8|客户八|S"}));
     EXPECT_EQ(Query(set, "select Code, Name from BD_Region order by Code"), (Texts{"N|华北", "S|华南"}));
     EXPECT_EQ(Query(set, "select * from V_Customer order by ID"), (Texts{"1|甲|N", "3|丙|N", "4|丁|N"}));
-    EXPECT_EQ(Query(set, "select ZTVersion, ZTOrgID, ZTUnitName from Sys_Accounts"), Texts{"8.2.0|2|财务部"});
-    EXPECT_NE(Slurp((Folder() / "Update.upf").string()).find("pf_version=8.2.0"), std::string::npos);
-    // The member moved into the central catalogue in place of the clashing one.
+    EXPECT_EQ(Query(set, "select ZTVersion, ZTOrgID, ZTUnitName from Sys_Accounts"), Texts{"8.2|2|财务部"});
+    EXPECT_NE(Slurp((Folder() / "Update.upf").string()).find("pf_version=R2.3"), std::string::npos);
+    // The account set's member took the place of the central one with its code.
     EXPECT_EQ(
-        Query((site_.Sets / "NXCentre.mdb").string(), "select UID from CERT_Member where Code = 'zhang'"),
-        Texts{kMemberUid});
+        Query((Folder() / "sets" / "NXCentre.mdb").string(), "select UID from CERT_Member where Code = 'M1'"),
+        Texts{std::string(31, '0') + "1"});
     // The account set not chosen is as it was.
-    EXPECT_EQ(Dump(Set("LUMO02")), untouched);
+    EXPECT_EQ(Snapshot(Set("TGT02")), untouched);
 
     const std::string log = Slurp((Folder() / "PatchLog.log").string());
-    EXPECT_NE(log.find(support::Utf8ToCp936("升级账套“总公司账套”的“单据_JC_BillFormat”信息【成功】")),
+    EXPECT_NE(log.find(support::Utf8ToCp936("升级账套“目标账套1”的“单据_JC_BillFormat”信息【成功】")),
               std::string::npos);
     EXPECT_EQ(log.find(support::Utf8ToCp936("【失败】")), std::string::npos);
 
@@ -198,10 +190,10 @@ TEST_F(InstallerWalkTest, PatchFromTheMakerInstallsThroughTheWindow) {
 TEST_F(InstallerWalkTest, FailingStepGivesTheFailurePageAndLeavesTheAccountSetAsItWas) {
     WalkToTheActionPage();
     // The organisation unit was written when its page was left; the install starts from here.
-    const Texts before = Dump(Set("LUMO01"));
+    const Texts before = Snapshot(Set("TGT01"));
     {
         db::ScopedFaultInjection fault;
-        fault.OnConnections("LUMO01").FailMatching("JC_DJBHGZ", "磁盘空间不足");
+        fault.OnConnections("TGT01").FailMatching("JC_DJBHGZ", "磁盘空间不足");
         Click(form_->btnNext);
         EXPECT_GE(fault.Failures(), 1);
     }
@@ -226,15 +218,15 @@ TEST_F(InstallerWalkTest, FailingStepGivesTheFailurePageAndLeavesTheAccountSetAs
         form->Button1->click();
     });
     Click(finish.btnDetail);
-    EXPECT_NE(details.find("升级账套“总公司账套”的“单据_JC_DJBHGZ”信息【失败】"), std::string::npos)
+    EXPECT_NE(details.find("升级账套“目标账套1”的“单据_JC_DJBHGZ”信息【失败】"), std::string::npos)
         << details;
     EXPECT_NE(details.find("磁盘空间不足"), std::string::npos) << details;
-    EXPECT_NE(details.find("[总公司账套]账套还原【成功】"), std::string::npos) << details;
+    EXPECT_NE(details.find("[目标账套1]账套还原【成功】"), std::string::npos) << details;
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     // Restored from its backup, versions not stamped.
-    EXPECT_EQ(Dump(Set("LUMO01")), before);
-    EXPECT_NE(Slurp((Folder() / "Update.upf").string()).find("pf_version=8.1.0"), std::string::npos);
+    EXPECT_EQ(Snapshot(Set("TGT01")), before);
+    EXPECT_NE(Slurp((Folder() / "Update.upf").string()).find("pf_version=R2.2"), std::string::npos);
     EXPECT_NE(Slurp((Folder() / "PatchLog.log").string()).find(support::Utf8ToCp936("【失败】")),
               std::string::npos);
 }

@@ -1,4 +1,4 @@
-// What a SQLite file holds, read with SQLite itself rather than through the program's database layer.
+// What a program wrote into a database, read with the SQLite library itself.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 
 namespace kestrane::testing {
 
-// The rows of a query, each as its values joined by "|" (NULL as empty).
+// Rows of a query, each as its values joined by "|".
 inline std::vector<std::string> Query(const std::string& file, const std::string& sql) {
     sqlite3* db = nullptr;
     std::vector<std::string> rows;
