@@ -72,9 +72,8 @@ support::TInstanceRec SampleAccountSet(const char* db, const char* name, const c
     return rec;
 }
 
-// What a source account set's catalogue lists, and the program files of a patch.
+// What a source account set's catalogue lists.
 patch::TInstNodeArray SampleCatalogue() {
-    using patch::TInstNodeRec;
     return {
         {"全部", "QEL_InstElmnt", "", "", patch::pntReCst},
         {"全部", "QR_Element", "", "", patch::pntQuery},
@@ -137,10 +136,6 @@ void FillDesigner(app::TPatchDesignModel& designer, app::TManager& manager, cons
     designer.FreeDiskMB_EdtChange("500");
     designer.RegInstallEditChange(manager.ParamInfo().RegInstallPath);
     designer.CloseFileNames_EdtChange("Lumo.exe-Lumo主程序,LumoSvr.exe-Lumo服务程序");
-    designer.FreeMemMB_Edt = "256";
-    designer.FreeDiskMB_Edt = "500";
-    designer.RegInstallEdit = manager.ParamInfo().RegInstallPath;
-    designer.CloseFileNames_Edt = manager.ParamInfo().NeedCloseFileNames();
 }
 
 void SaveDesigner(TPatchBuildFrm& page, app::TManager& manager, const fs::path& work) {
