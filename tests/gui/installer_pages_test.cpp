@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QTest>
-#include <filesystem>
 
 #include "../app/source_account_set.h"
 #include "app/manager.h"
@@ -13,7 +12,6 @@
 #include "gui/inst_select_frm.h"
 #include "gui/install_dir_set_frm.h"
 #include "gui/install_init_frame.h"
-#include "gui/progress_frm.h"
 #include "installation.h"
 #include "patch/param_info.h"
 #include "support/codepage.h"
@@ -23,7 +21,6 @@
 namespace kestrane::gui::testing {
 namespace {
 
-namespace fs = std::filesystem;
 using Kind = app::TScriptedInteraction::Kind;
 using kestrane::testing::ExecAll;
 using kestrane::testing::Query;
@@ -129,12 +126,13 @@ class InstallerPagesTest : public WizardTest {
     }
 
     Installation install_;
+    FolderRecorder folderUser_;  // outlives the manager that asks it
     std::unique_ptr<app::TManager> manager_;
 };
 
 TEST_F(InstallerPagesTest, FolderPageShowsTheFolderAndHandsBackWhatIsTypedOrChosen) {
     MakeTarget();
-    FolderRecorder user;
+    FolderRecorder& user = folderUser_;
     app::TManager& manager = Manager(user);
     manager.ParamInfo().InstallPath = "/srv/lumo/";
     auto page = Enter<TInstallDirSetFrm>(manager);
