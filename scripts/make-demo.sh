@@ -54,10 +54,17 @@ store(2, value2)
 
 for db, name, g, _ in accounts:
     c = sqlite3.connect(os.path.join(sets, db + ".mdb"))
-    c.execute("create table Sys_Accounts (AccountName varchar(80), InstanceID varchar(38), ZTVersion varchar(20))")
-    c.execute("insert into Sys_Accounts values (?, ?, '8.1.0')", (name, g))
-    c.execute("create table QEL_InstElmnt (Enabled int, SvcID int, ElmntType int, ElmntID int, ElmntData blob)")
-    c.execute("insert into QEL_InstElmnt values (1, -268304361, 80, 0, ?)", (bytes([24, 0x6F]) + text(name) + text(""),))
+    c.execute("create table Sys_Accounts (AccountName varchar(80), InstanceID varchar(38), ZTVersion varchar(20), "
+              "ZTOrgID LONG, ZTUnitName varchar(50))")
+    c.execute("insert into Sys_Accounts values (?, ?, '8.1.0', 1, '总部')", (name, g))
+    c.execute("create table QEL_InstElmnt (Enabled int, SvcID int, ElmntType int, ElmntID int, ElmntData blob, "
+              "InstID varchar(38))")
+    c.execute("insert into QEL_InstElmnt values (1, -268304361, 80, 0, ?, ?)", (bytes([24, 0x6F]) + text(name) + text(""), g))
+    # The organisation units the installer offers for the account set.
+    c.execute("create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))")
+    c.execute("insert into Sys_OrgUnit values (1, '01', '总部'), (2, '0101', '财务部')")
+    c.execute("create table CERT_Member (UID varchar(32), Name varchar(50), Code varchar(50), Psdc varchar(50), "
+              "Descript varchar(100), Attr int, CRC int)")
     # The definitions a patch is made from: bills, queries, base data, cubes, options, rights, and a
     # user table with a view on it.
     for sql in (
@@ -90,6 +97,13 @@ for db, name, g, _ in accounts:
 c = sqlite3.connect(os.path.join(sets, "NXCentre.mdb"))
 c.execute("create table CERT_Member (UID varchar(32), Name varchar(50), Code varchar(50), Psdc varchar(50), "
           "Descript varchar(50), Attr int, CRC int)")
+c.execute("create table Cert_MLConn (UID varchar(32), Link int)")
+c.execute("create table Cert_ACL (UserID varchar(32), ResID varchar(32), ResType int, ACK int, Falg int, CRC int)")
+c.commit()
+c.close()
+# The product's configuration database: the installer synchronises rights only where it is.
+c = sqlite3.connect(os.path.join(install, "LumoConfig.mdb"))
+c.execute("create table VerControl (ID int)")
 c.commit()
 c.close()
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,13 @@ class WizardTest : public ::testing::Test {
     TMainForm& Open(const std::string& exePath);
 
     std::string CurrentPageName() const;
+    // The page in front as the class expected; throws naming the page that is there instead.
+    template <class Page>
+    Page& Front() const {
+        auto* page = dynamic_cast<Page*>(form_->FrontPage());
+        if (!page) throw std::runtime_error("the page in front is " + CurrentPageName());
+        return *page;
+    }
     std::vector<std::string> VisibleButtons() const;
 
     std::optional<kestrane::testing::TempFolder> folder_;
