@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/inst_select_model.h"
+#include "app/install_pages.h"
 #include "app/maker_pages.h"
 #include "app/page_registry.h"
 
@@ -23,6 +24,8 @@ const TPageClass kPages[] = {
     {pages::TDBInfoSetFrm, &Make<TDBInfoSetModel>},
     {pages::TInstSelectFrm, &Make<TInstSelectModel>},
     {pages::TPatchBuildFrm, &Make<TPatchBuildModel>},
+    {pages::TInstallDirSetFrm, &Make<TInstallDirSetModel>},
+    {pages::TInstallInitFrame, &Make<TInstallInitModel>},
     {pages::TProgressFrm, &Make<TBaseFrame>},
     {pages::TFinishFrm, &Make<TBaseFrame>},
 };

@@ -4,8 +4,9 @@
 
 namespace kestrane::app {
 
-// Registers (or, with false, removes) the maker's pages and the account-set selection page as
-// models, and plain pages for the welcome, progress and finish pages.
+// Registers (or, with false, removes) the maker's pages, the account-set selection page and the
+// installer's folder and organisation-unit pages as models, and plain pages for the welcome, progress and
+// finish pages.
 void RegisterHeadlessPages(bool add = true);
 
 }  // namespace kestrane::app

@@ -45,7 +45,13 @@ TManager::TManager(TInteraction& interaction, std::string exePath, std::string i
     LoadPatchResources("", ppParamData, false);
     CheckFreeMemory(params.NeedFreeMemMB, false);
     params.RunMode = patch::rmInstaller;
-    LoadPatchResources("", ppFileData | ppInstData, true);
+    if (!LoadPatchResources("", ppFileData | ppInstData, true)) {
+        // Part of a patch is no patch: what was read before the failure offers no install.
+        resItems_->ClearItems();
+        resItems_->PatchType = patch::ptNone;
+        resItems_->NotCheckVersion = resItems_->NotUpdateVersion = false;
+        instResItems_->ClearItems();
+    }
     params.PatchType = resItems_->PatchType;
     params.NotCheckVersion = resItems_->NotCheckVersion;
     params.NotUpdateVersion = resItems_->NotUpdateVersion;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +23,11 @@ namespace kestrane::platform {
 class SystemFacts;
 }
 
+namespace kestrane::db {
+class Connection;
+class TDataExport;
+}  // namespace kestrane::db
+
 namespace kestrane::app {
 
 enum TWizardStage : std::uint8_t { wsFirst = 0, wsStep = 1, wsAction = 2, wsFinish = 3 };
@@ -31,6 +37,25 @@ enum TPatchParts : int {
     ppFileData = kPatchPartFileData,
     ppInstData = kPatchPartInstData,
     ppParamData = kPatchPartParamData
+};
+
+struct TOrgUnit;
+
+// What an install run did with one selected account set.
+enum class TAccountSetOutcome {
+    NotReached,     // a failure before it ended the run first
+    Upgraded,       // every step succeeded
+    BackupFailed,   // skipped: no backup could be made, so nothing was changed
+    Restored,       // a step failed and the backup was put back
+    RestoreFailed,  // a step failed and the backup could not be put back
+    NotRestored     // a step failed and the patch takes no backups
+};
+
+struct TAccountSetResult {
+    std::size_t Index = 0;  // in Instances
+    TAccountSetOutcome Outcome = TAccountSetOutcome::NotReached;
+    std::string Message;     // the failure, when there was one
+    std::string BackupFile;  // the backup made before the upgrade, when one was made
 };
 
 // The window that shows the pages.
@@ -133,8 +158,44 @@ class TManager {
     // The drive of the installation folder first, then the memory.
     bool CheckDiskAndMemory();
 
+    // ---- the install run (install_run.cpp) ----
+    // Every selected account set from the package database the program files brought: backed up,
+    // upgraded item by item, restored when a step fails (which ends the upgrade).
+    bool UpgradeAccountSets();
+    // A copy of the account set before it is changed; a failure is logged and the set is skipped.
+    bool BackupAccountSet(const support::TInstanceRec& set, const std::string& workDir);
+    // Puts the last backup back after the transfer object released the database.
+    bool RestoreAccountSet(const support::TInstanceRec& set);
+    // A table of the package copied into the account set by filter; raises the step's failure text.
+    void TransferStep(patch::TKVParamNodeType nodeType, const support::TInstanceRec& set,
+                      const std::string& tableName, const std::string& filter);
+    // A statement on the account set; raises the step's failure text.
+    void ScriptStep(patch::TKVParamNodeType nodeType, const support::TInstanceRec& set,
+                    const std::string& caption, const std::string& statement);
+    void ReportUpgradeProgress(patch::TKVParamNodeType nodeType, const std::string& name,
+                               const std::string& text, int position, int maximum);
+    void ReportRunProgress(const std::string& message, int position, int maximum);
+    // User rights against the central catalogues, then the names of the upgraded account sets.
+    void SyncProductConfig();
+    // The organisation unit an account set's Sys_Accounts names by id, unit name or account-set name.
+    bool MatchOrgUnit(db::Connection& connection, TOrgUnit& unit);
+    // The outcome of each selected account set of the last install run, in Instances order.
+    const std::vector<TAccountSetResult>& AccountSetResults() const { return accountSetResults_; }
+    // Whether the last install run stamped the new versions.
+    bool VersionsStamped() const { return versionsStamped_; }
+    // The clock of the backup names; the system time unless set.
+    std::function<std::time_t()> Now;
+
   private:
     TBaseFrame& PageOf(const TPageClass& pageClass);
+    // InstallPath, or the program's folder when there is none.
+    std::string WorkDirectory() const;
+    // One step on an account set: its success line into FullLog, its failure raised as the step's
+    // failure text (logged first when `logFailure`).
+    void RunStep(patch::TKVParamNodeType nodeType, const support::TInstanceRec& set,
+                 const std::string& object, const std::function<void()>& work, bool logFailure);
+    // The steps of one account-set item on the account set in work.
+    void UpgradeItem(patch::TInstResItem& item, const support::TInstanceRec& set, int position, int maximum);
     // A progress report of an account-set step, after the window had its turn.
     void ReportItemProgress(patch::TKVParamNodeType nodeType, const std::string& message, int position,
                             int maximum);
@@ -156,6 +217,13 @@ class TManager {
     std::vector<std::string> fullLog_;
     std::vector<std::string> detailLog_;
     std::unique_ptr<TFileMng> fileMng_;
+
+    // State of an install run, kept across its account sets.
+    db::TDataExport* exporter_ = nullptr;
+    std::string backupFile_;
+    std::string backupLogFile_;
+    std::vector<TAccountSetResult> accountSetResults_;
+    bool versionsStamped_ = false;
 };
 
 }  // namespace kestrane::app

@@ -1,4 +1,4 @@
-// The installer's run and its checks.
+// The installer's checks: the patch against the installed versions, running programs, disk and memory.
 #include <stdexcept>
 
 #include "app/manager.h"
@@ -10,14 +10,6 @@ namespace kestrane::app {
 
 bool TManager::CheckVersion(patch::TVersionCheckKind kind, const std::string& version) {
     return patchVersion_->IsApplicable(kind, paramInfo_->InstallPath, version);
-}
-
-// The install run is not built yet: the run is logged and flagged as failed, so the finish page
-// tells the user that nothing was installed.
-bool TManager::Install() {
-    Log(this, support::Format(texts::kNotAvailable, "Install"));
-    paramInfo_->ResultFlags = patch::rfFailed;
-    return false;
 }
 
 bool TManager::StartupChecks() {

@@ -172,7 +172,70 @@ inline constexpr char kMultiOptCode[] = "GD_BillMultiOptCfgMsg";
 inline constexpr char kDataFileFailed[] = "无法创建账套数据文件“%0:s”：%1:s";
 inline constexpr char kDataFileMissing[] = "文件创建后不存在";
 
-// Operations whose own module has not been built yet say so instead of pretending to have run.
-inline constexpr char kNotAvailable[] = "%0:s: not available in this build";
+// The installation folder page.
+inline constexpr char kDirTitle[] = "选择安装路径";
+inline constexpr char kDirText[] = "请选择您原有程序的安装路径，以便于安装升级补丁";
+inline constexpr char kDirDescripTail[] = "\r\n如果您要更改安装路径，请直接录入或者点击“浏览”";
+inline constexpr char kNoInstallDir[] = "请输入或者选择源程序安装路径";
+
+// The organisation-unit page.
+inline constexpr char kOrgTitle[] = "确定账套组织机构";
+inline constexpr char kOrgText[] = "请选择您系统账套的组织机构";
+inline constexpr char kOrgLabel[] = "【%s】帐套组织机构：";
+inline constexpr char kOrgNotChosen[] = "未选择组织机构，请选择！";
+inline constexpr char kOrgMissing[] = "下列帐套未选择组织机构，请选择：\r\n    ";
+inline constexpr char kOrgChosenIndent[] = "\r\n    ";
+inline constexpr char kOrgConfirm[] = "您是否确定如下选择：";
+inline constexpr char kOrgUnits[] = "select RwID, StdCode, StdName from Sys_OrgUnit order by StdCode";
+inline constexpr char kAccountOrg[] = "select ZTOrgID, ZTUnitName, AccountName from sys_accounts";
+inline constexpr char kOrgUnitMatch[] =
+    "select * from Sys_OrgUnit where RwID = %0:d or StdName = '%1:s' or StdName = '%2:s'";
+inline constexpr char kUpdateAccountOrg[] = "update Sys_Accounts set ZTOrgID = %0:d, ZTUnitName = '%1:s'";
+
+// The install run.
+inline constexpr char kCheckingMemory[] = "正在检测内存进程...";
+inline constexpr char kFailureMark[] = "【失败】";
+inline constexpr char kSqlRestoreFailedMark[] = "SQL账套还原【失败】";
+inline constexpr char kStartingRestoreProgram[] = "升级工作还原数据库失败，将启动还原程序进行还原！";
+inline constexpr char kRestoreProgram[] = "VUDivodur.exe";
+inline constexpr char kUpgradeFailed[] = "升级账套数据【失败】，详细失败信息为“%s”";
+inline constexpr char kStepSucceeded[] = "升级账套“%0:s”的“%1:s”信息【成功】";
+inline constexpr char kStepFailed[] = "升级账套“%0:s”的“%1:s”信息【失败】，详细信息如下：“%2:s”";
+inline constexpr char kStepObject[] = "%0:s_%1:s";
+inline constexpr char kUpgrading[] = "正在升级账套[%s]的“%s”信息……";
+inline constexpr char kBackingUp[] = "正在备份账套[%s]数据，请稍候……";
+inline constexpr char kBackupFailed[] = "备份账套[%0:s]出错，详细信息如下：%1:s";
+inline constexpr char kRestoring[] = "正在还原[%s]账套数据，请稍候……";
+inline constexpr char kRestoreSucceeded[] = "[%s]账套还原【成功】";
+inline constexpr char kRestoreFailedMsSql[] =
+    "[%0:s]SQL账套还原【失败】，将尝试另起进程进行还原！\r\n    详细信息为：%1:s";
+inline constexpr char kRestoreFailedManual[] =
+    "[%s]账套还原【失败】，请手动进行还原！\r\n    详细信息为：%1:s";
+inline constexpr char kInstIdCaption[] = "更新实例ID";
+inline constexpr char kInstIdMsSql[] =
+    "update QEL_InstElmnt set InstID = (select top 1 InstanceID from Sys_Accounts)";
+inline constexpr char kInstIdOracle[] =
+    "update QEL_InstElmnt set InstID = (select InstanceID from Sys_Accounts where rownum = 1)";
+inline constexpr char kInstIdEmbedded[] =
+    "update QEL_InstElmnt set InstID = (select InstanceID from Sys_Accounts limit 1)";
+// Backups: "YYYY-MM-DD hhmm" after the account set's name, in a folder per kind of database.
+inline constexpr char kBackupStamp[] = "%04d-%02d-%02d %02d%02d";
+inline constexpr char kBackupFolderMsSql[] = "BackUp/MSSQL/";
+inline constexpr char kBackupFolderOracle[] = "BackUp/ORACLE/";
+inline constexpr char kBackupFolderEmbedded[] = "BackUp/EMBEDDED/";
+inline constexpr char kBackupExtMsSql[] = ".jbk";
+inline constexpr char kBackupExtOracle[] = ".dmp";
+inline constexpr char kBackupExtOracleLog[] = ".log";
+inline constexpr char kBackupExtEmbedded[] = ".mdb";
+// A second backup of the same name in the same minute gets a number instead of replacing the first.
+inline constexpr char kBackupNumber[] = "(%d)";
+inline constexpr char kVersionFile[] = "Update.upf";
+// Runs that end early or fail outside a step say so, so that no such run counts as a success.
+inline constexpr char kStoppedProgramsRunning[] =
+    "补丁升级【失败】：需要关闭的程序没有关闭，本次升级没有做任何改动";
+inline constexpr char kStoppedSpaceShort[] = "补丁升级【失败】：磁盘或内存空间不足，本次升级没有做任何改动";
+inline constexpr char kRunFailed[] = "补丁升级【失败】，详细信息如下：“%s”";
+inline constexpr char kPackageMissing[] = "无法查找到文件：%s";
+inline constexpr char kStampFailed[] = "提醒：更新版本号失败，详细信息如下：%s";
 
 }  // namespace kestrane::app::texts

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "gui/common_pages.h"
+#include "gui/maker_pages.h"
 #include "patch/component_stream.h"
 
 namespace kestrane::gui {
@@ -10,6 +11,7 @@ namespace kestrane::gui {
 int RunWithApplication(int& argc, char** argv, const std::function<int()>& body) {
     // Before any window exists: the manager creates pages and reads streams through these lists.
     RegisterCommonPages();
+    RegisterMakerPages();
     patch::RegisterStreamClasses();
     QApplication application(argc, argv);
     return body();

@@ -3,7 +3,7 @@
 
 namespace kestrane::gui {
 
-// Registers (or, with false, removes) the welcome, progress and finish pages.
+// Registers (or, with false, removes) the welcome, database, account-set, progress and finish pages.
 void RegisterCommonPages(bool add = true);
 
 }  // namespace kestrane::gui

@@ -150,6 +150,9 @@ void TMainForm::btnPreClick() {
 
 void TMainForm::btnNextClick() {
     if (Stage == app::wsAction) {
+        // A Cancel confirmed meanwhile ends the program once the run and the display of its error
+        // are over.
+        const TRunInProgress running(interaction_);
         btnPre->setEnabled(false);
         btnNext->setEnabled(false);
         struct Enable {
@@ -159,7 +162,7 @@ void TMainForm::btnNextClick() {
                 form->btnNext->setEnabled(true);
             }
         } enable{this};
-        Manager->RunAction();
+        Guarded([this] { Manager->RunAction(); });
         return;
     }
     if (Stage == app::wsFinish) {

@@ -34,17 +34,26 @@ bool RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, cons
     return box.clickedButton() == ok;
 }
 
-bool ChooseFile(QWidget* owner, bool save, const std::string& filter, const std::string& defaultExt,
-                std::string& fileName) {
+// The chosen files, or none when the user cancels.
+QStringList ChooseFiles(QWidget* owner, QFileDialog::FileMode mode, const std::string& filter,
+                        const std::string& defaultExt, const std::string& proposal) {
     QFileDialog dialog(owner);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(mode == QFileDialog::AnyFile ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(mode);
     dialog.setNameFilter(QtFileFilter(filter));
     dialog.setDefaultSuffix(ToQt(defaultExt));
-    if (!fileName.empty()) dialog.selectFile(ToQt(fileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    fileName = FromQt(dialog.selectedFiles().front());
+    if (!proposal.empty()) dialog.selectFile(ToQt(proposal));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
+bool ChooseFile(QWidget* owner, bool save, const std::string& filter, const std::string& defaultExt,
+                std::string& fileName) {
+    const QStringList files = ChooseFiles(owner, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile,
+                                          filter, defaultExt, fileName);
+    if (files.isEmpty()) return false;
+    fileName = FromQt(files.front());
     return true;
 }
 
@@ -56,7 +65,11 @@ QString QtFileFilter(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // "版本号文件(*.xml)" names its pattern already.
+        if (parts[i].endsWith(QStringLiteral("(%1)").arg(patterns)))
+            filters << parts[i];
+        else
+            filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -85,6 +98,16 @@ bool TQtInteraction::ChooseOpenFile(const std::string& filter, const std::string
     return ChooseFile(Owner(app::TBoxOwner::MainWindow), false, filter, defaultExt, fileName);
 }
 
+bool TQtInteraction::ChooseOpenFiles(const std::string& filter, const std::string& defaultExt,
+                                     std::vector<std::string>& files) {
+    const QStringList chosen =
+        ChooseFiles(Owner(app::TBoxOwner::MainWindow), QFileDialog::ExistingFiles, filter, defaultExt, {});
+    if (chosen.isEmpty()) return false;
+    files.clear();
+    for (const QString& file : chosen) files.push_back(FromQt(file));
+    return true;
+}
+
 bool TQtInteraction::ChooseSaveFile(const std::string& filter, const std::string& defaultExt,
                                     std::string& fileName) {
     return ChooseFile(Owner(app::TBoxOwner::MainWindow), true, filter, defaultExt, fileName);
@@ -102,9 +125,23 @@ void TQtInteraction::Sleep(int milliseconds) {
     QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
+namespace {
+
+void PostQuit() {
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+}  // namespace
+
+// Ending the event loops in the middle of a run would close every box the run shows afterwards
+// before the user could read it.
 void TQtInteraction::Quit() {
     quitRequested_ = true;
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (runs_ == 0) PostQuit();
+}
+
+void TQtInteraction::EndRun() {
+    if (--runs_ == 0 && quitRequested_) PostQuit();
 }
 
 }  // namespace kestrane::gui

@@ -15,6 +15,13 @@ std::string FromQt(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
+std::string FromQtLines(const QString& text) {
+    QString s = text;
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return FromQt(s);
+}
+
 QFont WizardFont(int pixelSize, bool bold) {
     QFont font;
     font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),

@@ -11,6 +11,8 @@ namespace kestrane::gui {
 
 QString ToQt(const std::string& text);
 std::string FromQt(const QString& text);
+// The text of a multi-line control, its lines ended by CR LF as the system keeps them.
+std::string FromQtLines(const QString& text);
 
 // The wizard's CJK font at the given pixel height.
 QFont WizardFont(int pixelSize, bool bold = false);

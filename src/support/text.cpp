@@ -106,6 +106,10 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
                        [](std::string_view h, std::string_view n, std::size_t p) { return h.find(n, p); });
 }
 
+std::string QuotedSqlText(std::string_view s) {
+    return ReplaceAll(s, "'", "''");
+}
+
 std::string ReplaceText(std::string_view s, std::string_view from, std::string_view to) {
     return ReplaceWith(
         s, from, to, [](std::string_view h, std::string_view n, std::size_t p) { return FindText(h, n, p); });

@@ -33,6 +33,8 @@ bool ContainsText(std::string_view haystack, std::string_view needle);
 // Every occurrence replaced, left to right, without rescanning replaced text.
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::string ReplaceText(std::string_view s, std::string_view from, std::string_view to);  // any case
+// A text from data made fit for the inside of a quoted SQL literal: every ' doubled.
+std::string QuotedSqlText(std::string_view s);
 
 // A line list's text: lines split at CR LF, CR or LF; a final break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);

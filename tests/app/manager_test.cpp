@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/page_registry.h"
+#include "fake_system.h"
 #include "manager_fixture.h"
 #include "patch/texts.h"
 
@@ -427,13 +428,17 @@ TEST_F(ManagerTest, ActionPageLeavesFirstThenBuildsOrInstalls) {
     EXPECT_FALSE(m->RunAction());
     EXPECT_EQ(Current(*m), "TProgressFrm");
 
-    // The installer moves on to the finish page whatever the install gave.
-    TManager installer(ui_, Path("out/Patch.exe"));
+    // The installer moves on to the finish page whatever the install gave: here a program that must
+    // be closed stays open.
+    FakeSystem system;
+    system.Processes = {{"LumoClient.exe", 42}};
+    TManager installer(ui_, Path("out/Patch.exe"), "", &system);
     Wire(installer);
     installer.Start();
     installer.NextPage();
     installer.NextPage();
     ASSERT_EQ(Current(installer), "TProgressFrm");
+    ui_.Answers = {false};
     EXPECT_FALSE(installer.RunAction());
     EXPECT_EQ(Current(installer), "TFinishFrm");
     EXPECT_EQ(installer.ParamInfo().ResultFlags, patch::rfFailed);

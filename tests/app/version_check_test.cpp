@@ -27,7 +27,8 @@ const char kDescriptor[] =
 
 class InstallerVersion : public ManagerFixture {
   protected:
-    // A patch of both kinds whose FILEDATA carries a program file and the descriptor.
+    // A patch of both kinds whose FILEDATA carries a program file and the descriptor, and no account-set
+    // content.
     std::string MakePatch(const std::string& descriptor) const {
         patch::TResCollection files;
         files.PatchType = patch::ptBoth;
@@ -36,7 +37,8 @@ class InstallerVersion : public ManagerFixture {
         version.Name = "version.xml";
         version.OptType = patch::otVersion;
         version.MemStream.assign(descriptor.begin(), descriptor.end());
-        return MakeExe("Patch.exe", {{"FILEDATA", patch::WriteObjectStream(files)}});
+        return MakeExe("Patch.exe", {{"FILEDATA", patch::WriteObjectStream(files)},
+                                     {"INSTDATA", patch::WriteObjectStream(patch::TInstResCollection())}});
     }
     // The registry names `folder` as the installation.
     void Installed(const std::string& folder) const {

@@ -1,6 +1,7 @@
 // The Qt interaction's message boxes and the folder selection dialog, answered by clicking them.
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
@@ -97,6 +98,7 @@ TEST(QtInteractionTest, QuitIsDeliveredThroughTheEventLoop) {
 TEST(QtInteractionTest, FileFiltersInQtForm) {
     EXPECT_EQ(QtFileFilter("补丁程序|*.exe").toStdString(), "补丁程序 (*.exe)");
     EXPECT_EQ(QtFileFilter("文本|*.txt;*.log|全部|*.*").toStdString(), "文本 (*.txt *.log);;全部 (*.*)");
+    EXPECT_EQ(QtFileFilter("版本号文件(*.xml)|*.xml").toStdString(), "版本号文件(*.xml)");
     EXPECT_EQ(QtFileFilter("").toStdString(), "");
 }
 
@@ -125,6 +127,30 @@ TEST_F(DialogsTest, FileChoosersProposeAndReturnTheChoice) {
         EXPECT_TRUE(chosen) << c.save;
         EXPECT_EQ(fileName, c.expected) << c.save;
     }
+}
+
+TEST_F(DialogsTest, SeveralFilesAtOnce) {
+    TQtInteraction user;
+    for (const char* name : {"甲.dll", "乙.exe"}) std::ofstream(dir_ / name) << name;
+    std::vector<std::string> files;
+    OnNextModal([&](QWidget& modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(&modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"所有文件(*.*)"});
+        dialog->setDirectory(QString::fromStdString(dir_.string()));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QStringLiteral("\"甲.dll\" \"乙.exe\""));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_TRUE(user.ChooseOpenFiles("所有文件(*.*)|*.*", "*.*", files));
+    EXPECT_EQ(files, (std::vector<std::string>{(dir_ / "甲.dll").string(), (dir_ / "乙.exe").string()}));
+
+    OnNextModal([](QWidget& modal) { static_cast<QDialog&>(modal).reject(); });
+    files = {"旧"};
+    EXPECT_FALSE(user.ChooseOpenFiles("所有文件(*.*)|*.*", "*.*", files));
+    EXPECT_EQ(files, std::vector<std::string>{"旧"});
 }
 
 TEST_F(DialogsTest, PreselectsAnExistingFolderAndReturnsTheChoice) {

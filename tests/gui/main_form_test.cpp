@@ -160,7 +160,7 @@ TEST_F(WizardTest, PageClassNotRegisteredKeepsTheWizardWhereItIs) {
 }
 
 TEST_F(WizardTest, PassedOverPageIsNeverInFront) {
-    RegisterStandIns({"TInstallDirSetFrm", "TDBInfoSetFrm", "TInstSelectFrm", "TInstallInitFrame"});
+    RegisterStandIns({"TInstallDirSetFrm", "TInstallInitFrame"});
     StandIn("TInstallDirSetFrm").canShow = false;
     TMainForm& form = Open(MakePatch("Patch.exe", PatchOf(patch::ptBoth)));
     form.btnNext->click();

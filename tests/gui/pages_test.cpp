@@ -21,17 +21,8 @@ std::string Text(const QLabel* label) {
     return label->text().toStdString();
 }
 
-class PagesTest : public WizardTest {
+class PagesTest : public PageTest {
   protected:
-    void SetUp() override {
-        WizardTest::SetUp();
-        manager_ = std::make_unique<app::TManager>(user_, MakeMaker());
-    }
-    void TearDown() override {
-        manager_.reset();
-        WizardTest::TearDown();
-    }
-    patch::TBaseParamInfo& Params() { return manager_->ParamInfo(); }
     // One node in the items of those kinds, each with a description naming it.
     void FillKinds(std::initializer_list<patch::TKVParamNodeType> kinds) {
         auto& items = manager_->InstResItems();
@@ -42,8 +33,6 @@ class PagesTest : public WizardTest {
                     items.Item(i).Description = "说明" + std::to_string(kind);
                 }
     }
-
-    std::unique_ptr<app::TManager> manager_;
 };
 
 TEST_F(PagesTest, WelcomeTextsByRunModeAndPatchType) {

@@ -39,9 +39,9 @@ class AppEnvironment : public ::testing::Environment {
 };
 [[maybe_unused]] const auto* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
-constexpr std::array<const char*, 6> kLaterPages = {"TPatchTypeSetFrm", "TDBInfoSetFrm",
-                                                    "TInstSelectFrm",   "TInstallDirSetFrm",
-                                                    "TPatchBuildFrm",   "TInstallInitFrame"};
+// The maker's own pages are registered only by the tests that use them.
+constexpr std::array<const char*, 4> kLaterPages = {"TPatchTypeSetFrm", "TInstallDirSetFrm", "TPatchBuildFrm",
+                                                    "TInstallInitFrame"};
 
 template <std::size_t I>
 std::unique_ptr<app::TBaseFrame> CreateStandIn() {
@@ -174,6 +174,16 @@ std::vector<std::string> WizardTest::VisibleButtons() const {
     for (const QPushButton* b : {form_->btnPre, form_->btnNext, form_->btnCancel})
         if (!b->isHidden()) out.push_back(b->text().toStdString());
     return out;
+}
+
+void PageTest::SetUp() {
+    WizardTest::SetUp();
+    manager_ = std::make_unique<app::TManager>(user_, MakeMaker());
+}
+
+void PageTest::TearDown() {
+    manager_.reset();
+    WizardTest::TearDown();
 }
 
 void OnNextModal(std::function<void(QWidget& modal)> check) {

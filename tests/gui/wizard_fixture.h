@@ -89,6 +89,16 @@ class WizardTest : public ::testing::Test {
     std::vector<const app::TPageClass*> standIns_;
 };
 
+// Pages tested on their own, with a maker's manager to activate them.
+class PageTest : public WizardTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    patch::TBaseParamInfo& Params() { return manager_->ParamInfo(); }
+
+    std::unique_ptr<app::TManager> manager_;
+};
+
 // Runs `check` on the modal window that opens next, then lets `close` end it.
 void OnNextModal(std::function<void(QWidget& modal)> check);
 

@@ -9,12 +9,17 @@
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/scripted_interaction.h"
+#include "gui/db_info_set_frm.h"
 #include "gui/finish_frm.h"
+#include "gui/inst_select_frm.h"
 #include "gui/log_msg_form.h"
 #include "gui/main_window.h"
+#include "gui/patch_build_frm.h"
+#include "gui/patch_type_set_frm.h"
 #include "gui/progress_frm.h"
 #include "gui/snapshot.h"
 #include "patch/component_stream.h"
@@ -43,19 +48,121 @@ void Save(QWidget& widget, const std::string& name) {
     ++pictures->written;
 }
 
-void FillPatch(app::TManager& manager) {
-    auto& files = manager.ResItems();
-    files.Description = "更新主程序与报表组件";
-    files.Create<patch::TResItem>().Name = "Lumo.exe";
-    auto& items = manager.InstResItems();
-    for (std::size_t i = 0; i < items.Count(); ++i) {
-        patch::TInstResItem& item = items.Item(i);
-        if (item.ParamNodeType() == patch::pntBill || item.ParamNodeType() == patch::pntView ||
-            item.ParamNodeType() == patch::pntTable) {
-            item.Create<patch::TNodeItem>().Caption = "示例";
-            item.Description = "本次更新的" + patch::ParamNodeTypeCaption(item.ParamNodeType());
-        }
+template <class Page>
+Page& Show(app::TManager& manager, int index) {
+    manager.ShowPage(index);
+    auto* page = dynamic_cast<Page*>(manager.CurrentPage());
+    if (!page) throw std::runtime_error("page " + std::to_string(index) + " is not the one expected");
+    return *page;
+}
+
+support::TInstanceRec SampleAccountSet(const char* db, const char* name, const char* version, bool selected) {
+    support::TInstanceRec rec;
+    rec.DBName = db;
+    rec.AccountName = name;
+    rec.Version = version;
+    rec.DBInfo.DBType = support::dbtMsSql;
+    rec.DBInfo.Server = "192.168.1.20";
+    rec.Selected = selected;
+    return rec;
+}
+
+// What a source account set's catalogue lists, and the program files of a patch.
+patch::TInstNodeArray SampleCatalogue() {
+    using patch::TInstNodeRec;
+    return {
+        {"全部", "QEL_InstElmnt", "", "", patch::pntReCst},
+        {"全部", "QR_Element", "", "", patch::pntQuery},
+        {"默认流程图", "JC_SysOptInfo", "", "", patch::pntDeskFlow},
+        {"多维立方体", "QR_DataAnalyse", "", "", patch::pntAnalyse},
+        {"执行任务方案", "QR_DAExecuteTask", "", "", patch::pntAnalyse},
+        {"立方体-任务映射关系", "QR_DATaskLink", "", "", patch::pntAnalyse},
+        {"采购订单", "101", "", "101", patch::pntBill},
+        {"销售订单", "102", "", "102", patch::pntBill},
+        {"固定资产卡片", "103", "", "103", patch::pntBill},
+        {"客户分类", "1", "", "1", patch::pntBaseData},
+        {"地区", "2", "", "2", patch::pntBaseData},
+        {"V_Customer", "V_Customer", "create view V_Customer as select ID, CustName from ZD_Customer", "VIEW",
+         patch::pntView},
+        {"ZD_Customer", "ZD_Customer", "", "ZD_Customer", patch::pntTable},
+        {"ZD_Customer", "ZD_Customer", "", "ZD_Customer", patch::pntReCst},
+        {"ZD_Supplier", "ZD_Supplier", "", "ZD_Supplier", patch::pntTable},
+        {"ZD_Supplier", "ZD_Supplier", "", "ZD_Supplier", patch::pntReCst},
+    };
+}
+
+// The designer as an author leaves it: three program files, bills, a table with a filter, a view and
+// a script of their own, and the run-time requirements.
+void FillDesigner(app::TPatchDesignModel& designer, app::TManager& manager, const fs::path& work) {
+    designer.Manager = &manager;
+    designer.tsProgramVisible = designer.tsInstanceVisible = designer.ProgramTabActive = true;
+    designer.SourceKind = support::dbtMsSql;
+    designer.Catalogue = SampleCatalogue();
+
+    std::vector<std::string> files;
+    for (const char* name : {"Lumo.exe", "LumoReport.dll", "RegComponents.bat"}) {
+        files.push_back((work / name).string());
+        std::ofstream(files.back(), std::ios::binary) << name;
     }
+    designer.AddFiles(files);
+    designer.lbFilesClick(2);
+    designer.edtPathChange("Bin");
+    designer.edtExecParamChange("/silent");
+    designer.cbExecWaitedClick(true);
+    designer.seDelayChange(500);
+    designer.lbFilesClick(1);
+    designer.edtPathChange("Bin\\Report");
+    designer.mPrgrmDscrptChange("修正了报表打印时金额列被截断的问题；\r\n新增固定资产卡片的批量导入。");
+
+    for (std::size_t entry : {6u, 8u, 11u, 12u}) designer.AddCandidate(entry);
+    designer.tvSelectChange(app::TDesignTreeNode::Category(patch::pntBill));
+    designer.mDescriptionChange("新增固定资产卡片单据，调整采购订单的审核流程。");
+    designer.tvSelectChange(app::TDesignTreeNode::Category(patch::pntScript));
+    designer.edtScriptName = "补全客户编码";
+    patch::TNodeItem* script = designer.btnAddScriptClick();
+    script->Text =
+        "update ZD_Customer set CustCode = 'C' + cast(ID as varchar(10))\r\nwhere CustCode is null";
+    static_cast<patch::TNodeScriptItem*>(script)->Text2 =
+        "update ZD_Customer set CustCode = 'C' || ID\r\nwhere CustCode is null";
+    patch::TNodeItem& table = *designer.Chosen(patch::pntTable).front().Node;
+    table.Text = " and ID > 1000 ";
+    table.AfterSQL = "update ZD_Customer set Stopped = 0 where Stopped is null";
+
+    designer.FreeMemMB_EdtChange("256");
+    designer.FreeDiskMB_EdtChange("500");
+    designer.RegInstallEditChange(manager.ParamInfo().RegInstallPath);
+    designer.CloseFileNames_EdtChange("Lumo.exe-Lumo主程序,LumoSvr.exe-Lumo服务程序");
+    designer.FreeMemMB_Edt = "256";
+    designer.FreeDiskMB_Edt = "500";
+    designer.RegInstallEdit = manager.ParamInfo().RegInstallPath;
+    designer.CloseFileNames_Edt = manager.ParamInfo().NeedCloseFileNames();
+}
+
+void SaveDesigner(TPatchBuildFrm& page, app::TManager& manager, const fs::path& work) {
+    FillDesigner(page.Model.Designer, manager, work);
+    TPatchDesignForm& form = *page.Designer;
+    form.ShowModel();
+    form.show();
+    form.pcDesign->setCurrentWidget(form.tsProgram);
+    form.lbFiles->setCurrentRow(2);
+    Save(form, "maker-6-design-program.png");
+
+    form.pcDesign->setCurrentWidget(form.tsInstance);
+    form.tvAll->expandAll();
+    form.tvSelect->setCurrentItem(form.ItemOf(form.tvSelect, app::TDesignTreeNode::Category(patch::pntBill)));
+    Save(form, "maker-7-design-account-sets.png");
+    const app::TChosenLeaf& table = page.Model.Designer.Chosen(patch::pntTable).front();
+    form.tvSelect->setCurrentItem(
+        form.ItemOf(form.tvSelect, app::TDesignTreeNode::Chosen(patch::pntTable, table.Node)));
+    Save(form, "maker-8-design-table.png");
+    const app::TChosenLeaf& script = page.Model.Designer.Chosen(patch::pntScript).front();
+    form.tvSelect->setCurrentItem(
+        form.ItemOf(form.tvSelect, app::TDesignTreeNode::Chosen(patch::pntScript, script.Node)));
+    Save(form, "maker-9-design-script.png");
+
+    form.pcDesign->setCurrentWidget(form.tsConfig);
+    Save(form, "maker-10-design-config.png");
+    form.hide();
 }
 
 TProgressFrm& ShowProgress(TMainForm& form) {
@@ -74,17 +181,48 @@ void Maker(const fs::path& work) {
 
     app::TManager& manager = *form.Manager;
     auto& params = manager.ParamInfo();
+    Show<TPatchTypeSetFrm>(manager, 1);
+    Save(form, "maker-2-type.png");
+
     params.PatchType = patch::ptBoth;
     params.PatchFileName = (work / "Patch.exe").string();
     manager.BuildPageList(params);
-    FillPatch(manager);
+    auto& database = Show<TDBInfoSetFrm>(manager, 2);
+    database.edtServer->setText("192.168.1.20");
+    database.edtPort->setText("1433");
+    database.edtUser->setText("sa");
+    database.edtPassword->setText("secret");
+    Save(form, "maker-3-database.png");
+
+    params.Instances = {SampleAccountSet("LUMO2023", "演示公司2023年度", "8.1.0", true),
+                        SampleAccountSet("LUMO2024", "演示公司2024年度", "8.1.0", false),
+                        SampleAccountSet("FGS01", "分公司账套", "8.0.5", false)};
+    Show<TInstSelectFrm>(manager, 3);
+    Save(form, "maker-4-account-sets.png");
+
+    auto& build = Show<TPatchBuildFrm>(manager, 4);
+    patch::TPatchVersion& version = build.Model.Version;
+    version.Type = patch::ptBoth;
+    version.ProgramNewTag = "8.2.0";
+    version.ProgramNewName = "Lumo 8.2";
+    version.InstanceNewTag = "8.2.0";
+    version.InstanceNewName = "账套8.2";
+    version.ProgramVersions = {{"8.1.0", "Lumo 8.1"}, {"8.1.5", "Lumo 8.1 SP1"}};
+    version.InstanceVersions = {{"8.1.0", "账套8.1"}};
+    build.Model.RefreshVersionInfo();
+    build.EnterPage(params);
+    Save(form, "maker-5-build.png");
+    SaveDesigner(build, manager, work);
+
+    // Straight from the first page: the build page would ask for the version file first.
+    manager.ShowPage(0);
     ShowProgress(form);
     params.OnProgress(&manager, patch::pntBill, "正在将账套设置信息生成补丁……", 3, 7);
-    Save(form, "maker-2-progress.png");
+    Save(form, "maker-11-progress.png");
 
     if (!manager.WritePatchExecutable()) throw std::runtime_error("the patch was not written");
     manager.NextPage();
-    Save(form, "maker-3-finish.png");
+    Save(form, "maker-12-finish.png");
 }
 
 void Installer(const fs::path& work) {

@@ -1,0 +1,42 @@
+#include "installation.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+
+#include "../app/source_account_set.h"
+#include "../product/install_folder.h"
+
+namespace kestrane::gui::testing {
+
+namespace fs = std::filesystem;
+
+std::string Installation::AccountSetFile(const std::string& DBName) const {
+    return (Sets / (DBName + ".mdb")).string();
+}
+
+Installation MakeInstallation(const fs::path& root, const std::vector<AccountSetSpec>& accountSets) {
+    Installation install{root / "lumo", root / "lumo" / "sets", root / "registry.reg"};
+    fs::create_directories(install.Sets);
+    std::vector<std::string> catalogues;
+    for (const AccountSetSpec& spec : accountSets) {
+        kestrane::testing::InstallFolder::MakeAccountSet(install.Sets.string(), spec.DBName, spec.AccountName,
+                                                         "{6F9619FF-8B86-D011-B42D-00C04FC964FF}",
+                                                         spec.Version.c_str());
+        kestrane::testing::FillDefinitionTables(install.AccountSetFile(spec.DBName));
+        catalogues.push_back(spec.DBName);
+    }
+    const auto store = kestrane::testing::StoredValueFile(kestrane::testing::StoredFactories(
+        {kestrane::testing::EmbeddedFactory(1, install.Sets.string(), catalogues)}));
+    std::ofstream(install.Folder / "lumo_bd_1_14.lmb", std::ios::binary)
+        .write(reinterpret_cast<const char*>(store.data()), static_cast<std::streamsize>(store.size()));
+    std::ofstream(install.Folder / "Update.upf", std::ios::binary)
+        << "[UpdateConfig]\r\npf_version=8.1.0\r\n";
+    std::ofstream(install.Registry, std::ios::binary)
+        << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\r\n\"AppInstallPath\"=\""
+        << install.Folder.string() << "\"\r\n";
+    setenv("KESTRANE_REGISTRY", install.Registry.c_str(), 1);
+    return install;
+}
+
+}  // namespace kestrane::gui::testing
