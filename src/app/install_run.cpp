@@ -48,11 +48,13 @@ std::string BackupStamp(std::time_t now) {
                   local.tm_min);
 }
 
-// The account set's name as a file name: a separator in it would put the backup into another folder.
-std::string FileNamePart(const std::string& name) {
+// The account set's name as a file name: a separator in it would put the backup into another folder,
+// and the Oracle utilities take their file names between single quotes.
+std::string FileNamePart(const std::string& name, support::TKVDataBaseType kind) {
     std::string part = name;
     std::replace(part.begin(), part.end(), '/', '_');
     std::replace(part.begin(), part.end(), '\\', '_');
+    if (kind == support::dbtOracle) std::replace(part.begin(), part.end(), '\'', '_');
     return part;
 }
 
@@ -413,7 +415,7 @@ bool TManager::BackupAccountSet(const support::TInstanceRec& set, const std::str
     backupLogFile_.clear();
     try {
         const std::string base =
-            FileNamePart(set.AccountName) + BackupStamp(Now ? Now() : std::time(nullptr));
+            FileNamePart(set.AccountName, set.DBInfo.DBType) + BackupStamp(Now ? Now() : std::time(nullptr));
         switch (set.DBInfo.DBType) {
             case support::dbtMsSql: {
                 const std::string folder = workDir + texts::kBackupFolderMsSql;

@@ -219,7 +219,7 @@ inline constexpr char kInstIdOracle[] =
 inline constexpr char kInstIdEmbedded[] =
     "update QEL_InstElmnt set InstID = (select InstanceID from Sys_Accounts limit 1)";
 // Backups: "YYYY-MM-DD hhmm" after the account set's name, in a folder per kind of database.
-inline constexpr char kBackupStamp[] = "%04d-%02d-%02d %02d%02d";
+inline constexpr char kBackupStamp[] = "%.4d-%.2d-%.2d %.2d%.2d";
 inline constexpr char kBackupFolderMsSql[] = "BackUp/MSSQL/";
 inline constexpr char kBackupFolderOracle[] = "BackUp/ORACLE/";
 inline constexpr char kBackupFolderEmbedded[] = "BackUp/EMBEDDED/";
