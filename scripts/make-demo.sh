@@ -353,6 +353,7 @@ write_registry(customer, cinstall)
 
 # ---- what the patch is made from ----
 
+os.makedirs(os.path.join(out, "out"))  # where the demo patch is written
 files = os.path.join(out, "files")
 os.makedirs(files)
 with open(os.path.join(files, "新功能说明.txt"), "w", encoding="utf-8") as f:

@@ -383,17 +383,18 @@ void BindParam(SQLHSTMT s, SQLUSMALLINT pos, const Parameter& p, BoundParam& b) 
             rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0, &b.bit, 0, nullptr);
             break;
         case support::VarType::DateTime: {
-            int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-            std::sscanf(support::DateTimeToText(v.AsDateTime()).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h,
-                        &mi, &sec);
+            int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+            std::sscanf(support::DateTimeToStoredText(v.AsDateTime()).c_str(), "%d-%d-%d %d:%d:%d.%d", &y,
+                        &mo, &d, &h, &mi, &sec, &ms);
             b.stamp = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(y),
                                            static_cast<SQLUSMALLINT>(mo),
                                            static_cast<SQLUSMALLINT>(d),
                                            static_cast<SQLUSMALLINT>(h),
                                            static_cast<SQLUSMALLINT>(mi),
                                            static_cast<SQLUSMALLINT>(sec),
-                                           0};
-            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0,
+                                           static_cast<SQLUINTEGER>(ms) * 1000000u};
+            // 23 characters with 3 digits of fraction: the milliseconds go to the server too.
+            rc = SQLBindParameter(s, pos, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3,
                                   &b.stamp, sizeof b.stamp, nullptr);
             break;
         }

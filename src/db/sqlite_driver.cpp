@@ -223,8 +223,8 @@ std::string NumberText(sqlite3_stmt* s, int i) {
     return DecimalText(sqlite3_column_double(s, i));
 }
 
-// "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" (also with a "T" between, as SQLite's own functions may write
-// it), read without the general parser; anything else is left to it.
+// "yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss" or "yyyy-mm-dd hh:nn:ss.zzz" (also with a "T" between, as SQLite's
+// own functions may write it), read without the general parser; anything else is left to it.
 bool ReadPlainDate(const char* p, int n, double& days) {
     auto num = [&](int at, int len, int& out) {
         out = 0;
@@ -234,14 +234,15 @@ bool ReadPlainDate(const char* p, int n, double& days) {
         }
         return true;
     };
-    int y, mo, d, h = 0, mi = 0, sec = 0;
-    if (n != 10 && n != 19) return false;
+    int y, mo, d, h = 0, mi = 0, sec = 0, ms = 0;
+    if (n != 10 && n != 19 && n != 23) return false;
     if (!num(0, 4, y) || p[4] != '-' || !num(5, 2, mo) || p[7] != '-' || !num(8, 2, d)) return false;
-    if (n == 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) ||
+    if (n >= 19 && ((p[10] != ' ' && p[10] != 'T') || !num(11, 2, h) || p[13] != ':' || !num(14, 2, mi) ||
                     p[16] != ':' || !num(17, 2, sec)))
         return false;
+    if (n == 23 && (p[19] != '.' || !num(20, 3, ms))) return false;
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59) return false;
-    days = support::EncodeDateTime(y, mo, d, h, mi, sec);
+    days = support::EncodeDateTime(y, mo, d, h, mi, sec, ms);
     return true;
 }
 
@@ -353,7 +354,7 @@ void Bind(sqlite3* db, sqlite3_stmt* s, int pos, const Parameter& p, std::vector
             rc = sqlite3_bind_int(s, pos, v.AsBoolean() ? 1 : 0);
             break;
         case support::VarType::DateTime:
-            rc = bindText(support::DateTimeToText(v.AsDateTime()));
+            rc = bindText(support::DateTimeToStoredText(v.AsDateTime()));
             break;
         case support::VarType::Decimal:
         case support::VarType::Text:

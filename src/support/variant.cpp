@@ -236,8 +236,10 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
     return d >= 0 ? d + t : d - t;  // negative dates carry the time as a positive fraction away from zero
 }
 
+namespace {
+
 // Every date of every copied row passes through here, so the common years are written by hand.
-std::string DateTimeToText(double days) {
+std::string DateText(double days, bool millis) {
     const double whole = std::trunc(days);
     double frac = std::fabs(days - whole);
     std::int64_t ms = static_cast<std::int64_t>(std::llround(frac * 86400000.0));
@@ -253,7 +255,7 @@ std::string DateTimeToText(double days) {
         if (secs == 0) return Format("%.4d-%.2d-%.2d", y, m, d);
         return Format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
     }
-    char out[19];
+    char out[23];
     auto put = [&out](int at, std::int64_t v, int width) {
         for (int k = at + width - 1; k >= at; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
     };
@@ -262,14 +264,28 @@ std::string DateTimeToText(double days) {
     put(5, m, 2);
     out[7] = '-';
     put(8, d, 2);
-    if (secs == 0) return std::string(out, 10);
+    const bool fraction = millis && ms % 1000 != 0;
+    if (secs == 0 && !fraction) return std::string(out, 10);
     out[10] = ' ';
     put(11, secs / 3600, 2);
     out[13] = ':';
     put(14, secs / 60 % 60, 2);
     out[16] = ':';
     put(17, secs % 60, 2);
-    return std::string(out, 19);
+    if (!fraction) return std::string(out, 19);
+    out[19] = '.';
+    put(20, ms % 1000, 3);
+    return std::string(out, 23);
+}
+
+}  // namespace
+
+std::string DateTimeToText(double days) {
+    return DateText(days, false);
+}
+
+std::string DateTimeToStoredText(double days) {
+    return DateText(days, true);
 }
 
 namespace {

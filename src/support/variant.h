@@ -64,6 +64,9 @@ class Variant {
 
 // "yyyy-mm-dd hh:nn:ss" (the time left out when it is midnight) and back.
 std::string DateTimeToText(double days);
+// The same with ".zzz" after the seconds when the value has milliseconds: the form a date is stored in,
+// so that copying a value keeps all of it.
+std::string DateTimeToStoredText(double days);
 bool TryTextToDateTime(const std::string& text, double& days);
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec = 0);
 

@@ -145,6 +145,17 @@ TEST_F(OdbcSqlite, CommandsAndValuesOfEveryKind) {
     EXPECT_EQ(rs->Value(0).AsInt64(), 1);
 }
 
+TEST_F(OdbcSqlite, DatesKeepTheirMilliseconds) {
+    const double made = EncodeDateTime(2024, 2, 29, 13, 5, 9, 250);
+    Command cmd(c);
+    cmd.CommandText = "insert into T(ID, Made) values (?, ?)";
+    cmd.Parameters = {{adInteger, std::int64_t{1}}, {adDate, Variant::FromDateTime(made)}};
+    EXPECT_EQ(cmd.Execute(), 1);
+    auto rs = c.Execute("select Made from T");
+    EXPECT_EQ(kestrane::support::DateTimeToStoredText(rs->Value("Made").AsDateTime()),
+              "2024-02-29 13:05:09.250");
+}
+
 TEST_F(OdbcSqlite, ErrorsSchemaAndTransactions) {
     try {
         c.Execute("select * from Missing");

@@ -201,6 +201,17 @@ TEST_F(SqliteFile, DateTextsOfEveryFormRead) {
     }
 }
 
+TEST_F(SqliteFile, DatesKeepTheirMilliseconds) {
+    const double made = EncodeDateTime(2024, 2, 29, 13, 5, 9, 997);
+    Command cmd(c);
+    cmd.CommandText = "insert into T(ID, Made) values (?, ?)";
+    cmd.Parameters = {{adInteger, std::int64_t{1}}, {adDate, Variant::FromDateTime(made)}};
+    cmd.Execute();
+    auto rs = c.Execute("select Made, cast(Made as text) from T");
+    EXPECT_EQ(rs->Value(1).AsString(), "2024-02-29 13:05:09.997");
+    EXPECT_DOUBLE_EQ(rs->Value(0).AsDateTime(), made);
+}
+
 TEST_F(SqliteFile, SixteenByteValueForGuidColumnBecomesText) {
     const auto g = kestrane::support::StringToGuid("{00112233-4455-6677-8899-AABBCCDDEEFF}");
     const auto b = kestrane::support::GuidToBytes(g);

@@ -198,6 +198,29 @@ TEST(Variant, DateTimeTexts) {
     }
 }
 
+// What a date is stored as keeps its milliseconds; whole seconds read as before.
+TEST(Variant, StoredDateTimeTextsKeepMilliseconds) {
+    const std::pair<double, const char*> cases[] = {
+        {46366.5, "2026-12-10 12:00:00"},
+        {46366.0, "2026-12-10"},
+        {EncodeDateTime(2024, 2, 29, 13, 5, 9, 997), "2024-02-29 13:05:09.997"},
+        {EncodeDateTime(2024, 1, 1, 0, 0, 0, 500), "2024-01-01 00:00:00.500"},
+        {EncodeDateTime(2024, 1, 1, 0, 0, 0, 7), "2024-01-01 00:00:00.007"},
+        {45351.99999999, "2024-02-29 23:59:59.999"},
+        {45351.999999999, "2024-03-01"},
+        {-0.5 - 1.0 / 86400000.0, "1899-12-30 12:00:00.001"},
+    };
+    for (const auto& [days, want] : cases) EXPECT_EQ(DateTimeToStoredText(days), want) << days;
+    // Text and back again over four centuries, to the millisecond.
+    for (int i = 0; i < 2000; ++i) {
+        const double days = -40000 + i * 97.123456789;
+        double back = 0;
+        ASSERT_TRUE(TryTextToDateTime(DateTimeToStoredText(days), back)) << days;
+        EXPECT_EQ(DateTimeToStoredText(back), DateTimeToStoredText(days)) << days;
+        EXPECT_NEAR(back, days, 0.501 / 86400000.0) << days;
+    }
+}
+
 TEST(Variant, TextToDateTimeForms) {
     struct Case {
         const char* text;
