@@ -19,32 +19,16 @@
 #include "patch/component_stream.h"
 #include "patch/inst_nodes.h"
 #include "platform/resources.h"
+#include "voucher_table.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kestrane::bench::JetString;
+using kestrane::bench::kCreate;
+using kestrane::bench::kTable;
 using kestrane::db::Connection;
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kTable = "BD_Voucher";
-// A wide user table of vouchers: keys, codes, Chinese texts, amounts, dates, flags and null columns.
-constexpr const char* kCreate =
-    "create table BD_Voucher (G_ID GUID, RwID LONG not null, VoucherNo varchar(30), Summary varchar(200), "
-    "Account varchar(40), Debit decimal(18,2), Credit decimal(18,2), Made DATETIME, Posted BIT, Maker "
-    "varchar(40), Note MEMO, OrgID LONG)";
-constexpr const char* kFill =
-    "with recursive n(i) as (select 1 union all select i + 1 from n where i < %lld) "
-    "insert into BD_Voucher select "
-    "printf('{%%08X-%%04X-%%04X-%%04X-%%012X}', i, i %% 65536, (i * 3) %% 65536, (i * 11) %% 65536, "
-    "(i * 2654435761) %% 281474976710656), i, printf('PZ%%08d', i), '第' || i || '号凭证：收到货款', "
-    "printf('%%04d.%%02d', 1000 + i %% 9000, i %% 100), (i %% 50000) / 100.0, "
-    "case when i %% 2 = 0 then (i %% 700) / 10.0 else null end, datetime('2024-01-01', '+' || (i %% 365) || "
-    "' "
-    "days'), i %% 2, '会计' || (i %% 20), case when i %% 7 = 0 then null else '备注' || i end, i %% 4 from n";
-
-std::string JetString(const fs::path& file) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;data source=" + file.string() + ";Persist Security Info=False";
-}
 
 long long gRows = 100000;
 std::map<std::string, double> gSeconds;  // best time of each measured step
@@ -62,20 +46,7 @@ fs::path WorkDir() {
 fs::path AccountSet() {
     static const fs::path file = [] {
         const fs::path f = WorkDir() / "sets" / "SRC01.mdb";
-        fs::create_directories(f.parent_path());
-        kestrane::db::CreateJetDatabase(JetString(f));
-        Connection c(JetString(f));
-        c.Open();
-        c.BeginTrans();
-        c.Execute(kCreate);
-        char fill[2048];
-        std::snprintf(fill, sizeof fill, kFill, gRows);
-        c.Execute(fill);
-        c.Execute("create table Sys_PurFunRes (FunID LONG, FunName varchar(50))");
-        c.Execute("insert into Sys_PurFunRes values (1, '录入'), (2, '审核')");
-        c.Execute("create table JC_SysOptInfo (RwID LONG, StdCode varchar(80), IntValue LONG)");
-        c.Execute("insert into JC_SysOptInfo values (1, 'GD_BillMultiOptCfgMsg', 1)");
-        c.CommitTrans();
+        kestrane::bench::MakeVoucherAccountSet(f, gRows);
         return f;
     }();
     return file;
@@ -191,22 +162,6 @@ BENCHMARK(BM_SQLiteCopy)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterat
 BENCHMARK(BM_SQLiteCopyWhere)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 int main(int argc, char** argv) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a.rfind("--rows=", 0) == 0)
-            gRows = std::atoll(a.c_str() + 7);
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
     kestrane::patch::RegisterStreamClasses();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Summary();
-    std::error_code ec;
-    fs::remove_all(WorkDir(), ec);
-    return 0;
+    return kestrane::bench::RunBenchmarks(argc, argv, gRows, Summary, WorkDir);
 }

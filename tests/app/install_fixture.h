@@ -14,17 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_pages.h"
 #include "app/manager.h"
-#include "app/scripted_interaction.h"
-#include "common/env_guard.h"
 #include "db/connection.h"
 #include "fake_system.h"
 #include "install_site.h"
-#include "patch/component_stream.h"
+#include "maker_fixture.h"
 #include "patch/inst_nodes.h"
-#include "product/install_folder.h"
-#include "source_account_set.h"
 
 namespace kestrane::app {
 
@@ -32,23 +27,18 @@ using testing::Texts;
 
 using testing::kInstallDescriptor;
 
-class InstallFixture : public testing::InstallFolder {
+class InstallFixture : public MakerFixture {
   protected:
     void SetUp() override {
-        InstallFolder::SetUp();
-        patch::RegisterStreamClasses();
-        RegisterHeadlessPages();
-        registry_ = std::make_unique<testing::EnvGuard>("KESTRANE_REGISTRY", Sub("etc") + "/registry.reg");
+        MakerFixture::SetUp();
         // Backup names carry the local time.
         tz_ = std::make_unique<testing::EnvGuard>("TZ", "UTC");
         tzset();
     }
     void TearDown() override {
-        RegisterHeadlessPages(false);
-        registry_.reset();
         tz_.reset();
         tzset();
-        InstallFolder::TearDown();
+        MakerFixture::TearDown();
     }
 
     std::string Site() const { return Dir() + "site/"; }
@@ -150,8 +140,7 @@ class InstallFixture : public testing::InstallFolder {
     }
 
     FakeSystem system_;
-    TScriptedInteraction ui_;
-    std::unique_ptr<testing::EnvGuard> registry_, tz_;
+    std::unique_ptr<testing::EnvGuard> tz_;
 };
 
 }  // namespace kestrane::app

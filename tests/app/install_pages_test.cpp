@@ -32,12 +32,23 @@ class InstallPagesTest : public InstallFixture {
         m->ParamInfo().RunMode = patch::rmInstaller;
         return m;
     }
+    // The organisation-unit page over both account sets of the site, selected.
+    patch::TBaseParamInfo& OrgPageOverBoth() {
+        manager_ = NewManager();
+        auto& params = manager_->ParamInfo();
+        params.Instances[0].Selected = params.Instances[1].Selected = true;
+        page_.Manager = manager_.get();
+        return params;
+    }
     template <class Page>
     Page& Current(TManager& manager) {
         auto* page = dynamic_cast<Page*>(manager.CurrentPage());
         if (!page) throw std::logic_error("not on the expected page");
         return *page;
     }
+
+    std::unique_ptr<TManager> manager_;
+    TInstallInitModel page_;
 };
 
 TEST_F(InstallPagesTest, FolderPageRefusesWhatIsNoFolderAndListsTheInstallationItIsGiven) {
@@ -46,8 +57,9 @@ TEST_F(InstallPagesTest, FolderPageRefusesWhatIsNoFolderAndListsTheInstallationI
     TInstallDirSetModel page;
     page.Manager = m.get();
     EXPECT_FALSE(page.CanShow());
-    EXPECT_EQ(page.lbDescrip,
-              "点击“继续”进入下一步，点击“返回”回退到上一步设置\r\n如果您要更改安装路径，请直接录入或者点击“浏览”");
+    EXPECT_EQ(
+        page.lbDescrip,
+        "点击“继续”进入下一步，点击“返回”回退到上一步设置\r\n如果您要更改安装路径，请直接录入或者点击“浏览”");
     auto& params = m->ParamInfo();
     page.EnterPage(params);
     EXPECT_EQ(page.edtDir, "");
@@ -94,11 +106,18 @@ TEST_F(InstallPagesTest, OrganisationUnitOfAnAccountSetIsFoundByIdUnitNameOrAcco
         TOrgUnit unit;
     } cases[] = {
         {"by id", "update Sys_Accounts set ZTOrgID = 2, ZTUnitName = 'x'", true, {2, "0101", "财务部"}},
-        {"by unit name, quote and all", "update Sys_Accounts set ZTOrgID = 99, ZTUnitName = 'O''Neil分部'", true,
+        {"by unit name, quote and all",
+         "update Sys_Accounts set ZTOrgID = 99, ZTUnitName = 'O''Neil分部'",
+         true,
          {4, "02", "O'Neil分部"}},
-        {"by account-set name", "update Sys_Accounts set ZTOrgID = null, ZTUnitName = null", true,
+        {"by account-set name",
+         "update Sys_Accounts set ZTOrgID = null, ZTUnitName = null",
+         true,
          {5, "03", "目标账套1"}},
-        {"none", "update Sys_Accounts set ZTOrgID = 98, AccountName = 'O''Neil', ZTUnitName = '无'", false, {}},
+        {"none",
+         "update Sys_Accounts set ZTOrgID = 98, AccountName = 'O''Neil', ZTUnitName = '无'",
+         false,
+         {}},
         {"no account row", "delete from Sys_Accounts", false, {}},
     };
     for (const auto& c : cases) {
@@ -114,11 +133,8 @@ TEST_F(InstallPagesTest, OrganisationUnitOfAnAccountSetIsFoundByIdUnitNameOrAcco
 
 TEST_F(InstallPagesTest, RowsAreBuiltOnceKeptAndPlacedAgainOnEveryVisit) {
     testing::ExecAll(SiteSet("TGT01"), {"update Sys_Accounts set ZTOrgID = 2"});
-    auto m = NewManager();
-    auto& params = m->ParamInfo();
-    params.Instances[0].Selected = params.Instances[1].Selected = true;
-    TInstallInitModel page;
-    page.Manager = m.get();
+    auto& params = OrgPageOverBoth();
+    TInstallInitModel& page = page_;
     page.EnterPage(params);
     EXPECT_EQ(page.lbTitle, "确定账套组织机构");
     EXPECT_EQ(page.lbText, "请选择您系统账套的组织机构");
@@ -130,7 +146,8 @@ TEST_F(InstallPagesTest, RowsAreBuiltOnceKeptAndPlacedAgainOnEveryVisit) {
     EXPECT_EQ(first.Combo.Bounds, (TControlBounds{22, 32, 433, 20}));
     EXPECT_EQ(page.Rows[1].Combo.Bounds, (TControlBounds{22, 72, 433, 20}));
     // Indented by the depth of the code: one blank per length of the first code.
-    EXPECT_EQ(first.Combo.Items, (Texts{"01  总部", "  0101  财务部", "   010101  出纳组", " 02  O'Neil分部"}));
+    EXPECT_EQ(first.Combo.Items,
+              (Texts{"01  总部", "  0101  财务部", "   010101  出纳组", " 02  O'Neil分部"}));
     EXPECT_EQ(first.Combo.ItemIndex, 1);
     ASSERT_TRUE(first.Unit.has_value());
     EXPECT_EQ(first.Unit->StdName, "财务部");
@@ -156,23 +173,23 @@ TEST_F(InstallPagesTest, RowsAreBuiltOnceKeptAndPlacedAgainOnEveryVisit) {
 }
 
 TEST_F(InstallPagesTest, LeavingAsksForEveryMissingUnitThenConfirmsAndWritesTheAccountSets) {
-    auto m = NewManager();
-    auto& params = m->ParamInfo();
-    params.Instances[0].Selected = params.Instances[1].Selected = true;
-    TInstallInitModel page;
-    page.Manager = m.get();
+    auto& params = OrgPageOverBoth();
+    TInstallInitModel& page = page_;
     page.EnterPage(params);
     EXPECT_FALSE(page.LeavePage(params));
-    EXPECT_EQ(ui_.Texts(Kind::Notice),
-              Texts{"下列帐套未选择组织机构，请选择：\r\n    \r\n【目标账套1】帐套组织机构：未选择组织机构，请选择！"
-                    "\r\n【目标账套2】帐套组织机构：未选择组织机构，请选择！"});
+    EXPECT_EQ(
+        ui_.Texts(Kind::Notice),
+        Texts{
+            "下列帐套未选择组织机构，请选择：\r\n    \r\n【目标账套1】帐套组织机构：未选择组织机构，请选择！"
+            "\r\n【目标账套2】帐套组织机构：未选择组织机构，请选择！"});
 
     page.Rows[0].Combo.ItemIndex = 1;
     page.Rows[1].Combo.ItemIndex = 3;
     ui_.Answers = {false};
     EXPECT_FALSE(page.LeavePage(params));
-    EXPECT_EQ(ui_.Texts(Kind::Confirm), Texts{"您是否确定如下选择：\r\n    【目标账套1】帐套组织机构：财务部\r\n    "
-                                              "【目标账套2】帐套组织机构：O'Neil分部"});
+    EXPECT_EQ(ui_.Texts(Kind::Confirm),
+              Texts{"您是否确定如下选择：\r\n    【目标账套1】帐套组织机构：财务部\r\n    "
+                    "【目标账套2】帐套组织机构：O'Neil分部"});
     EXPECT_EQ(Rows(SiteSet("TGT02"), "select ZTOrgID from Sys_Accounts"), Texts{""});
 
     EXPECT_TRUE(page.LeavePage(params));
@@ -191,10 +208,11 @@ TEST_F(InstallPagesTest, LeavingAsksForEveryMissingUnitThenConfirmsAndWritesTheA
 TEST_F(InstallPagesTest, AccountSetsOfOneNameOnTwoServersGetRowsOfTheirOwn) {
     const std::string other = Sub("site/sets2");
     MakeAccountSet(other, "TGT01", "另一账套", "{22222222-2222-3333-4444-555555555555}");
-    testing::ExecAll(other + "/TGT01.mdb",
-                     {"alter table Sys_Accounts add ZTOrgID LONG", "alter table Sys_Accounts add ZTUnitName varchar(50)",
-                      "create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))",
-                      "insert into Sys_OrgUnit values (7, 'A1', '分公司')"});
+    testing::ExecAll(
+        other + "/TGT01.mdb",
+        {"alter table Sys_Accounts add ZTOrgID LONG", "alter table Sys_Accounts add ZTUnitName varchar(50)",
+         "create table Sys_OrgUnit (RwID LONG, StdCode varchar(20), StdName varchar(50))",
+         "insert into Sys_OrgUnit values (7, 'A1', '分公司')"});
     auto m = NewManager();
     auto& params = m->ParamInfo();
     support::TInstanceRec twin = params.Instances[0];
@@ -217,11 +235,8 @@ TEST_F(InstallPagesTest, AccountSetsOfOneNameOnTwoServersGetRowsOfTheirOwn) {
 
 TEST_F(InstallPagesTest, RowWhoseListCannotBeFilledIsBuiltAgainOnTheNextVisit) {
     testing::ExecAll(SiteSet("TGT02"), {"alter table Sys_OrgUnit rename to Sys_OrgUnitOld"});
-    auto m = NewManager();
-    auto& params = m->ParamInfo();
-    params.Instances[0].Selected = params.Instances[1].Selected = true;
-    TInstallInitModel page;
-    page.Manager = m.get();
+    auto& params = OrgPageOverBoth();
+    TInstallInitModel& page = page_;
     EXPECT_THROW(page.EnterPage(params), std::exception);
     ASSERT_EQ(page.Rows.size(), 1u);
     EXPECT_EQ(page.Rows[0].DBName, "TGT01");

@@ -2,7 +2,6 @@
 // account set), then the patch looked at as a user would: inspect, its resources, and the data file
 // written out by decode and read with SQLite itself.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "../product/install_folder.h"
 #include "cli_run.h"
 #include "common/env_guard.h"
+#include "sqlite_query.h"
 
 namespace kestrane::testing {
 namespace {
@@ -81,33 +81,6 @@ class CliBuild : public InstallFolder {
         return RunCli(args, Sub("cli") + "/");
     }
     CliRun Cli(const std::vector<std::string>& args) const { return RunCli(args, Sub("cli") + "/"); }
-
-    // Rows of a query, each as its values joined by "|".
-    static Names Query(const std::string& file, const std::string& sql) {
-        sqlite3* db = nullptr;
-        Names rows;
-        if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << "cannot open " << file;
-            sqlite3_close(db);
-            return rows;
-        }
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-        } else {
-            while (sqlite3_step(st) == SQLITE_ROW) {
-                std::string row;
-                for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                    const auto* text = sqlite3_column_text(st, i);
-                    row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
-                }
-                rows.push_back(row);
-            }
-        }
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return rows;
-    }
 
     std::unique_ptr<EnvGuard> registry_;
 };

@@ -1,7 +1,6 @@
 // kestrane-cli install of a patch that kestrane-cli build made from a small maker installation, into a
 // second embedded installation made here; what it did is read back with SQLite itself.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <functional>
@@ -12,39 +11,13 @@
 #include "../app/install_site.h"
 #include "cli_run.h"
 #include "common/env_guard.h"
+#include "sqlite_query.h"
 #include "support/codepage.h"
 
 namespace kestrane::testing {
 namespace {
 
 using nlohmann::json;
-
-// Rows of a query through the SQLite library, each as its values joined by "|".
-Texts Query(const std::string& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    Texts rows;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << "cannot open " << file;
-        sqlite3_close(db);
-        return rows;
-    }
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-    } else {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                const auto* text = sqlite3_column_text(st, i);
-                row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
-            }
-            rows.push_back(row);
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
 
 // A snapshot without the account row, which the organisation-unit page writes before the run.
 Texts WithoutAccountRow(Texts rows) {
