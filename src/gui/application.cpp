@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "gui/common_pages.h"
+#include "gui/installer_pages.h"
 #include "gui/maker_pages.h"
 #include "patch/component_stream.h"
 
@@ -12,6 +13,7 @@ int RunWithApplication(int& argc, char** argv, const std::function<int()>& body)
     // Before any window exists: the manager creates pages and reads streams through these lists.
     RegisterCommonPages();
     RegisterMakerPages();
+    RegisterInstallerPages();
     patch::RegisterStreamClasses();
     QApplication application(argc, argv);
     return body();

@@ -97,16 +97,8 @@ TScriptFrm::TScriptFrm(QWidget* parent) : TNodeEditor(parent) {
             if (script_) script_->DropBeforeCreate = checked;
         });
     });
-    connect(mMsSQL, &QPlainTextEdit::textChanged, this, [this] {
-        Store([this] {
-            if (node_) node_->Text = FromQtLines(mMsSQL->toPlainText());
-        });
-    });
-    connect(mOracle, &QPlainTextEdit::textChanged, this, [this] {
-        Store([this] {
-            if (script_) script_->Text2 = FromQtLines(mOracle->toPlainText());
-        });
-    });
+    BindMemo(mMsSQL, node_, &patch::TNodeItem::Text);
+    BindMemo(mOracle, script_, &patch::TNodeScriptItem::Text2);
 }
 
 void TScriptFrm::SetNode(patch::TNodeItem* node, patch::TKVParamNodeType kind) {
@@ -180,26 +172,12 @@ TTableFrm::TTableFrm(QWidget* parent) : TNodeEditor(parent) {
             if (node_) node_->TableType = checked ? patch::ttStructure : patch::ttData;
         });
     });
-    const std::pair<QPlainTextEdit*, std::string patch::TNodeItem::*> first[] = {
-        {mFilter, &patch::TNodeItem::Text},
-        {mBeforeSQL, &patch::TNodeItem::BeforeSQL},
-        {mAfterSQL, &patch::TNodeItem::AfterSQL}};
-    for (const auto& [memo, member] : first)
-        connect(memo, &QPlainTextEdit::textChanged, this, [this, memo = memo, member = member] {
-            Store([&] {
-                if (node_) node_->*member = FromQtLines(memo->toPlainText());
-            });
-        });
-    const std::pair<QPlainTextEdit*, std::string patch::TNodeTableItem::*> second[] = {
-        {mFilter2, &patch::TNodeTableItem::Text2},
-        {mBeforeSQL2, &patch::TNodeTableItem::BeforeSQL2},
-        {mAfterSQL2, &patch::TNodeTableItem::AfterSQL2}};
-    for (const auto& [memo, member] : second)
-        connect(memo, &QPlainTextEdit::textChanged, this, [this, memo = memo, member = member] {
-            Store([&] {
-                if (table_) table_->*member = FromQtLines(memo->toPlainText());
-            });
-        });
+    BindMemo(mFilter, node_, &patch::TNodeItem::Text);
+    BindMemo(mBeforeSQL, node_, &patch::TNodeItem::BeforeSQL);
+    BindMemo(mAfterSQL, node_, &patch::TNodeItem::AfterSQL);
+    BindMemo(mFilter2, table_, &patch::TNodeTableItem::Text2);
+    BindMemo(mBeforeSQL2, table_, &patch::TNodeTableItem::BeforeSQL2);
+    BindMemo(mAfterSQL2, table_, &patch::TNodeTableItem::AfterSQL2);
 }
 
 void TTableFrm::SetNode(patch::TNodeItem* node) {

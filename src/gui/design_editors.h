@@ -12,7 +12,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QWidget>
+#include <string>
 
+#include "gui/qt_text.h"
 #include "patch/inst_res_items.h"
 
 namespace kestrane::app {
@@ -39,6 +41,15 @@ class TNodeEditor : public QWidget {
         ~Loading() { editor.loading_ = false; }
         TNodeEditor& editor;
     };
+    // The memo's text goes into `member` of the node `node` points to at the time of the change.
+    template <class Node>
+    void BindMemo(QPlainTextEdit* memo, Node* const& node, std::string Node::*member) {
+        connect(memo, &QPlainTextEdit::textChanged, this, [this, memo, &node, member] {
+            Store([&] {
+                if (node) node->*member = FromQtLines(memo->toPlainText());
+            });
+        });
+    }
 
   private:
     bool loading_ = false;

@@ -1,6 +1,6 @@
-// A step page shown over a headless model of itself: the model keeps the page's fields and rules, the
+// A page shown over a headless model of itself: the model keeps the page's fields and rules, the
 // widgets show the fields. Entering fills the model and then the widgets; leaving hands the widgets'
-// values to the model, whose verdict counts.
+// values to the model, whose verdict counts. Most are step pages; `TBase` is the page's frame.
 #pragma once
 
 #include "gui/step_base_frm.h"
@@ -8,15 +8,15 @@
 
 namespace kestrane::gui {
 
-template <class TModel>
-class TModelPage : public TStepBaseFrm {
+template <class TModel, class TBase = TStepBaseFrm>
+class TModelPage : public TBase {
   public:
-    using TStepBaseFrm::TStepBaseFrm;
+    using TBase::TBase;
 
     TModel Model;
 
     bool EnterPage(patch::TBaseParamInfo& ParamInfo) override {
-        Model.Manager = Manager;
+        Model.Manager = this->Manager;
         const bool result = Model.EnterPage(ParamInfo);
         FromModel();
         return result;
@@ -41,7 +41,7 @@ class TModelPage : public TStepBaseFrm {
     // an escaped error goes to the default error display.
     template <class F>
     void Act(F&& operation) {
-        Guarded([&] {
+        this->Guarded([&] {
             ToModel();
             try {
                 operation();

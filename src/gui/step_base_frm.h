@@ -2,24 +2,19 @@
 // client area that holds the step's own controls.
 #pragma once
 
-#include <QFrame>
-#include <QLabel>
+#include <QWidget>
 
 #include "gui/base_frame.h"
+#include "gui/step_header.h"
 
 namespace kestrane::gui {
 
-class TStepBaseFrm : public TBaseFrame {
+class TStepBaseFrm : public TBaseFrame, public StepHeader {
     Q_OBJECT
 
   public:
     explicit TStepBaseFrm(QWidget* parent = nullptr);
 
-    QWidget* pnTop;
-    QLabel* imgTop;
-    QFrame* bvLine;
-    QLabel* lbTitle;
-    QLabel* lbText;
     QWidget* pnClient;
 
   protected:

@@ -32,11 +32,15 @@ Installation MakeInstallation(const fs::path& root, const std::vector<AccountSet
         .write(reinterpret_cast<const char*>(store.data()), static_cast<std::streamsize>(store.size()));
     std::ofstream(install.Folder / "Update.upf", std::ios::binary)
         << "[UpdateConfig]\r\npf_version=8.1.0\r\n";
-    std::ofstream(install.Registry, std::ios::binary)
-        << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\r\n\"AppInstallPath\"=\""
-        << install.Folder.string() << "\"\r\n";
-    setenv("KESTRANE_REGISTRY", install.Registry.c_str(), 1);
+    RegisterInstallation(install.Registry, install.Folder);
     return install;
+}
+
+void RegisterInstallation(const fs::path& registry, const fs::path& folder) {
+    std::ofstream(registry, std::ios::binary)
+        << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Torlinex\\Lumo]\r\n\"AppInstallPath\"=\""
+        << folder.string() << "\"\r\n";
+    setenv("KESTRANE_REGISTRY", registry.c_str(), 1);
 }
 
 }  // namespace kestrane::gui::testing

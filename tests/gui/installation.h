@@ -29,4 +29,7 @@ struct Installation {
 Installation MakeInstallation(const std::filesystem::path& root,
                               const std::vector<AccountSetSpec>& accountSets);
 
+// A registry file naming `folder` as the product's installation; KESTRANE_REGISTRY names it afterwards.
+void RegisterInstallation(const std::filesystem::path& registry, const std::filesystem::path& folder);
+
 }  // namespace kestrane::gui::testing

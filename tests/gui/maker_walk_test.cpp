@@ -71,12 +71,6 @@ class MakerWalkTest : public WizardTest {
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }
-    template <class Page>
-    Page& Front() {
-        auto* page = dynamic_cast<Page*>(form_->FrontPage());
-        if (!page) throw std::runtime_error("the page in front is " + CurrentPageName());
-        return *page;
-    }
     void Next() { Click(form_->btnNext); }
 
     Installation install_;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,13 @@ class WizardTest : public ::testing::Test {
     TMainForm& Open(const std::string& exePath);
 
     std::string CurrentPageName() const;
+    // The page in front as the class expected; throws naming the page that is there instead.
+    template <class Page>
+    Page& Front() const {
+        auto* page = dynamic_cast<Page*>(form_->FrontPage());
+        if (!page) throw std::runtime_error("the page in front is " + CurrentPageName());
+        return *page;
+    }
     std::vector<std::string> VisibleButtons() const;
 
     std::filesystem::path dir_;

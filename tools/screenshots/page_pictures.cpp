@@ -12,10 +12,14 @@
 #include <fstream>
 #include <string>
 
+#include "app/install_pages.h"
 #include "app/scripted_interaction.h"
+#include "app/texts.h"
 #include "gui/db_info_set_frm.h"
 #include "gui/finish_frm.h"
 #include "gui/inst_select_frm.h"
+#include "gui/install_dir_set_frm.h"
+#include "gui/install_init_frame.h"
 #include "gui/log_msg_form.h"
 #include "gui/main_window.h"
 #include "gui/patch_build_frm.h"
@@ -26,6 +30,7 @@
 #include "patch/inst_nodes.h"
 #include "patch/param_info.h"
 #include "platform/resources.h"
+#include "support/format.h"
 
 namespace kestrane::screenshots {
 
@@ -67,9 +72,8 @@ support::TInstanceRec SampleAccountSet(const char* db, const char* name, const c
     return rec;
 }
 
-// What a source account set's catalogue lists, and the program files of a patch.
+// What a source account set's catalogue lists.
 patch::TInstNodeArray SampleCatalogue() {
-    using patch::TInstNodeRec;
     return {
         {"全部", "QEL_InstElmnt", "", "", patch::pntReCst},
         {"全部", "QR_Element", "", "", patch::pntQuery},
@@ -132,10 +136,6 @@ void FillDesigner(app::TPatchDesignModel& designer, app::TManager& manager, cons
     designer.FreeDiskMB_EdtChange("500");
     designer.RegInstallEditChange(manager.ParamInfo().RegInstallPath);
     designer.CloseFileNames_EdtChange("Lumo.exe-Lumo主程序,LumoSvr.exe-Lumo服务程序");
-    designer.FreeMemMB_Edt = "256";
-    designer.FreeDiskMB_Edt = "500";
-    designer.RegInstallEdit = manager.ParamInfo().RegInstallPath;
-    designer.CloseFileNames_Edt = manager.ParamInfo().NeedCloseFileNames();
 }
 
 void SaveDesigner(TPatchBuildFrm& page, app::TManager& manager, const fs::path& work) {
@@ -225,6 +225,26 @@ void Maker(const fs::path& work) {
     Save(form, "maker-12-finish.png");
 }
 
+// A row of the organisation-unit page as the page builds it from an account set's Sys_OrgUnit: each
+// code indented by one blank per length of the first code.
+app::TOrgUnitRow SampleOrgUnitRow(const support::TInstanceRec& set, const std::string& preselected) {
+    app::TOrgUnitRow row;
+    row.Server = set.DBInfo;
+    row.DBName = set.DBName;
+    row.Label.Caption = support::Format(app::texts::kOrgLabel, set.AccountName);
+    const std::pair<const char*, const char*> units[] = {
+        {"01", "总公司"},     {"0101", "财务部"},     {"0102", "采购部"},     {"0103", "销售部"},
+        {"02", "华东分公司"}, {"0201", "上海办事处"}, {"0202", "杭州办事处"}, {"03", "华南分公司"}};
+    for (const auto& [code, name] : units) {
+        const std::string stdCode = code;
+        const std::size_t indent = row.Combo.Units.empty() ? 0 : stdCode.size() / 2;
+        row.Combo.Items.push_back(std::string(indent, ' ') + stdCode + "  " + name);
+        row.Combo.Units.push_back({static_cast<std::int32_t>(row.Combo.Units.size() + 1), stdCode, name});
+        if (stdCode == preselected) row.Combo.ItemIndex = static_cast<int>(row.Combo.Units.size() - 1);
+    }
+    return row;
+}
+
 void Installer(const fs::path& work) {
     app::TScriptedInteraction user;
     TMainForm form(user, (work / "Patch.exe").string());
@@ -233,9 +253,34 @@ void Installer(const fs::path& work) {
 
     app::TManager& manager = *form.Manager;
     auto& params = manager.ParamInfo();
+    // No installation is registered here: the folder page refuses the empty folder and shows itself.
+    auto& folder = Show<TInstallDirSetFrm>(manager, 1);
+    folder.edtDir->setText(QStringLiteral("/opt/Lumo/"));
+    Save(form, "installer-2-folder.png");
+
+    // Pages reached from the first page: the folder typed above does not exist.
+    manager.ShowPage(0);
+    params.Instances = {SampleAccountSet("LUMO2023", "演示公司2023年度", "8.1.0", true),
+                        SampleAccountSet("LUMO2024", "演示公司2024年度", "8.1.0", true),
+                        SampleAccountSet("FGS01", "分公司账套", "8.1.0", false)};
+    Show<TInstSelectFrm>(manager, 3);
+    Save(form, "installer-3-account-sets.png");
+
+    // The rows are those the page would read from the account sets, which are not there: given to the
+    // page before it is entered with them selected.
+    manager.ShowPage(0);
+    for (auto& set : params.Instances) set.Selected = false;
+    auto& units = Show<TInstallInitFrame>(manager, 4);
+    units.Model.Rows = {SampleOrgUnitRow(params.Instances[0], "0102"),
+                        SampleOrgUnitRow(params.Instances[1], "")};
+    params.Instances[0].Selected = params.Instances[1].Selected = true;
+    units.EnterPage(params);
+    Save(form, "installer-4-org-units.png");
+
+    manager.ShowPage(0);
     ShowProgress(form);
     params.OnProgress(&manager, patch::pntView, "正在更新账套[演示账套]的存储过程与视图……", 5, 9);
-    Save(form, "installer-2-progress.png");
+    Save(form, "installer-5-progress.png");
 
     for (auto [name, kind] :
          {std::pair{"演示账套", support::dbtMsSql}, std::pair{"分公司账套", support::dbtOracle}}) {
@@ -249,19 +294,31 @@ void Installer(const fs::path& work) {
     manager.Log(&manager, "【失败】账套[演示账套]升级失败：示例错误");
     params.ResultFlags = patch::rfFailed;
     manager.NextPage();
-    Save(form, "installer-3-finish-failed.png");
+    Save(form, "installer-6-finish-failed.png");
 
     TLogMsgForm log(&form);
     std::string text;
     for (const std::string& line : manager.DetailLog()) text += line + "\r\n";
     log.SetLogText(text);
     log.show();
-    Save(log, "installer-4-detail.png");
+    Save(log, "installer-7-detail.png");
     log.hide();
 
-    params.ResultFlags = patch::rfCompleted;
-    manager.CurrentPage()->EnterPage(params);
-    Save(form, "installer-5-finish-succeeded.png");
+    // A real run: the patch's program files into an installation folder without account sets.
+    const fs::path installation = work / "lumo";
+    fs::create_directories(installation);
+    params.InstallPath = installation.string() + "/";
+    params.Instances.clear();
+    manager.FullLog().clear();
+    manager.DetailLog().clear();
+    // The picture does not depend on this machine's free memory and disk.
+    params.NeedFreeMemMB = params.NeedFreeDiskMB = 0;
+    manager.ShowPage(0);
+    ShowProgress(form);
+    form.btnNextClick();
+    if (!dynamic_cast<TFinishFrm*>(manager.CurrentPage()))
+        throw std::runtime_error("the install run did not reach the finish page");
+    Save(form, "installer-8-finish-after-run.png");
 }
 
 void NoPatch(const fs::path& work) {
