@@ -1,28 +1,33 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release preset, makes the demo Lumo installation
-# (scripts/make-demo.sh, build/demo/) and starts the patch maker on it.
-# Without a display (no DISPLAY or WAYLAND_DISPLAY) a window cannot be used, so the maker and an
-# installer copy are started offscreen instead: each draws its first page into build/default/demo/
-# and ends, and the script says where the pictures are.
+# Installs what is missing, builds the release preset and makes the demo (scripts/make-demo.sh,
+# build/demo/): a maker's installation of Lumo 8.2.0 and a customer's installation of 8.1.0.
+# With a display the patch maker starts on the maker's side; a patch made there installs into the
+# customer's side when it is started with that side's registry (the line printed says how).
+# Without a display (no DISPLAY or WAYLAND_DISPLAY) the main job runs headless: the demo patch is built
+# with `kestrane-cli build`, installed into the customer's side with `kestrane-cli install --yes`, and a
+# before/after table shows the upgrade; then every page of both modes is drawn into build/demo/pictures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)"
-scripts/make-demo.sh build/demo >/dev/null
-export KESTRANE_REGISTRY="$PWD/build/demo/registry.reg"
-echo "demo: the installation in build/demo/lumo ($(build/default/tools/cli/kestrane-cli discover build/demo/lumo --json | grep -c '"dbName"') account sets)" >&2
+cli=build/default/tools/cli/kestrane-cli
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec build/default/Kestrane.exe "$@"
+  scripts/make-demo.sh build/demo >/dev/null
+  echo "demo: the patch maker on the maker's installation build/demo/maker/lumo (Lumo 8.2.0)." >&2
+  echo "demo: to install a patch made there into the customer's installation (Lumo 8.1.0), start it with" >&2
+  echo "      KESTRANE_REGISTRY=$PWD/build/demo/customer/registry.reg PATCH.exe" >&2
+  echo "      (build/demo/manifest.json answers the maker's pages for: $cli build build/demo/manifest.json)" >&2
+  KESTRANE_REGISTRY="$PWD/build/demo/maker/registry.reg" exec build/default/Kestrane.exe "$@"
 fi
-echo "demo: no display here; drawing the first pages offscreen instead" >&2
-out=build/default/demo
-mkdir -p "$out"
-cp build/default/Kestrane.exe "$out/Kestrane.exe"
-# Any other name is the installer; this copy carries no patch, so it reports that and shows no page.
-cp build/default/Kestrane.exe "$out/Patch.exe"
-QT_QPA_PLATFORM=offscreen "$out/Kestrane.exe" --screenshot "$out/maker.png"
-QT_QPA_PLATFORM=offscreen "$out/Patch.exe" --screenshot "$out/installer.png" || true
-cmake --build --preset default --target kestrane-screenshots >/dev/null
-build/default/tools/screenshots/kestrane-screenshots "$out/pages"
-echo "demo: pictures in $out (every page of both modes in $out/pages)" >&2
+
+echo "demo: no display here; making a patch on the maker's side and installing it into the customer's" >&2
+status=0
+scripts/demo-upgrade.sh "$cli" build/demo || status=$?
+echo
+echo "demo: drawing every page of both modes offscreen" >&2
+rm -rf build/demo/pictures
+QT_QPA_PLATFORM=offscreen build/default/tools/screenshots/kestrane-screenshots build/demo/pictures >/dev/null
+echo "demo: pictures in build/demo/pictures ($(ls build/demo/pictures | wc -l) pages)"
+exit $status

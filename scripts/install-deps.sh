@@ -6,6 +6,7 @@ packages=(
   zlib1g-dev libsqlite3-dev sqlite3 unixodbc-dev unixodbc libsqliteodbc
   libpugixml-dev qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev nettle-dev fonts-wqy-microhei unzip python3
+  dpkg-dev file ansible-core
 )
 missing=()
 for p in "${packages[@]}"; do

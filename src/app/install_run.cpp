@@ -15,6 +15,7 @@
 #include "db/connection.h"
 #include "db/data_export.h"
 #include "db/maintenance.h"
+#include "db/texts.h"
 #include "patch/inst_nodes.h"
 #include "patch/item_texts.h"
 #include "platform/file_system.h"
@@ -249,6 +250,11 @@ bool TManager::UpgradeAccountSets() {
                 continue;
             }
             outcome.BackupFile = backupFile_;
+            // An embedded account set has a side table of column definitions of its own: the one made
+            // in the set before is not here, and one an earlier patch made here must not be made again.
+            exporter.ColumnDefineCreated =
+                set.DBInfo.DBType == support::dbAccess &&
+                exporter.TableExists(*exporter.TargetConnection(), support::dbAccess, db::kTxtColumnDefine);
             try {
                 for (int j = 0; j < m; ++j) {
                     TInstResItem& item = instResItems_->Item(static_cast<std::size_t>(j));

@@ -393,6 +393,27 @@ TEST_F(InstallRunTest, BackupsOfOneNameInOneMinuteAreKeptApart) {
               Texts{"{11111111-2222-3333-4444-555555555552}"});
 }
 
+// A table new to the site is made in every account set: in the second one of a run after the first got
+// the side table of column definitions, and by a later patch where an earlier one left that table.
+TEST_F(InstallRunTest, TableNewToTheSiteIsMadeInEveryAccountSetByEveryPatch) {
+    bool siteMade = false;
+    for (const std::string table : {"BD_New1", "BD_New2"}) {
+        SCOPED_TRACE(table);
+        const std::string patchFile = BuildPatch(patch::ptInstance, [&](TManager& m) {
+            testing::ExecAll(Dir() + "maker/sets/SRC.mdb", {"create table " + table + " (K varchar(10))",
+                                                            "insert into " + table + " values ('new')"});
+            Node(m, patch::pntTable, table);
+        });
+        if (!siteMade) MakeSite();
+        siteMade = true;
+        NameInstallation(Site());
+        auto installer = NewInstaller(patchFile);
+        EXPECT_TRUE(installer->Install()) << support::JoinLines(installer->FullLog());
+        for (const char* set : {"TGT01", "TGT02"})
+            EXPECT_EQ(Rows(SiteSet(set), "select K from " + table), Texts{"new"}) << set;
+    }
+}
+
 // Part of a patch is no patch: the installer offers nothing to install.
 TEST_F(InstallRunTest, PatchWhoseContentDidNotReadCompletelyOffersNoInstall) {
     const std::string patchFile = UsualPatch();

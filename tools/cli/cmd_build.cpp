@@ -23,6 +23,7 @@
 #include "patch/inst_nodes.h"
 #include "platform/file_system.h"
 #include "platform/resources.h"
+#include "progress.h"
 #include "support/text.h"
 
 namespace kestrane::cli {
@@ -289,19 +290,22 @@ struct BuildArgs {
     bool yes = false;
 };
 
-// The program to copy: --program, else Kestrane.exe beside kestrane-cli, else at the top of the build
-// tree.
+// The program to copy: --program, else Kestrane.exe beside kestrane-cli (as installed), else, for the
+// kestrane-cli of a build tree, the one at the top of that tree.
 std::string FindProgram(const std::string& given) {
     if (!given.empty()) {
         if (!platform::FileExists(given)) throw CommandFailed("no such program: " + given);
         return fs::absolute(given).string();
     }
-    const std::string beside =
-        platform::ExtractFilePath(platform::RunningExecutable()) + app::texts::kMakerExeName;
+    const std::string self = platform::RunningExecutable();
+    const std::string beside = platform::ExtractFilePath(self) + app::texts::kMakerExeName;
     if (platform::FileExists(beside)) return beside;
 #ifdef KESTRANE_BUILD_DIR
-    const std::string built = std::string(KESTRANE_BUILD_DIR) + "/" + app::texts::kMakerExeName;
-    if (platform::FileExists(built)) return built;
+    // An installed copy never reaches into the tree it was built in, which may hold another version.
+    const fs::path tree = fs::weakly_canonical(KESTRANE_BUILD_DIR);
+    const fs::path relative = fs::weakly_canonical(self).lexically_relative(tree);
+    const std::string built = (tree / app::texts::kMakerExeName).string();
+    if (!relative.empty() && *relative.begin() != ".." && platform::FileExists(built)) return built;
 #endif
     throw CommandFailed(
         "cannot find the program Kestrane.exe beside kestrane-cli or in the build tree; give --program");
@@ -327,14 +331,11 @@ class WorkFolder {
 
 class WizardRun {
   public:
-    WizardRun(const Manifest& m, const BuildArgs& args)
+    WizardRun(const Manifest& m, const BuildArgs& args, ProgressView& progress)
         : m_(m), ui_(args.yes), manager_(ui_, FindProgram(args.program), app::texts::kMakerExeName) {
         auto& params = manager_.ParamInfo();
         params.ProgramDir = work_.Dir();
-        params.OnProgress = [](const void*, TKVParamNodeType, const std::string& message, int position,
-                               int maximum) {
-            std::cerr << "[" << position << "/" << maximum << "] " << message << '\n';
-        };
+        params.OnProgress = progress.Callback();
     }
 
     std::string Run() {
@@ -523,7 +524,11 @@ const CommandGroup buildCommand([](CLI::App& app, const Options& options) {
             Pages() { app::RegisterHeadlessPages(); }
             ~Pages() { app::RegisterHeadlessPages(false); }
         } pages;
-        const std::string patchFile = WizardRun(manifest, *args).Run();
+        std::string patchFile;
+        {
+            ProgressView progress(options);
+            patchFile = WizardRun(manifest, *args, progress).Run();
+        }
         Emit(options, {{"patch", patchFile}}, [&] { std::cout << "patch written: " << patchFile << '\n'; });
     });
 });

@@ -20,6 +20,7 @@
 #include "patch/component_stream.h"
 #include "patch/res_items.h"
 #include "platform/file_system.h"
+#include "progress.h"
 #include "support/text.h"
 
 namespace kestrane::cli {
@@ -84,7 +85,9 @@ const char* PatchTypeName(patch::TKVPatchType type) {
 
 class InstallRun {
   public:
-    explicit InstallRun(const InstallArgs& args) : args_(args) { ui_.DefaultAnswer = args.yes; }
+    InstallRun(const InstallArgs& args, ProgressView& progress) : args_(args), progress_(progress) {
+        ui_.DefaultAnswer = args.yes;
+    }
 
     // The outcome as printed with --json; `exitCode` 0 completed, 1 failed or stopped.
     ordered_json Run(int& exitCode) {
@@ -122,10 +125,7 @@ class InstallRun {
             stop_ = Stop{"error", LastMessage()};
             return;
         }
-        params.OnProgress = [](const void*, patch::TKVParamNodeType, const std::string& message, int position,
-                               int maximum) {
-            std::cerr << "[" << position << "/" << maximum << "] " << message << '\n';
-        };
+        params.OnProgress = progress_.Callback();
         if (!m.StartupChecks()) {
             stop_ = Declined() ? Stop{"question", Declined()->text}
                     : ui_.Texts(Kind::Notice).empty()
@@ -283,6 +283,7 @@ class InstallRun {
     }
 
     const InstallArgs& args_;
+    ProgressView& progress_;
     app::TScriptedInteraction ui_;
     std::unique_ptr<app::TManager> manager_;
     std::vector<std::string> sets_;
@@ -328,7 +329,11 @@ const CommandGroup installCommand([](CLI::App& app, const Options& options) {
             ~Pages() { app::RegisterHeadlessPages(false); }
         } pages;
         int exitCode = 1;
-        const ordered_json report = InstallRun(*args).Run(exitCode);
+        ordered_json report;
+        {
+            ProgressView progress(options);
+            report = InstallRun(*args, progress).Run(exitCode);
+        }
         Emit(options, report, [&] { PrintText(report); });
         if (exitCode != 0) {
             const std::string why = report["stoppedBy"].is_null()

@@ -6,7 +6,8 @@ namespace {
 const CommandGroup versionCommand([](CLI::App& app, const Options& options) {
     auto* cmd = app.add_subcommand("version", "print the tool's version");
     cmd->callback([&options] {
-        Emit(options, {{"version", "0.1"}}, [] { std::cout << "kestrane-cli 0.1\n"; });
+        Emit(options, {{"version", KESTRANE_VERSION}},
+             [] { std::cout << "kestrane-cli " << KESTRANE_VERSION << '\n'; });
     });
 });
 
