@@ -195,7 +195,16 @@ TPendingFile::TPendingFile(std::string target)
     // A short name: the target's own name may already be as long as the file system allows.
     const int fd = ::mkostemp(path_.data(), O_CLOEXEC);
     if (fd < 0) Fail(texts::kCannotCreateFile, path_, errno);
+    // mkostemp makes the file private; it is to be read as the file it replaces, or as a new file is.
+    struct stat st {};
+    const auto mode = ::stat(target_.c_str(), &st) == 0 ? st.st_mode & 07777u : DefaultFileMode();
+    const bool moded = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    const int error = errno;
     ::close(fd);
+    if (!moded) {
+        ::unlink(path_.c_str());
+        Fail(texts::kCannotSetAttributes, target_, error);
+    }
 }
 
 TPendingFile::~TPendingFile() {

@@ -114,6 +114,21 @@ TEST_F(FileSystemTest, PendingFileReplacesTheTargetOnlyWhenCommitted) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+// What a pending file becomes is read as the file it replaced was, or as any new file is.
+TEST_F(FileSystemTest, PendingFileTakesTheModeOfTheTarget) {
+    const std::string kept = Put("kept.bin", "old");
+    SetFileAttributes(kept, {0640});
+    const std::pair<std::string, std::uint32_t> cases[] = {{kept, 0640},
+                                                           {dir_ + "new.bin", DefaultFileMode()}};
+    for (const auto& [target, mode] : cases) {
+        SCOPED_TRACE(target);
+        TPendingFile pending(target);
+        std::ofstream(pending.Path()) << "new";
+        pending.Commit();
+        EXPECT_EQ(GetFileAttributes(target)->mode, mode);
+    }
+}
+
 // ---- replacing files ----
 
 using kestrane::testing::FolderEntries;
