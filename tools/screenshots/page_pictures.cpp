@@ -106,7 +106,9 @@ void FillDesigner(app::TPatchDesignModel& designer, app::TManager& manager, cons
     std::vector<std::string> files;
     for (const char* name : {"Lumo.exe", "LumoReport.dll", "RegComponents.bat"}) {
         files.push_back((work / name).string());
-        std::ofstream(files.back(), std::ios::binary) << name;
+        // The registration script runs in the picture of the finish page: it must run quietly.
+        std::ofstream(files.back(), std::ios::binary)
+            << (fs::path(name).extension() == ".bat" ? "#!/bin/sh\n" : name);
     }
     designer.AddFiles(files);
     designer.lbFilesClick(2);
