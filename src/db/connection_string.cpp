@@ -87,12 +87,4 @@ std::string ConnectionStringValueTrimmed(std::string_view text, std::string_view
     return {};
 }
 
-std::string QuoteConnectionValue(std::string_view value) {
-    const bool plain = value.find(';') == std::string_view::npos &&
-                       (value.empty() || (value.front() != '"' && value.front() != '\'' &&
-                                          !IsBlank(value.front()) && !IsBlank(value.back())));
-    if (plain) return std::string(value);
-    return "\"" + support::ReplaceAll(value, "\"", "\"\"") + "\"";
-}
-
 }  // namespace kestrane::db

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/text.h"
+
 namespace kestrane::db {
 
 // Parts in order; empty parts skipped; each part split at its first "=" (no "=" gives an empty value);
@@ -19,8 +21,7 @@ std::vector<std::pair<std::string, std::string>> SplitConnectionString(std::stri
 std::string ConnectionStringValue(std::string_view text, std::string_view key);
 // As above with keys and unquoted values trimmed, for drivers reading strings typed by people.
 std::string ConnectionStringValueTrimmed(std::string_view text, std::string_view key);
-// The value as it is written into a connection string: unchanged when it can stand as it is, else
-// between double quotes.
-std::string QuoteConnectionValue(std::string_view value);
+// Values are written into connection strings by support's QuoteConnectionValue.
+using support::QuoteConnectionValue;
 
 }  // namespace kestrane::db

@@ -38,7 +38,8 @@ const TQELRecType& TQELDBCFDataType() {
 void TQELMSSqlConnection::AppendConnectionTail(std::string& s, const TQELADOConnectionData& conn,
                                                const TQELDBCtlgInfoRec& catalog) const {
     if (conn.UserID.empty() && conn.ConnPassword.empty()) s += "Integrated Security=SSPI;";
-    if (!catalog.CtlgName.empty()) s += "Initial Catalog=" + catalog.CtlgName + ";";
+    if (!catalog.CtlgName.empty())
+        s += "Initial Catalog=" + support::QuoteConnectionValue(catalog.CtlgName) + ";";
 }
 
 std::string TQELJetConnection::CatalogDataSource(const TQELADOConnectionData& conn,
@@ -89,15 +90,17 @@ TServerKind ServerKind(const TQELDBConnFactory& factory) {
 
 std::string CatalogConnectionString(const TQELDBConnFactory& factory, const TQELDBCtlgInfoRec& catalog) {
     const TQELADOConnectionData& conn = factory.Data.ConnData;
-    std::string s = "Provider=" + conn.Provider + ";" + conn.ConnString;
+    std::string s = "Provider=" + support::QuoteConnectionValue(conn.Provider) + ";" + conn.ConnString;
     if (!s.empty() && s.back() != ';') s += ';';
     const std::string& user =
         (catalog.CtlgFlags & cfUseCtlgUser) && !catalog.CtlgUser.empty() ? catalog.CtlgUser : conn.UserID;
     const std::string& password = (catalog.CtlgFlags & cfUseCtlgPassword) && !catalog.CtlgPassword.empty()
                                       ? catalog.CtlgPassword
                                       : conn.ConnPassword;
-    s += "User ID=" + user + ";Password=" + password +
-         ";Data Source=" + factory.ConnectionClass().CatalogDataSource(conn, catalog) + ";";
+    // Every value quoted where it must be: a password with ";" must not cut the string or add a key.
+    s += "User ID=" + support::QuoteConnectionValue(user) +
+         ";Password=" + support::QuoteConnectionValue(password) + ";Data Source=" +
+         support::QuoteConnectionValue(factory.ConnectionClass().CatalogDataSource(conn, catalog)) + ";";
     factory.ConnectionClass().AppendConnectionTail(s, conn, catalog);
     return s;
 }

@@ -110,6 +110,15 @@ std::string QuotedSqlText(std::string_view s) {
     return ReplaceAll(s, "'", "''");
 }
 
+std::string QuoteConnectionValue(std::string_view value) {
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    const bool plain = value.find(';') == std::string_view::npos &&
+                       (value.empty() || (value.front() != '"' && value.front() != '\'' &&
+                                          !blank(value.front()) && !blank(value.back())));
+    if (plain) return std::string(value);
+    return "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
+}
+
 std::string ReplaceText(std::string_view s, std::string_view from, std::string_view to) {
     return ReplaceWith(
         s, from, to, [](std::string_view h, std::string_view n, std::size_t p) { return FindText(h, n, p); });

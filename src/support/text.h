@@ -35,6 +35,10 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
 std::string ReplaceText(std::string_view s, std::string_view from, std::string_view to);  // any case
 // A text from data made fit for the inside of a quoted SQL literal: every ' doubled.
 std::string QuotedSqlText(std::string_view s);
+// A value as it is written into a "key=value;" connection string: unchanged when it can stand as it is
+// (no ";", no quote first, no blank at either end), else between double quotes with inner ones doubled,
+// so that it can never add, drop or change another key.
+std::string QuoteConnectionValue(std::string_view value);
 
 // A line list's text: lines split at CR LF, CR or LF; a final break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);

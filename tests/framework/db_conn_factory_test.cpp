@@ -151,6 +151,12 @@ TEST(Factories, CatalogConnectionString) {
          "Provider=Microsoft.Jet.OLEDB.4.0;User ID=;Password=;Data Source=SRV/帐套1.mdb;"},
         {"Microsoft.Jet.OLEDB.4.0", "", "", "", Named(""),
          "Provider=Microsoft.Jet.OLEDB.4.0;User ID=;Password=;Data Source=SRV;"},
+        // Values that would cut the string or add a key of their own are quoted.
+        {"SQLOLEDB", "", "sa", "x;Initial Catalog=master", Named("D;Integrated Security=SSPI"),
+         "Provider=SQLOLEDB;User ID=sa;Password=\"x;Initial Catalog=master\";Data Source=SRV;"
+         "Initial Catalog=\"D;Integrated Security=SSPI\";"},
+        {"SQLOLEDB", "", "\"sa", " pw", Named("D"),
+         "Provider=SQLOLEDB;User ID=\"\"\"sa\";Password=\" pw\";Data Source=SRV;Initial Catalog=D;"},
     };
     for (const auto& k : cases) {
         TQELDBConnFactory f;
