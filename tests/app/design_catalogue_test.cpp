@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 #include "db/recording_driver.h"
 #include "product/install_folder.h"
@@ -18,6 +20,7 @@ namespace {
 using patch::TInstNodeArray;
 using patch::TInstNodeRec;
 using namespace patch;
+using testing::Caught;
 
 // A driver around the recording one that refuses a statement while the rows of another are still
 // pending, as SQL Server does without multiple active result sets.
@@ -145,12 +148,9 @@ TEST_F(CatalogueTest, MissingDefinitionTableFailsWithTheClientsMessage) {
     source.DBName = "BARE";
     source.DBInfo.DBType = support::dbAccess;
     source.DBInfo.Server = dir_;
-    try {
-        ReadCatalogue(source);
-        ADD_FAILURE() << "no failure";
-    } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find("JC_BillFormat"), std::string::npos) << e.what();
-    }
+    const auto e = Caught<std::runtime_error>([&] { ReadCatalogue(source); });
+    ASSERT_TRUE(e) << "no failure";
+    EXPECT_NE(std::string(e->what()).find("JC_BillFormat"), std::string::npos) << e->what();
 }
 
 // The server kinds get their own statement texts, sent one at a time; a definition that arrives in

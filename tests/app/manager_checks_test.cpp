@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/manager.h"
+#include "common/expect_error.h"
 #include "fake_system.h"
 #include "manager_fixture.h"
 #include "patch/component_stream.h"
@@ -15,6 +16,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 using Kind = TScriptedInteraction::Kind;
+using testing::FailsWith;
 constexpr std::uint64_t MB = 1024 * 1024;
 
 class ManagerChecks : public ManagerFixture {
@@ -63,12 +65,7 @@ TEST_F(ManagerChecks, FreeMemoryMustExceedTheRequirement) {
     system_.MemoryBytes = 20 * MB;
     ui_.Calls.clear();
     m.FullLog().clear();
-    try {
-        m.CheckFreeMemory(100, false);
-        ADD_FAILURE();
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(e.what(), shortage);
-    }
+    EXPECT_TRUE(FailsWith<std::runtime_error>([&] { m.CheckFreeMemory(100, false); }, shortage));
     EXPECT_TRUE(ui_.Calls.empty());
     EXPECT_TRUE(m.FullLog().empty());
 }
@@ -77,12 +74,8 @@ TEST_F(ManagerChecks, TheInstallerDoesNotStartWithTooLittleMemory) {
     patch::TBaseParamInfo params;
     params.NeedFreeMemMB = 100;
     system_.MemoryBytes = 99 * MB;
-    try {
-        Installer(params);
-        ADD_FAILURE();
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "当前内存空间不足【100】MB，请关闭其它软件，以获取得到足够的空间！");
-    }
+    EXPECT_TRUE(FailsWith<std::runtime_error>(
+        [&] { Installer(params); }, "当前内存空间不足【100】MB，请关闭其它软件，以获取得到足够的空间！"));
     system_.MemoryBytes = 101 * MB;
     EXPECT_EQ(Installer(params).ParamInfo().NeedFreeMemMB, 100);
 }

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/manager.h"
+#include "common/expect_error.h"
 #include "maker_fixture.h"
 #include "patch/inst_nodes.h"
 #include "platform/file_system.h"
@@ -16,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace patch;
 using Names = std::vector<std::string>;
+using testing::Caught;
 
 class GatherTest : public MakerFixture {
   protected:
@@ -153,15 +156,12 @@ TEST_F(GatherTest, EveryKindCopiesWhatItsFilterSelects) {
 TEST_F(GatherTest, FailureDeletesTheDataFileAndAddsNothing) {
     Select(0);
     Node(pntTable, "BD_Missing");
-    try {
-        maker_->GatherAccountSetData();
-        ADD_FAILURE() << "no failure";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()).rfind(
-                      "SQL执行错误，详细信息如下：【select * from BD_Missing where 1=1 】", 0),
-                  0u)
-            << e.what();
-    }
+    const auto e = Caught<std::runtime_error>([&] { maker_->GatherAccountSetData(); });
+    ASSERT_TRUE(e) << "no failure";
+    EXPECT_EQ(
+        std::string(e->what()).rfind("SQL执行错误，详细信息如下：【select * from BD_Missing where 1=1 】", 0),
+        0u)
+        << e->what();
     EXPECT_FALSE(fs::exists(DataFile()));
     EXPECT_EQ(maker_->ResItems().FindByName("Update.mdb"), nullptr);
 }
@@ -173,15 +173,12 @@ TEST_F(GatherTest, DataFileThatCannotBeMadeStopsTheBuildSayingWhy) {
     auto& params = maker_->ParamInfo();
     params.ProgramDir = Dir() + "gone/";
     params.PatchFileName = Sub("out") + "/Patch.exe";
-    try {
-        maker_->Build();
-        ADD_FAILURE() << "no failure";
-    } catch (const std::exception& e) {
-        const std::string message = e.what();
-        const std::string head = "无法创建账套数据文件“" + Dir() + "gone/Update.mdb”：";
-        EXPECT_EQ(message.rfind(head, 0), 0u) << message;
-        EXPECT_GT(message.size(), head.size());
-    }
+    const auto e = Caught<std::runtime_error>([&] { maker_->Build(); });
+    ASSERT_TRUE(e) << "no failure";
+    const std::string message = e->what();
+    const std::string head = "无法创建账套数据文件“" + Dir() + "gone/Update.mdb”：";
+    EXPECT_EQ(message.rfind(head, 0), 0u) << message;
+    EXPECT_GT(message.size(), head.size());
     EXPECT_FALSE(fs::exists(params.PatchFileName));
     EXPECT_TRUE(reports_.empty());
 }

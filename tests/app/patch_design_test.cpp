@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/manager.h"
+#include "common/expect_error.h"
 #include "maker_fixture.h"
 
 namespace kestrane::app {
@@ -15,6 +16,7 @@ namespace {
 using namespace patch;
 using Kind = TScriptedInteraction::Kind;
 using Names = std::vector<std::string>;
+using testing::FailsWith;
 
 class PatchDesignTest : public MakerFixture {
   protected:
@@ -84,12 +86,7 @@ TEST_F(PatchDesignTest, OpeningFollowsThePatchTypeAndReadsTheCatalogueEachTime) 
     EXPECT_EQ(design_.CloseFileNames_Edt, params.NeedCloseFileNames());
 
     params.PatchType = ptInstance;
-    try {
-        design_.Open(*maker_);
-        ADD_FAILURE() << "no failure";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()), "请选择一个用于制作补丁的账套");
-    }
+    EXPECT_TRUE(FailsWith<std::exception>([&] { design_.Open(*maker_); }, "请选择一个用于制作补丁的账套"));
 
     params.Instances[0].Selected = true;
     design_.Open(*maker_);

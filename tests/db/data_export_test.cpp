@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "common/expect_error.h"
 #include "db/connect.h"
 #include "db/db_processor.h"
 #include "db_test_util.h"
@@ -15,6 +16,7 @@ using kestrane::support::Bytes;
 using kestrane::support::dbAccess;
 using kestrane::support::dbtMsSql;
 using kestrane::support::dbtOracle;
+using kestrane::testing::FailsWith;
 
 namespace {
 
@@ -173,18 +175,14 @@ TEST_F(JetTransfer, SecondObjectFailsOnTheExistingSideTable) {
     second.TargetConnection()->SetConnectionString(JetString(update));
     second.SourceType = second.TargetType = dbAccess;
     ex.TargetConnection()->Execute("drop table Other");
-    try {
-        second.TransferTable("Other", "");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "SQL执行错误，详细信息如下：【create table DSColumnDefine ( TABLE_NAME "
-                  "varchar(255),\r\n COLUMN_NAME varchar(255),\r\n DATA_TYPE long,\r\n "
-                  "CHARACTER_MAXIMUM_LENGTH long,\r\n NUMERIC_PRECISION long,\r\n "
-                  "NUMERIC_SCALE long,\r\n IS_NULLABLE varchar(10),\r\n ORDINAL_POSITION "
-                  "long,\r\n COLUMN_HASDEFAULT int,\r\n COLUMN_DEFAULT varchar(20)\r\n )】"
-                  "table DSColumnDefine already exists");
-    }
+    EXPECT_TRUE(
+        FailsWith<EDatabaseError>([&] { second.TransferTable("Other", ""); },
+                                  "SQL执行错误，详细信息如下：【create table DSColumnDefine ( TABLE_NAME "
+                                  "varchar(255),\r\n COLUMN_NAME varchar(255),\r\n DATA_TYPE long,\r\n "
+                                  "CHARACTER_MAXIMUM_LENGTH long,\r\n NUMERIC_PRECISION long,\r\n "
+                                  "NUMERIC_SCALE long,\r\n IS_NULLABLE varchar(10),\r\n ORDINAL_POSITION "
+                                  "long,\r\n COLUMN_HASDEFAULT int,\r\n COLUMN_DEFAULT varchar(20)\r\n )】"
+                                  "table DSColumnDefine already exists"));
     // The failed copy rolled back the table it had created.
     EXPECT_EQ(Target("select count(*) from sqlite_master where name = 'Other'"),
               std::vector<std::string>{"0"});
@@ -204,14 +202,9 @@ TEST_F(JetTransfer, CatalogueOfAJetSourcePrefersColumnDefines) {
 
 TEST_F(JetTransfer, StatementFailuresCarryTheWrappedText) {
     std::unique_ptr<Recordset> rs;
-    try {
-        ex.OpenTable(ex.SourceConnection(), "Missing", " and 1=1", rs);
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(
-            std::string(e.what()),
-            "SQL执行错误，详细信息如下：【select * from Missing where 1=1  and 1=1】no such table: Missing");
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>(
+        [&] { ex.OpenTable(ex.SourceConnection(), "Missing", " and 1=1", rs); },
+        "SQL执行错误，详细信息如下：【select * from Missing where 1=1  and 1=1】no such table: Missing"));
     EXPECT_EQ(rs, nullptr);
     EXPECT_NO_THROW(ex.ExecSQL(ex.SourceConnection(), ""));
     EXPECT_FALSE(ex.TableExists(ex.SourceConnection(), dbAccess, "Missing"));
@@ -327,12 +320,8 @@ TEST(DBProcessor, ConnectsRunsAndLetsErrorsThrough) {
     p.connection().Close();
     p.OpenQuery("select count(*) from T", rs);  // reopened
     EXPECT_EQ(rs->Value(0).AsInt64(), 1);
-    try {
-        p.ExecSQL("select * from Missing");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "no such table: Missing");
-    }
+    EXPECT_TRUE(
+        FailsWith<EDatabaseError>([&] { p.ExecSQL("select * from Missing"); }, "no such table: Missing"));
     EXPECT_THROW(p.Connect(jet, dir.File("None.mdb")), EDatabaseError);
     std::string err;
     EXPECT_FALSE(TestConnection(jet, err));
@@ -456,14 +445,10 @@ TEST(ServerTexts, OracleFlushRefusedEndsTheCopy) {
     ex.SourceType = dbAccess;
     ex.TargetConnection()->SetConnectionString(kOraTarget);
     ex.TargetType = dbtOracle;
-    try {
-        ex.TransferTable("T", "");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "SQL执行错误，详细信息如下：【alter system flush shared_pool】ORA-01031: insufficient "
-                  "privileges");
-    }
+    EXPECT_TRUE(
+        FailsWith<EDatabaseError>([&] { ex.TransferTable("T", ""); },
+                                  "SQL执行错误，详细信息如下：【alter system flush shared_pool】ORA-01031: "
+                                  "insufficient privileges"));
     EXPECT_EQ(servers.db->Statements().front(), "select count(*) from T");
     EXPECT_EQ(servers.db->Statements().at(1), "delete from T where 1=1 ");
 }
@@ -643,12 +628,8 @@ TEST(ServerTexts, RecordingDriverRefusesStatementsWhileRowsPending) {
     Connection c(kMsSource);
     c.Open();
     auto rows = c.Execute("select A from T");
-    try {
-        c.OpenSchema(adSchemaColumns, {});
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Connection is busy with results for another command");
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>([&] { c.OpenSchema(adSchemaColumns, {}); },
+                                          "Connection is busy with results for another command"));
     EXPECT_THROW(c.Execute("select 1"), EDatabaseError);
     rows->MoveNext();
     rows->MoveNext();  // read to the end: the connection is free again

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
 #include "db/connect.h"
 #include "db/connection.h"
 #include "db/connection_string.h"
@@ -13,6 +14,7 @@ using kestrane::support::dbAccess;
 using kestrane::support::dbtMsSql;
 using kestrane::support::dbtOracle;
 using kestrane::support::TDBInfoRec;
+using kestrane::testing::FailsWith;
 
 TEST(Dialect, QuoteIdentifier) {
     struct Case {
@@ -291,13 +293,9 @@ TEST(ConnectionStrings, QuotedValuesAsPeopleWriteThem) {
     for (const char* bad :
          {"Password=\"abc", "Password=\"a\"b;X=1", "A=1;Password='x", "Password=\"a\"\"\"\""}) {
         SCOPED_TRACE(bad);
-        try {
-            SplitConnectionString(bad);
-            FAIL();
-        } catch (const EDatabaseError& e) {
-            EXPECT_STREQ(e.what(),
-                         "Format of the initialization string does not conform to the OLE DB specification.");
-        }
+        EXPECT_TRUE(FailsWith<EDatabaseError>(
+            [&] { SplitConnectionString(bad); },
+            "Format of the initialization string does not conform to the OLE DB specification."));
     }
     Connection c("Provider=Microsoft.Jet.OLEDB.4.0;data source=\"/nowhere");
     EXPECT_THROW(c.Open(), EDatabaseError);

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
 #include "db/data_export.h"
 #include "db_test_util.h"
 #include "support/kv_types.h"
 
 using namespace kestrane::db;
 using namespace kestrane::db::testing;
+using kestrane::testing::FailsWith;
 
 namespace {
 
@@ -25,12 +27,8 @@ TEST_F(FaultInjection, TheNthStatementFailsWithoutBeingSent) {
         ScopedFaultInjection faults;
         faults.FailNth(2);
         c.Execute("insert into T values (1)");
-        try {
-            c.Execute("insert into T values (2)");
-            ADD_FAILURE();
-        } catch (const EDatabaseError& e) {
-            EXPECT_STREQ(e.what(), "Injected fault: insert into T values (2)");
-        }
+        EXPECT_TRUE(FailsWith<EDatabaseError>([&] { c.Execute("insert into T values (2)"); },
+                                              "Injected fault: insert into T values (2)"));
         c.Execute("insert into T values (3)");
         EXPECT_EQ(faults.Statements(),
                   (std::vector<std::string>{"insert into T values (1)", "insert into T values (2)",
@@ -56,12 +54,7 @@ TEST_F(FaultInjection, MatchingStatementsOfOneConnectionFailIncludingPreparedCom
     ex.TargetConnection()->SetConnectionString(b);
     ScopedFaultInjection faults;
     faults.OnConnections("B.mdb").FailMatching("insert into T", "disk full");
-    try {
-        ex.TransferTable("T", "");
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "disk full");
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>([&] { ex.TransferTable("T", ""); }, "disk full"));
     EXPECT_EQ(faults.Failures(), 1);
     // Only B's statements were counted: the existence test, the delete, then the insert that failed.
     const std::vector<std::string> sent = faults.Statements();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "../common/env_guard.h"
+#include "common/expect_error.h"
 #include "db/connect.h"
 #include "db_test_util.h"
 
@@ -13,6 +14,7 @@ using kestrane::support::dbAccess;
 using kestrane::support::dbtMsSql;
 using kestrane::support::dbtOracle;
 using kestrane::support::TDBInfoRec;
+using kestrane::testing::FailsWith;
 using Texts = std::vector<std::string>;
 
 namespace {
@@ -66,12 +68,9 @@ TEST(SqlServerMaintenance, RestoreThroughMasterWithThePathQuoted) {
 
     servers.db->OnFail("RESTORE", "Exclusive access could not be obtained because the database is in use.",
                        true);
-    try {
-        RestoreDatabase("/b.jbk", "", "LUMO01", kSqlServer);
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Exclusive access could not be obtained because the database is in use.");
-    }
+    EXPECT_TRUE(
+        FailsWith<EDatabaseError>([] { RestoreDatabase("/b.jbk", "", "LUMO01", kSqlServer); },
+                                  "Exclusive access could not be obtained because the database is in use."));
 }
 
 TEST(SqlServerMaintenance, RepairLeavesSingleUserModeAlsoWhenTheCheckFails) {
@@ -143,22 +142,14 @@ TEST_F(OracleUtilities, ExportAndImportRunWithTheirCommandLinesAndAreWaitedFor) 
 
 TEST_F(OracleUtilities, AFailedOrMissingUtilityIsAFailure) {
     WriteFile(dir.File("bin/exp.rc"), "1");
-    try {
-        ExportOracleDatabase("LUMO01", server, dump, log);
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()), "程序【exp】执行失败，返回值为1，详细信息见日志文件：" + log);
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>([&] { ExportOracleDatabase("LUMO01", server, dump, log); },
+                                          "程序【exp】执行失败，返回值为1，详细信息见日志文件：" + log));
     WriteFile(dir.File("bin/imp.rc"), "3");
     EXPECT_THROW(RestoreDatabase(dump, log, "LUMO01", server), EDatabaseError);
 
     std::filesystem::remove(dir.File("bin/imp"));
-    try {
-        RestoreDatabase(dump, log, "LUMO01", server);
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()), "无法启动程序【imp】：No such file or directory");
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>([&] { RestoreDatabase(dump, log, "LUMO01", server); },
+                                          "无法启动程序【imp】：No such file or directory"));
 }
 
 class EmbeddedMaintenance : public ::testing::Test {
@@ -195,12 +186,9 @@ TEST_F(EmbeddedMaintenance, BackupIsAConsistentCopyAndRestorePutsItBack) {
     EXPECT_EQ(Rows(user, "select name from sqlite_master where type = 'index'"), Texts{"IX"});
     user.Close();
     RepairDatabase("LUMO01", server);
-    try {
-        RestoreEmbeddedDatabase(backup, dir.File("no/such/folder.mdb"));
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "unable to open database file");
-    }
+    EXPECT_TRUE(
+        FailsWith<EDatabaseError>([&] { RestoreEmbeddedDatabase(backup, dir.File("no/such/folder.mdb")); },
+                                  "unable to open database file"));
 }
 
 TEST_F(EmbeddedMaintenance, ARestoreFromABadCopyLeavesTheAccountSetAsItWas) {
@@ -210,12 +198,8 @@ TEST_F(EmbeddedMaintenance, ARestoreFromABadCopyLeavesTheAccountSetAsItWas) {
     Connection user(cs);
     user.Open();
     EXPECT_EQ(Rows(user, "select count(*) from T"), Texts{"2"});
-    try {
-        RestoreEmbeddedDatabase(dir.File("missing.mdb"), file);
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()), "Could not find file '" + dir.File("missing.mdb") + "'.");
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>([&] { RestoreEmbeddedDatabase(dir.File("missing.mdb"), file); },
+                                          "Could not find file '" + dir.File("missing.mdb") + "'."));
     EXPECT_THROW(BackupEmbeddedDatabase(dir.File("missing.mdb"), backup), EDatabaseError);
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing.mdb")));
 }
@@ -227,14 +211,10 @@ TEST_F(EmbeddedMaintenance, RepairReportsWhatTheIntegrityCheckFinds) {
         user.Execute("pragma writable_schema=on");
         user.Execute("update sqlite_master set sql = 'CREATE INDEX IX on T (N)' where name = 'IX'");
     }
-    try {
-        RepairDatabase("LUMO01", server);
-        ADD_FAILURE();
-    } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "数据库【" + file +
-                      "】完整性检查发现错误：row 1 missing from index IX\r\nrow 2 missing from index IX");
-    }
+    EXPECT_TRUE(FailsWith<EDatabaseError>(
+        [&] { RepairDatabase("LUMO01", server); },
+        "数据库【" + file +
+            "】完整性检查发现错误：row 1 missing from index IX\r\nrow 2 missing from index IX"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/env_guard.h"
+#include "common/expect_error.h"
 #include "db/connect.h"
 #include "db/data_export.h"
 #include "db_test_util.h"
@@ -17,7 +18,9 @@ using kestrane::support::VarType;
 
 namespace {
 
+using kestrane::testing::Caught;
 using kestrane::testing::EnvGuard;
+using kestrane::testing::FailsWith;
 
 const char* kSqliteOdbc = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
@@ -90,14 +93,10 @@ TEST(OdbcTranslate, DriverDetection) {
     if (!oracle) {
         EXPECT_EQ(OdbcDriverFor("OraOLEDB.Oracle.1"), "");
         Connection c("Provider=OraOLEDB.Oracle.1;Data Source=orcl_db1;User ID=u;Password=p");
-        try {
-            c.Open();
-            FAIL();
-        } catch (const EDatabaseError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "No ODBC driver for OraOLEDB.Oracle.1 is installed; set "
-                      "KESTRANE_ODBC_ORACLE_DRIVER to the driver's name or library path.");
-        }
+        EXPECT_TRUE(
+            FailsWith<EDatabaseError>([&] { c.Open(); },
+                                      "No ODBC driver for OraOLEDB.Oracle.1 is installed; set "
+                                      "KESTRANE_ODBC_ORACLE_DRIVER to the driver's name or library path."));
     }
     if (!sqlServer) {
         EXPECT_EQ(OdbcDriverFor("SQLOLEDB.1"), "");
@@ -153,12 +152,9 @@ TEST_F(OdbcSqlite, CommandsAndValuesOfEveryKind) {
 }
 
 TEST_F(OdbcSqlite, ErrorsSchemaAndTransactions) {
-    try {
-        c.Execute("select * from Missing");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_NE(std::string(e.what()).find("no such table"), std::string::npos) << e.what();
-    }
+    const auto missing = Caught<EDatabaseError>([&] { c.Execute("select * from Missing"); });
+    ASSERT_TRUE(missing);
+    EXPECT_NE(std::string(missing->what()).find("no such table"), std::string::npos) << missing->what();
     EXPECT_EQ(c.Execute("insert into T(ID) values (5)"), nullptr);
     auto cols = c.OpenSchema(adSchemaColumns, {Variant::Null(), Variant::Null(), "T"});
     std::vector<std::string> names;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
 #include "db_test_util.h"
 #include "support/guid.h"
 
@@ -10,6 +11,7 @@ using namespace kestrane::db::testing;
 using kestrane::support::Bytes;
 using kestrane::support::EncodeDateTime;
 using kestrane::support::VarType;
+using kestrane::testing::FailsWith;
 
 TEST(SqliteTypes, DeclaredNamesMapToAdoCodes) {
     struct Case {
@@ -293,12 +295,8 @@ TEST_F(SqliteFile, ExecuteReturnsRowsOnlyForQueries) {
 }
 
 TEST_F(SqliteFile, ErrorsCarryTheClientMessage) {
-    try {
-        c.Execute("select * from Missing");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "no such table: Missing");
-    }
+    EXPECT_TRUE(
+        FailsWith<EDatabaseError>([&] { c.Execute("select * from Missing"); }, "no such table: Missing"));
     EXPECT_THROW(c.Execute("insert into T(ID) values (null)"), EDatabaseError);  // not null
     EXPECT_THROW(c.Execute("selec 1"), EDatabaseError);
     Command cmd(c);

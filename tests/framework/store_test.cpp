@@ -96,15 +96,13 @@ TEST_F(StoreFolder, DiskFullRaises1024AndMissingFolder1030) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        try {
-            store->WriteValue(support::Bytes(10000, 7), 1, 14, 10000);
-        } catch (const EQELException& e) {
-            const bool diskFull =
-                e.ErrorCode == 1024 &&
-                e.Description == "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"";
-            std::exit(diskFull ? 0 : 1);
-        }
-        std::exit(2);
+        const auto e =
+            Caught<EQELException>([&] { store->WriteValue(support::Bytes(10000, 7), 1, 14, 10000); });
+        if (!e) std::exit(2);
+        const bool diskFull =
+            e->ErrorCode == 1024 &&
+            e->Description == "不支持此调用:\"TQELSBDFProvider.WriteBlobToDisk( Disk Full )\"";
+        std::exit(diskFull ? 0 : 1);
     };
     EXPECT_EXIT(writeBeyondTheLimit(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(Get("lumo_bd_1_14.lmb"), (support::Bytes{1, 2, 3, 3, 0, 0, 0}));  // the old value stays

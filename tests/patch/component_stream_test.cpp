@@ -289,12 +289,9 @@ TEST_F(StreamTest, FailureWhileCompressingInParallelStopsTheWriter) {
     TResCollection files;
     ManyFiles(files).Item(5).OptType = static_cast<TKVOperateType>(9);
     for (unsigned threads : {1u, 4u}) {
-        try {
-            WriteObjectStream(files, threads);
-            ADD_FAILURE() << threads;
-        } catch (const EStreamError& e) {
-            EXPECT_STREQ(e.what(), "Invalid property value");
-        }
+        EXPECT_TRUE(
+            FailsWith<EStreamError>([&] { WriteObjectStream(files, threads); }, "Invalid property value"))
+            << threads;
     }
 }
 

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 
+#include "common/expect_error.h"
 #include "common/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace kestrane::platform;
+using kestrane::testing::Caught;
 
 namespace {
 
@@ -39,12 +41,9 @@ TEST(ParseMemAvailable, ReadsTheKernelsLineAndRefusesAnythingElse) {
 TEST_F(FreeSpace, MemoryFromTheFileOrTheReasonItCannotBeRead) {
     EXPECT_EQ(FreeMemoryBytes(Put("meminfo", "MemFree: 1 kB\nMemAvailable: 3 kB\n")), 3072u);
     EXPECT_THROW(FreeMemoryBytes(Put("old", "MemFree: 1 kB\n")), ESystemFactError);
-    try {
-        FreeMemoryBytes(dir_ + "missing");
-        ADD_FAILURE();
-    } catch (const ESystemFactError& e) {
-        EXPECT_NE(std::string(e.what()).find(dir_ + "missing"), std::string::npos);
-    }
+    const auto e = Caught<ESystemFactError>([&] { FreeMemoryBytes(dir_ + "missing"); });
+    ASSERT_TRUE(e);
+    EXPECT_NE(std::string(e->what()).find(dir_ + "missing"), std::string::npos);
     EXPECT_GT(FreeMemoryBytes(), 0u);
 }
 
