@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/installation_services.h"
 #include "app/interaction.h"
 #include "app/page_contract.h"
 #include "app/page_registry.h"
 #include "app/patch_loader.h"
-#include "app/seams.h"
 #include "patch/inst_res_items.h"
 #include "patch/param_info.h"
 #include "patch/patch_version.h"

@@ -1,7 +1,7 @@
 #include "gui/finish_frm.h"
 
+#include "app/installation_services.h"
 #include "app/manager.h"
-#include "app/seams.h"
 #include "gui/log_msg_form.h"
 #include "gui/qt_text.h"
 #include "gui/texts.h"

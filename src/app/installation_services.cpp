@@ -1,5 +1,5 @@
 // The discovery object of an installation, and the database repair the finish page calls.
-#include "app/seams.h"
+#include "app/installation_services.h"
 
 #include "db/maintenance.h"
 
