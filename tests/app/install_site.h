@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/query_rows.h"
 #include "db/connection.h"
 #include "framework/db_conn_factory.h"
 #include "product/install_folder.h"
@@ -32,15 +33,7 @@ inline const char kMembers[] =
 
 // Rows of a query, each as its values joined by "|".
 inline Texts Rows(const std::string& file, const std::string& sql) {
-    db::Connection c(EmbeddedConnectionString(file));
-    c.Open();
-    Texts out;
-    for (auto rs = c.Execute(sql); rs && !rs->Eof(); rs->MoveNext()) {
-        std::string row;
-        for (int i = 0; i < rs->FieldCount(); ++i) row += (i ? "|" : "") + rs->Value(i).AsString();
-        out.push_back(row);
-    }
-    return out;
+    return QueryRows(file, sql);
 }
 
 // Everything a database holds: its objects with their definitions, then every table's rows in sorted

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/query_rows.h"
 #include "common/temp_folder.h"
 #include "db/connection.h"
 #include "db/recording_driver.h"
@@ -46,17 +47,7 @@ inline std::string ReadFile(const std::string& path) {
 
 // All rows of a query, each row's values as text joined by "|", nulls as "<null>".
 inline std::vector<std::string> Rows(Connection& c, const std::string& sql) {
-    std::vector<std::string> out;
-    auto rs = c.Execute(sql);
-    for (; rs && !rs->Eof(); rs->MoveNext()) {
-        std::string row;
-        for (int i = 0; i < rs->FieldCount(); ++i) {
-            if (i) row += "|";
-            row += rs->Value(i).IsNull() ? "<null>" : rs->Value(i).AsString();
-        }
-        out.push_back(row);
-    }
-    return out;
+    return kestrane::testing::QueryRows(c, sql, "<null>");
 }
 
 // Recording drivers in place of the SQL Server and Oracle clients for one test. Like SQL Server's

@@ -12,6 +12,7 @@
 #include "../app/source_account_set.h"
 #include "app/maker_pages.h"
 #include "app/manager.h"
+#include "common/query_rows.h"
 #include "db/connection.h"
 #include "gui/inst_select_frm.h"
 #include "gui/maker_pages.h"
@@ -80,15 +81,7 @@ class MakerWalkTest : public WizardTest {
 Texts Rows(const patch::TResItem& dataFile, const std::string& copy, const std::string& sql) {
     platform::WriteFileReplacing(
         copy, std::vector<std::uint8_t>(dataFile.MemStream.begin(), dataFile.MemStream.end()));
-    db::Connection c(kestrane::testing::EmbeddedConnectionString(copy));
-    c.Open();
-    Texts rows;
-    for (auto rs = c.Execute(sql); rs && !rs->Eof(); rs->MoveNext()) {
-        std::string row;
-        for (int i = 0; i < rs->FieldCount(); ++i) row += (i ? "|" : "") + rs->Value(i).AsString();
-        rows.push_back(row);
-    }
-    return rows;
+    return kestrane::testing::QueryRows(copy, sql);
 }
 
 // The designer as an author fills it: a program file, a bill, a filtered table, a script of their own,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/query_rows.h"
 #include "db/recording_driver.h"
 #include "install_folder.h"
 #include "support/text.h"
@@ -47,15 +48,7 @@ class UserRights : public testing::InstallFolder {
                        "', '" + code + "', 'psw', 'd', " + attr + ", 77)");
     }
     static Texts Rows(const std::string& file, const std::string& sql) {
-        db::Connection c("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file);
-        c.Open();
-        Texts out;
-        for (auto rs = c.Execute(sql); rs && !rs->Eof(); rs->MoveNext()) {
-            std::string row;
-            for (int i = 0; i < rs->FieldCount(); ++i) row += (i ? "|" : "") + rs->Value(i).AsString();
-            out.push_back(row);
-        }
-        return out;
+        return kestrane::testing::QueryRows(file, sql);
     }
     std::string AccountSet(const std::string& folder, const std::string& name, const std::string& guid) {
         MakeAccountSet(folder, name, name, guid);
