@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -93,7 +94,17 @@ struct DataFileRemover {
 bool TManager::GatherAccountSetData() {
     using namespace patch;
     auto& params = *paramInfo_;
-    const std::string path = params.ProgramDir + texts::kDataFileName;
+    // A maker installed read-only (a package's bin folder) gathers into a folder of its own instead.
+    std::optional<platform::TTempFolder> ownFolder;
+    if (!platform::FolderWritable(params.ProgramDir)) {
+        try {
+            ownFolder.emplace("kestrane-build");
+        } catch (const std::exception& error) {
+            throw std::runtime_error(support::Format(texts::kDataFileFailed,
+                                                     params.ProgramDir + texts::kDataFileName, error.what()));
+        }
+    }
+    const std::string path = (ownFolder ? ownFolder->Dir() : params.ProgramDir) + texts::kDataFileName;
     DataFileRemover remover{path};
     db::TDataExport exporter;
     exporter.OnLog = [this](const void* sender, const std::string& message) { Log(sender, message); };

@@ -143,10 +143,12 @@ inline constexpr char kSystemTablesOracle[] =
 // procedures); the engine's internal tables are no candidates.
 inline constexpr char kViewsEmbedded[] =
     "select name, sql, 'VIEW' from sqlite_master where type = 'view' order by name";
+// The engine's own side table of column definitions is no user table of the account set.
 inline constexpr char kUserTablesEmbedded[] =
     "select rowid, name from sqlite_master\r\nwhere type = 'table' and name not like 'sqlite!_%' escape '!' "
     "and upper(name) not in "
-    "('QEL_INSTELMNT','JC_BILLFORMAT','JC_TABLEDICT','QR_ELEMENT','QR_DATAANALYSE','QR_DAEXECUTETASK','QR_"
+    "('DSCOLUMNDEFINE','QEL_INSTELMNT','JC_BILLFORMAT','JC_TABLEDICT','QR_ELEMENT','QR_DATAANALYSE','QR_"
+    "DAEXECUTETASK','QR_"
     "DATASKLINK','JC_DJBHGZ','JC_CODEJCSET','SYS_PURFUNRES','SYS_ACCOUNTS')\r\norder by name collate nocase";
 inline constexpr char kSystemTablesEmbedded[] =
     "select rowid, name from sqlite_master\r\nwhere type = 'table' and name not like 'sqlite!_%' escape '!' "

@@ -190,6 +190,22 @@ std::vector<std::string> NamesIgnoringCase(const std::string& folder, std::strin
     return names;
 }
 
+bool FolderWritable(const std::string& folder) {
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
+
+TTempFolder::TTempFolder(std::string_view prefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) Fail(texts::kUnableToCreateDirectory, pattern, errno);
+    dir_ = IncludeTrailingPathDelimiter(pattern);
+}
+
+TTempFolder::~TTempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
 TPendingFile::TPendingFile(std::string target)
     : target_(std::move(target)), path_(ShortTempPattern(target_)) {
     // A short name: the target's own name may already be as long as the file system allows.

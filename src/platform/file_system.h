@@ -48,6 +48,24 @@ void ForceDirectories(const std::string& path);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
+// Whether this process may make files in `folder`.
+bool FolderWritable(const std::string& folder);
+
+// A folder of this process's own under the system's temporary folder, removed with all it holds when
+// the object goes. Throws EFileSystemError when none can be made.
+class TTempFolder {
+  public:
+    explicit TTempFolder(std::string_view prefix = "kestrane");
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    // With a trailing delimiter.
+    const std::string& Dir() const { return dir_; }
+
+  private:
+    std::string dir_;
+};
+
 // The entries of `folder` whose names equal `name` but for ASCII letter case, the exact name
 // included, in no particular order; empty when the folder cannot be read.
 std::vector<std::string> NamesIgnoringCase(const std::string& folder, std::string_view name);

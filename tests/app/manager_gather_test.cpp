@@ -171,16 +171,28 @@ TEST_F(GatherTest, DataFileThatCannotBeMadeStopsTheBuildSayingWhy) {
     Select(0);
     Node(pntQuery, "QR_Element");
     auto& params = maker_->ParamInfo();
-    params.ProgramDir = Dir() + "gone/";
+    params.ProgramDir = Sub("prog") + "/";
+    fs::create_directories(params.ProgramDir + "Update.mdb/kept");
     params.PatchFileName = Sub("out") + "/Patch.exe";
     const auto e = Caught<std::runtime_error>([&] { maker_->Build(); });
     ASSERT_TRUE(e) << "no failure";
     const std::string message = e->what();
-    const std::string head = "无法创建账套数据文件“" + Dir() + "gone/Update.mdb”：";
+    const std::string head = "无法创建账套数据文件“" + Dir() + "prog/Update.mdb”：";
     EXPECT_EQ(message.rfind(head, 0), 0u) << message;
     EXPECT_GT(message.size(), head.size());
     EXPECT_FALSE(fs::exists(params.PatchFileName));
     EXPECT_TRUE(reports_.empty());
+    EXPECT_TRUE(fs::exists(params.ProgramDir + "Update.mdb/kept"));
+}
+
+// A maker installed where it may not write (a package's bin folder) gathers into a folder of its own.
+TEST_F(GatherTest, ProgramFolderWithoutWriteAccessGathersElsewhere) {
+    Select(0);
+    Node(pntQuery, "QR_Element");
+    maker_->ParamInfo().ProgramDir = Dir() + "gone/";
+    maker_->GatherAccountSetData();
+    EXPECT_FALSE(Rows("select RwID from QR_Element").empty());
+    EXPECT_FALSE(fs::exists(Dir() + "gone"));
 }
 
 }  // namespace

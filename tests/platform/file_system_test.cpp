@@ -114,6 +114,21 @@ TEST_F(FileSystemTest, PendingFileReplacesTheTargetOnlyWhenCommitted) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+TEST_F(FileSystemTest, TempFolderIsGoneWithAllItHolds) {
+    std::string dir;
+    {
+        TTempFolder folder("kestrane-test");
+        dir = folder.Dir();
+        EXPECT_EQ(dir.back(), '/');
+        EXPECT_TRUE(FolderWritable(dir));
+        ForceDirectories(dir + "a/b");
+        WriteFileReplacing(dir + "a/b/c.txt", std::string_view("x"));
+        EXPECT_NE(TTempFolder("kestrane-test").Dir(), dir);
+    }
+    EXPECT_FALSE(fs::exists(dir));
+    EXPECT_FALSE(FolderWritable(dir));
+}
+
 // What a pending file becomes is read as the file it replaced was, or as any new file is.
 TEST_F(FileSystemTest, PendingFileTakesTheModeOfTheTarget) {
     const std::string kept = Put("kept.bin", "old");

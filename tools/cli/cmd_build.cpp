@@ -5,7 +5,6 @@
 // program Kestrane.exe: --program names it, else the one beside kestrane-cli, else the one at the top
 // of the build tree. The question whether to overwrite an existing patch is answered OK only with
 // --yes. The data file is gathered in a private temporary folder, so that builds may run side by side.
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -311,24 +310,6 @@ std::string FindProgram(const std::string& given) {
         "cannot find the program Kestrane.exe beside kestrane-cli or in the build tree; give --program");
 }
 
-// A folder of the run's own, removed with everything in it.
-class WorkFolder {
-  public:
-    WorkFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-build-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw CommandFailed("cannot make a temporary folder");
-        path_ = pattern;
-    }
-    ~WorkFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string Dir() const { return platform::IncludeTrailingPathDelimiter(path_); }
-
-  private:
-    std::string path_;
-};
-
 class WizardRun {
   public:
     WizardRun(const Manifest& m, const BuildArgs& args, ProgressView& progress)
@@ -505,7 +486,7 @@ class WizardRun {
     }
 
     const Manifest& m_;
-    WorkFolder work_;
+    platform::TTempFolder work_{"kestrane-build"};  // the run's own data file beside nobody else's
     ManifestInteraction ui_;
     app::TManager manager_;
 };
