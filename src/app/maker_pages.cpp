@@ -250,6 +250,9 @@ bool TPatchBuildModel::ValidateVersionFile(const std::string& path) {
         Version.LoadFromFile(path);
     } catch (const patch::EVersionFormatError&) {
         return Refused(*Manager, texts::kVersionBadFormat);
+    } catch (const platform::EFileSystemError&) {
+        // A file that cannot be read is no version file either.
+        return Refused(*Manager, texts::kVersionBadFormat);
     }
     if (Version.Type != Manager->ParamInfo().PatchType) return Refused(*Manager, texts::kVersionTypeMismatch);
     return true;
