@@ -12,7 +12,6 @@
 #include "e2e/cli_run.h"
 #include "e2e/sqlite_query.h"
 #include "gui/finish_frm.h"
-#include "gui/inst_select_frm.h"
 #include "gui/install_init_frame.h"
 #include "gui/installer_pages.h"
 #include "gui/log_msg_form.h"
@@ -98,15 +97,8 @@ class InstallerWalkTest : public WizardTest {
     // From the welcome page to the action page with TGT01 chosen and given its unit.
     void WalkToTheActionPage() {
         Open(patch_);
-        ASSERT_EQ(CurrentPageName(), "TMainFrm");
-        Click(form_->btnNext);
-        // The registered folder and its server are known: the folder and database pages pass by.
-        ASSERT_EQ(CurrentPageName(), "TInstSelectFrm");
-        QTreeWidget* list = Front<TInstSelectFrm>().lvInstance;
-        ASSERT_EQ(list->topLevelItemCount(), 2);
-        list->topLevelItem(0)->setCheckState(0, Qt::Checked);
-        Click(form_->btnNext);
-        ASSERT_EQ(CurrentPageName(), "TInstallInitFrame");
+        WalkToTheOrganisationPage({"TGT01", "TGT02"}, {"TGT01"});
+        if (HasFatalFailure()) return;
 
         // The account set names no unit of its own: one must be chosen.
         auto& units = Front<TInstallInitFrame>();
@@ -118,12 +110,7 @@ class InstallerWalkTest : public WizardTest {
                   Texts{"下列帐套未选择组织机构，请选择：\r\n    "
                         "\r\n【目标账套1】帐套组织机构：未选择组织机构，请选择！"});
         list0->setCurrentIndex(list0->findText(QStringLiteral("  0101  财务部")));
-        Click(form_->btnNext);
-        EXPECT_EQ(user_.Texts(Kind::Confirm),
-                  Texts{"您是否确定如下选择：\r\n    【目标账套1】帐套组织机构：财务部"});
-        ASSERT_EQ(CurrentPageName(), "TProgressFrm");
-        EXPECT_EQ(form_->btnNext->text().toStdString(), "安装(&I)");
-        user_.Calls.clear();
+        ConfirmTheOrganisationUnits("您是否确定如下选择：\r\n    【目标账套1】帐套组织机构：财务部");
     }
 
     fs::path Folder() const { return dir_ / "site"; }

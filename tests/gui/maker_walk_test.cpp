@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -34,13 +33,6 @@ namespace {
 namespace fs = std::filesystem;
 using Kind = app::TScriptedInteraction::Kind;
 
-Texts TopLevel(const QTreeWidget* tree) {
-    Texts out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        out.push_back(tree->topLevelItem(i)->text(0).toStdString());
-    return out;
-}
-
 const char kVersionXml[] =
     "<patch><type>3</type><patchNo>P82</patchNo><patchName>八点二</patchName>"
     "<program><newVersion><tag>8.2.0</tag><name>Lumo 8.2</name></newVersion>"
@@ -59,13 +51,6 @@ class MakerWalkTest : public WizardTest {
         form_.reset();
         RegisterMakerPages(false);
         WizardTest::TearDown();
-    }
-    // A copy of the built program under the maker's name: the patch is a copy of it.
-    std::string RealMaker() {
-        const fs::path maker = dir_ / "prog" / "Kestrane.exe";
-        fs::create_directories(maker.parent_path());
-        fs::copy_file(KESTRANE_EXE, maker, fs::copy_options::overwrite_existing);
-        return maker.string();
     }
     std::string File(const std::string& name, const std::string& content) {
         const std::string path = (dir_ / name).string();
@@ -205,17 +190,9 @@ TEST_F(MakerWalkTest, FromWelcomeToAWrittenPatchThatInstalls) {
     EXPECT_EQ(Rows(*data, copy, "select Name from BD_Customer order by ID"), (Texts{"甲", "丙"}));
 
     // The written patch is an installer of its own: the built program started under its name.
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("KESTRANE_REGISTRY", QString::fromStdString(install_.Registry.string()));
-    process.setProcessEnvironment(env);
-    const std::string picture = (dir_ / "patch.png").string();
-    process.start(QString::fromStdString(patchFile), {"--screenshot", QString::fromStdString(picture)});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_EQ(process.readAllStandardOutput().toStdString(), "installer TMainFrm\n");
-    EXPECT_EQ(QImage(QString::fromStdString(picture)).size(), QSize(501, 354));
+    const fs::path picture = dir_ / "patch.png";
+    EXPECT_EQ(RunSelfCheck(patchFile, install_.Registry, picture), "installer TMainFrm\n");
+    EXPECT_EQ(QImage(QString::fromStdString(picture.string())).size(), QSize(501, 354));
 
     // In its window it names both kinds and lists what it carries.
     form_ = std::make_unique<TMainForm>(installerUser, patchFile);

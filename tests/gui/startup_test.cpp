@@ -1,6 +1,5 @@
 // The built program decides its run mode from its own file name: copies of it under several names.
 #include <QImage>
-#include <QProcess>
 #include <filesystem>
 
 #include "wizard_fixture.h"
@@ -12,24 +11,9 @@ namespace fs = std::filesystem;
 
 class StartupTest : public WizardTest {
   protected:
-    // Runs the copy with the self-check option; its standard output, or a failure.
+    // Runs the copy with the self-check option on a machine without an installation.
     std::string Run(const fs::path& exe, const fs::path& picture, std::string* errors = nullptr) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KESTRANE_REGISTRY", QString::fromStdString((dir_ / "none.reg").string()));
-        process.setProcessEnvironment(env);
-        process.start(QString::fromStdString(exe.string()),
-                      {QStringLiteral("--screenshot"), QString::fromStdString(picture.string())});
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << exe << " did not end";
-            return {};
-        }
-        if (errors) *errors = process.readAllStandardError().toStdString();
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        return process.readAllStandardOutput().toStdString();
+        return RunSelfCheck(exe, dir_ / "none.reg", picture, errors);
     }
     fs::path Copy(const std::string& name) {
         const fs::path target = dir_ / name;

@@ -25,6 +25,13 @@ inline Texts Children(const QTreeWidgetItem* item) {
     return out;
 }
 
+// The captions of the top-level items.
+inline Texts TopLevel(const QTreeWidget* tree) {
+    Texts out;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) out.push_back(Text(tree->topLevelItem(i)));
+    return out;
+}
+
 // The item reached from the first top-level item through the captions given; null when there is none.
 inline QTreeWidgetItem* At(QTreeWidget* tree, const Texts& path) {
     QTreeWidgetItem* item = tree->topLevelItem(0);

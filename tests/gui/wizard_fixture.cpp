@@ -1,14 +1,18 @@
 #include "wizard_fixture.h"
 
+#include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <fstream>
 
 #include "app/page_registry.h"
 #include "gui/common_pages.h"
+#include "gui/inst_select_frm.h"
 #include "patch/component_stream.h"
 #include "patch/param_info.h"
 #include "platform/resources.h"
+#include "widget_driver.h"
 
 // The font library keeps caches for the life of the process that the leak checker cannot see as kept.
 extern "C" const char* __lsan_default_suppressions() {
@@ -152,11 +156,45 @@ std::string WizardTest::MakePatch(const std::string& name, const PatchContent& c
     return path;
 }
 
+std::string WizardTest::RealMaker() {
+    const fs::path maker = dir_ / "prog" / "Kestrane.exe";
+    fs::create_directories(maker.parent_path());
+    fs::copy_file(KESTRANE_EXE, maker, fs::copy_options::overwrite_existing);
+    return maker.string();
+}
+
 TMainForm& WizardTest::Open(const std::string& exePath) {
     form_ = std::make_unique<TMainForm>(user_, exePath);
     form_->show();
     QApplication::processEvents();
     return *form_;
+}
+
+void WizardTest::WalkToTheOrganisationPage(const std::vector<std::string>& listed,
+                                           const std::vector<std::string>& ticked) {
+    ASSERT_EQ(CurrentPageName(), "TMainFrm");
+    Click(form_->btnNext);
+    ASSERT_EQ(CurrentPageName(), "TInstSelectFrm");
+    QTreeWidget* list = Front<TInstSelectFrm>().lvInstance;
+    Texts names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) names.push_back(Text(list->topLevelItem(i)));
+    ASSERT_EQ(names, listed);
+    for (const std::string& DBName : ticked) {
+        const auto at = std::find(names.begin(), names.end(), DBName);
+        ASSERT_NE(at, names.end()) << DBName;
+        list->topLevelItem(static_cast<int>(at - names.begin()))->setCheckState(0, Qt::Checked);
+    }
+    Click(form_->btnNext);
+    ASSERT_EQ(CurrentPageName(), "TInstallInitFrame");
+}
+
+void WizardTest::ConfirmTheOrganisationUnits(const std::string& question) {
+    user_.Calls.clear();
+    Click(form_->btnNext);
+    EXPECT_EQ(user_.Texts(app::TScriptedInteraction::Kind::Confirm), Texts{question});
+    ASSERT_EQ(CurrentPageName(), "TProgressFrm");
+    EXPECT_EQ(form_->btnNext->text().toStdString(), "安装(&I)");
+    user_.Calls.clear();
 }
 
 std::string WizardTest::CurrentPageName() const {
@@ -199,6 +237,27 @@ void OnNextModal(std::function<void(QWidget& modal)> check) {
             ADD_FAILURE() << "no modal window opened";
     });
     timer->start();
+}
+
+std::string RunSelfCheck(const fs::path& exe, const fs::path& registry, const fs::path& picture,
+                         std::string* errors) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("KESTRANE_REGISTRY", QString::fromStdString(registry.string()));
+    process.setProcessEnvironment(env);
+    process.start(QString::fromStdString(exe.string()),
+                  {QStringLiteral("--screenshot"), QString::fromStdString(picture.string())});
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << exe << " did not end";
+        return {};
+    }
+    const std::string err = process.readAllStandardError().toStdString();
+    if (errors) *errors = err;
+    EXPECT_EQ(process.exitCode(), 0) << err;
+    return process.readAllStandardOutput().toStdString();
 }
 
 }  // namespace kestrane::gui::testing

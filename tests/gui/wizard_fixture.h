@@ -79,8 +79,19 @@ class WizardTest : public ::testing::Test {
     void RegisterStandIns(const std::vector<std::string>& names);
     TStandInPage::Behaviour& StandIn(const std::string& name) { return TStandInPage::Behaviours()[name]; }
 
+    // A copy of the built program under the maker's name: the patch the maker writes is a copy of it.
+    std::string RealMaker();
+
     // The main window for that executable, shown (so the wizard has started).
     TMainForm& Open(const std::string& exePath);
+
+    // The installer's window from its welcome page to the organisation page. The installation is
+    // registered, so the folder and database pages pass by; the account-set page lists the databases
+    // `listed`, and those `ticked` are chosen.
+    void WalkToTheOrganisationPage(const std::vector<std::string>& listed,
+                                   const std::vector<std::string>& ticked);
+    // Leaves the organisation page for the action page, the choice confirmed when `question` is asked.
+    void ConfirmTheOrganisationUnits(const std::string& question);
 
     std::string CurrentPageName() const;
     // The page in front as the class expected; throws naming the page that is there instead.
@@ -114,5 +125,10 @@ class PageTest : public WizardTest {
 
 // Runs `check` on the modal window that opens next, then lets `close` end it.
 void OnNextModal(std::function<void(QWidget& modal)> check);
+
+// Starts `exe` as a user does, offscreen, with KESTRANE_REGISTRY naming `registry`, and lets it draw its
+// first page into `picture` and end: its standard output, or a failure when it does not end well.
+std::string RunSelfCheck(const std::filesystem::path& exe, const std::filesystem::path& registry,
+                         const std::filesystem::path& picture, std::string* errors = nullptr);
 
 }  // namespace kestrane::gui::testing
