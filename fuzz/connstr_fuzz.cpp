@@ -108,11 +108,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Any text given as an engine connection string translates or fails with the client's message.
+    // An ODBC string typed whole keeps exactly its keys, in order, and every value as it was read: one
+    // typed in ODBC's own braces may stand for what they enclose, any other (and every quoted one) is
+    // the value itself.
     try {
         std::multimap<std::string, std::string> odbc;
         const std::string translated = kd::TranslateToOdbc(text);
-        if (!ks::StartsText("MSDASQL", kd::ConnectionStringValueTrimmed(text, "Provider")))
-            Require(ParseOdbc(translated, odbc) && odbc.count("DRIVER") == 1);
+        Require(ParseOdbc(translated, odbc));
+        if (!ks::StartsText("MSDASQL", kd::ConnectionStringValueTrimmed(text, "Provider"))) {
+            Require(odbc.count("DRIVER") == 1);
+        } else {
+            std::multimap<std::string, kd::ConnectionStringPart> typed;
+            for (auto& p : kd::ConnectionStringParts(text))
+                if (!ks::SameText(ks::Trim(p.key), "Provider")) typed.emplace(ks::UpperCase(p.key), p);
+            Require(odbc.size() == typed.size());
+            auto got = odbc.begin();
+            for (const auto& [key, part] : typed) {
+                Require(got->first == key);
+                if (got->second != part.value) {
+                    std::multimap<std::string, std::string> braced;
+                    Require(!part.quoted && ks::StartsText("{", ks::Trim(part.value)) &&
+                            ParseOdbc("K=" + ks::Trim(part.value), braced) && braced.size() == 1 &&
+                            braced.begin()->second == got->second);
+                }
+                ++got;
+            }
+        }
     } catch (const kd::EDatabaseError&) {
     }
 

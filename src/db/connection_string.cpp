@@ -12,14 +12,8 @@ bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-struct Part {
-    std::string key;
-    std::string value;
-    bool quoted = false;
-};
-
-std::vector<Part> Parse(std::string_view text) {
-    std::vector<Part> parts;
+std::vector<ConnectionStringPart> Parse(std::string_view text) {
+    std::vector<ConnectionStringPart> parts;
     std::size_t i = 0;
     while (i < text.size()) {
         const std::size_t end = text.find(';', i);
@@ -31,7 +25,7 @@ std::vector<Part> Parse(std::string_view text) {
             i = end == std::string_view::npos ? text.size() : end + 1;
             continue;
         }
-        Part p;
+        ConnectionStringPart p;
         p.key = std::string(text.substr(i, eq - i));
         std::size_t v = eq + 1;
         std::size_t q = v;
@@ -70,18 +64,22 @@ std::vector<Part> Parse(std::string_view text) {
 
 std::vector<std::pair<std::string, std::string>> SplitConnectionString(std::string_view text) {
     std::vector<std::pair<std::string, std::string>> out;
-    for (Part& p : Parse(text)) out.emplace_back(std::move(p.key), std::move(p.value));
+    for (ConnectionStringPart& p : Parse(text)) out.emplace_back(std::move(p.key), std::move(p.value));
     return out;
 }
 
+std::vector<ConnectionStringPart> ConnectionStringParts(std::string_view text) {
+    return Parse(text);
+}
+
 std::string ConnectionStringValue(std::string_view text, std::string_view key) {
-    for (Part& p : Parse(text))
+    for (ConnectionStringPart& p : Parse(text))
         if (support::SameText(p.key, key)) return std::move(p.value);
     return {};
 }
 
 std::string ConnectionStringValueTrimmed(std::string_view text, std::string_view key) {
-    for (Part& p : Parse(text))
+    for (ConnectionStringPart& p : Parse(text))
         if (support::SameText(support::Trim(p.key), key))
             return p.quoted ? std::move(p.value) : support::Trim(p.value);
     return {};

@@ -17,6 +17,13 @@ namespace kestrane::db {
 // quoted values unquoted. Raises EDatabaseError on a quote that is not closed, or on text after the
 // closing quote of a value.
 std::vector<std::pair<std::string, std::string>> SplitConnectionString(std::string_view text);
+// The same parts, each telling whether its value stood between quotes (and so is meant exactly).
+struct ConnectionStringPart {
+    std::string key;
+    std::string value;
+    bool quoted = false;
+};
+std::vector<ConnectionStringPart> ConnectionStringParts(std::string_view text);
 // Value of the first part whose key equals `key` (case-insensitive, keys not trimmed); "" when absent.
 std::string ConnectionStringValue(std::string_view text, std::string_view key);
 // As above with keys and unquoted values trimmed, for drivers reading strings typed by people.

@@ -621,15 +621,6 @@ Variant GuidBytesToText(const Variant& value) {
     return Variant(support::GuidToString(support::GuidFromBytes(b)));
 }
 
-void TDataExport::InsertRow(TKVDataBaseType targetKind, const std::string& tableName,
-                            const Recordset& recordset) {
-    Connection& target = Target();
-    if (!target.IsOpen()) target.Open();
-    RowInserts inserts(target, targetKind, tableName, recordset);
-    inserts.Add(recordset);
-    inserts.Flush();
-}
-
 void TDataExport::GuidValue(TKVDataBaseType targetKind, const support::TGuid& guid, Variant& value) {
     if (targetKind == dbtOracle) {
         const support::GuidBytes b = support::GuidToBytes(guid);

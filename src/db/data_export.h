@@ -82,7 +82,6 @@ class TDataExport {
     void TransferTable(const std::string& tableName, const std::string& filter);
     void TransferTableWithScripts(const std::string& tableName, const std::string& filter,
                                   const std::string& beforeSQL, const std::string& afterSQL);
-    void InsertRow(TKVDataBaseType targetKind, const std::string& tableName, const Recordset& recordset);
     static void GuidValue(TKVDataBaseType targetKind, const support::TGuid& guid, Variant& value);
     void InsertFlowDeskOption(const std::string& fileName);
     static void ClearVerControl(const std::string& directory);
@@ -112,7 +111,7 @@ class TDataExport {
     std::unique_ptr<Connection> targetConnection_;
 };
 
-// The insert parameter of a source field: type code and value (see InsertRow).
+// The insert parameter of a source field: type code and value, as the copy binds it.
 Parameter InsertParameter(const FieldInfo& field, const Variant& value, TKVDataBaseType targetKind);
 
 // "{XXXXXXXX-...}" to the 16 structure bytes, unchanged when the value is not a GUID text; and back,

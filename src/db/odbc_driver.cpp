@@ -13,6 +13,7 @@
 #include "db/connection_string.h"
 #include "db/cursor_recordset.h"
 #include "db/memory_recordset.h"
+#include "db/odbc_array_calls.h"
 #include "db/statement_cache.h"
 #include "db/texts.h"
 #include "support/codepage.h"
@@ -51,7 +52,8 @@ bool Ok(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE h) {
+// The driver's messages of the last call on a handle; empty when it gave none.
+std::string DriverMessages(SQLSMALLINT type, SQLHANDLE h) {
     std::string out;
     for (SQLSMALLINT i = 1; i <= 8; ++i) {
         SQLWCHAR state[6] = {};
@@ -63,8 +65,16 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE h) {
         if (!out.empty()) out += "\r\n";
         out += Narrow(msg, static_cast<std::size_t>(std::min<SQLSMALLINT>(len, 1023)));
     }
+    return out;
+}
+
+std::string Diagnostics(SQLSMALLINT type, SQLHANDLE h) {
+    std::string out = DriverMessages(type, h);
     return out.empty() ? std::string("ODBC call failed") : out;
 }
+
+OdbcArrayCalls driverManagerCalls;
+OdbcArrayCalls* arrayCalls = &driverManagerCalls;
 
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
     if (!Ok(rc) && rc != SQL_NO_DATA) throw EDatabaseError(Diagnostics(type, h));
@@ -683,40 +693,59 @@ class OdbcBatch : public CommandBatch {
             SQLHSTMT s;
             ~Close() { SQLFreeStmt(s, SQL_CLOSE); }
         } close{s};
-        Check(SQLExecute(s), SQL_HANDLE_STMT, s);
+        const SQLRETURN rc = arrayCalls->Execute(s);
+        Check(rc, SQL_HANDLE_STMT, s);
+        if (count > 1) CheckEveryRowStored(rc, count);
     }
 
-    // Sends every held row as one array; returns how many rows the driver took (0 when it takes no
-    // arrays, so that the rows go one at a time).
+    // A driver may stop early and still return success, or go on past a failing row and tell it only
+    // in that row's status: either way the table must not be committed without the row. A row without
+    // a status of its own counts as stored only when the whole array succeeded without a message.
+    void CheckEveryRowStored(SQLRETURN rc, std::size_t count) {
+        const auto stored = [&](SQLUSMALLINT status) {
+            return status == SQL_PARAM_SUCCESS || status == SQL_PARAM_SUCCESS_WITH_INFO ||
+                   (rc == SQL_SUCCESS && (status == SQL_PARAM_DIAG_UNAVAILABLE || status == kNoStatus));
+        };
+        const std::size_t ran = std::min<std::size_t>(processed_, count);
+        const std::size_t lost = static_cast<std::size_t>(
+            std::find_if_not(status_.begin(), status_.begin() + ran, stored) - status_.begin());
+        if (lost == count) return;
+        const std::string messages = DriverMessages(SQL_HANDLE_STMT, stmt_->h);
+        throw EDatabaseError(messages.empty() ? Format(kTxtOdbcRowNotStored, lost + 1, count) : messages);
+    }
+
+    // Sends every held row as one array; returns how many rows it sent (0 when the driver takes no
+    // arrays of this size, so that the rows go one at a time, from now on).
     std::size_t SendArray() {
         SQLHSTMT s = stmt_->h;
-        if (!Ok(SQLSetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows_), 0))) {
+        OdbcArrayCalls& calls = *arrayCalls;
+        if (!Ok(calls.SetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows_), 0))) {
             dbc_->paramArrays = false;
             return 0;
         }
         struct Single {
+            OdbcArrayCalls& calls;
             SQLHSTMT s;
             ~Single() {
-                SQLSetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
-                SQLSetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0);
+                calls.SetStmtAttr(s, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+                calls.SetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+                calls.SetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0);
             }
-        } single{s};
+        } single{calls, s};
         SQLULEN size = 0;
-        SQLGetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr);
+        calls.GetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr);
         if (size != rows_) {
             dbc_->paramArrays = false;
             return 0;
         }
-        SQLULEN processed = rows_;
-        SQLSetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+        // A driver that writes no count or no status leaves these as they are.
+        processed_ = rows_;
+        status_.assign(rows_, kNoStatus);
+        calls.SetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, 0);
+        calls.SetStmtAttr(s, SQL_ATTR_PARAM_STATUS_PTR, status_.data(), 0);
         Send(0, rows_);
-        if (processed >= rows_) {
-            dbc_->paramArrays = true;
-            return rows_;
-        }
-        // A driver that took fewer rows than it was given sends the rest one at a time from now on.
-        dbc_->paramArrays = false;
-        return static_cast<std::size_t>(processed);
+        dbc_->paramArrays = true;
+        return rows_;
     }
 
     std::shared_ptr<DbcHandle> dbc_;
@@ -725,6 +754,10 @@ class OdbcBatch : public CommandBatch {
     std::string shape_;
     std::size_t rows_ = 0;
     std::size_t held_ = 0;
+    // What the driver tells of the array it was sent: rows it went through, and each row's outcome.
+    static constexpr SQLUSMALLINT kNoStatus = 0xFFFF;
+    SQLULEN processed_ = 0;
+    std::vector<SQLUSMALLINT> status_;
 };
 
 class OdbcDriver : public Driver {
@@ -887,12 +920,42 @@ std::string OdbcValue(const std::string& v) {
     return "{" + support::ReplaceAll(v, "}", "}}") + "}";
 }
 
+// Whether a value typed into an ODBC string is already one value in ODBC's braces, "}" doubled inside.
+bool OneBracedValue(const std::string& v) {
+    if (v.size() < 2 || v.front() != '{') return false;
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        if (v[i] != '}') continue;
+        if (i + 1 == v.size()) return true;
+        if (v[i + 1] != '}') return false;
+        ++i;
+    }
+    return false;
+}
+
 std::string DriverPart(const std::string& driver) {
     // A library path is given as it is; a name from odbcinst.ini in braces.
     return driver.find('/') != std::string::npos ? "Driver=" + driver + ";" : "Driver={" + driver + "};";
 }
 
 }  // namespace
+
+SQLRETURN OdbcArrayCalls::SetStmtAttr(SQLHSTMT s, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+    return SQLSetStmtAttr(s, attribute, value, length);
+}
+SQLRETURN OdbcArrayCalls::GetStmtAttr(SQLHSTMT s, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length,
+                                      SQLINTEGER* outLength) {
+    return SQLGetStmtAttr(s, attribute, value, length, outLength);
+}
+SQLRETURN OdbcArrayCalls::Execute(SQLHSTMT s) {
+    return SQLExecute(s);
+}
+
+ScopedOdbcArrayCalls::ScopedOdbcArrayCalls(OdbcArrayCalls& calls) : previous_(arrayCalls) {
+    arrayCalls = &calls;
+}
+ScopedOdbcArrayCalls::~ScopedOdbcArrayCalls() {
+    arrayCalls = previous_;
+}
 
 std::unique_ptr<Driver> NewOdbcDriver() {
     return std::make_unique<OdbcDriver>();
@@ -941,11 +1004,14 @@ std::string OdbcDriverFor(const std::string& provider) {
 std::string TranslateToOdbc(const std::string& cs) {
     const std::string provider = ConnectionStringValueTrimmed(cs, "Provider");
     if (StartsText("MSDASQL", provider)) {
-        // The rest is ODBC's own: a value in braces passes as it is, any other in ODBC's quoting.
+        // The rest is ODBC's own: a value typed in ODBC's braces passes as it is; any other, and every
+        // value that stood between quotes, goes in ODBC's quoting, so that none can add a key.
         std::string rest;
-        for (const auto& [k, v] : SplitConnectionString(cs))
-            if (!support::SameText(support::Trim(k), "Provider"))
-                rest += k + "=" + (support::StartsText("{", v) ? v : OdbcValue(v)) + ";";
+        for (const auto& p : ConnectionStringParts(cs)) {
+            if (support::SameText(support::Trim(p.key), "Provider")) continue;
+            const std::string typed = support::Trim(p.value);
+            rest += p.key + "=" + (!p.quoted && OneBracedValue(typed) ? typed : OdbcValue(p.value)) + ";";
+        }
         return rest;
     }
     const bool oracle = StartsText("OraOLEDB", provider);
@@ -955,7 +1021,7 @@ std::string TranslateToOdbc(const std::string& cs) {
             Format(kTxtNoOdbcDriver, provider, oracle ? kEnvOdbcOracleDriver : kEnvOdbcMsSqlDriver));
     const std::string source = ConnectionStringValueTrimmed(cs, "Data Source");
     const std::string user = ConnectionStringValueTrimmed(cs, "User ID");
-    const std::string password = ConnectionStringValue(cs, "Password");
+    const std::string password = ConnectionStringValueTrimmed(cs, "Password");
     std::string out = DriverPart(driver);
     if (oracle)
         return out + "DBQ=" + OdbcValue(source) + ";UID=" + OdbcValue(user) + ";PWD=" + OdbcValue(password) +

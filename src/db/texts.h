@@ -49,6 +49,8 @@ inline constexpr const char* kTxtNotGuid =
     "A 16-byte binary value is needed for a GUID column (got %d bytes).";
 inline constexpr const char* kTxtNoOdbcDriver =
     "No ODBC driver for %0:s is installed; set %1:s to the driver's name or library path.";
+inline constexpr const char* kTxtOdbcRowNotStored =
+    "The ODBC driver did not store row %d of the %d rows sent together.";
 inline constexpr const char* kTxtBadConnectionString =
     "Format of the initialization string does not conform to the OLE DB specification.";
 inline constexpr const char* kTxtConnectionBusy = "Connection is busy with results for another command";

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 #include "common/env_guard.h"
 #include "common/expect_error.h"
 #include "db/connect.h"
 #include "db/data_export.h"
+#include "db/odbc_array_calls.h"
 #include "db_test_util.h"
 
 using namespace kestrane::db;
@@ -73,6 +75,16 @@ TEST(OdbcTranslate, ConnectionStrings) {
         {"Provider=MSDASQL.1;DSN=lumo;UID=u", "DSN=lumo;UID=u;"},
         {"Provider=MSDASQL.1;Driver={SQLite3};Database=\"/d/a;b.db\";PWD=x=y",
          "Driver={SQLite3};Database={/d/a;b.db};PWD={x=y};"},
+        // A value typed in ODBC's braces stays one value; a quoted value is meant exactly, braces and
+        // all; a brace that does not close one value is a character of it. None adds a key.
+        {"Provider=MSDASQL.1;Driver={SQLite3};PWD=\"{x};Database=/tmp/a.db\"",
+         "Driver={SQLite3};PWD={{x}};Database=/tmp/a.db};"},
+        {"Provider=MSDASQL.1;Driver= {SQL Server} ;PWD={a}}b};UID='{u}'",
+         "Driver={SQL Server};PWD={a}}b};UID={{u}}};"},
+        {"Provider=MSDASQL.1;PWD={a}b;UID={u;Server=x}", "PWD={{a}}b};UID={{u};Server={x}}};"},
+        // A key typed with blanks around it is still found.
+        {"Provider=SQLOLEDB.1;Data Source=S; User ID = sa ; Password = p w ",
+         "Driver={ODBC Driver 18 for SQL Server};Server=S;UID=sa;PWD=p w;TrustServerCertificate=Yes;"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateToOdbc(c.in), c.out) << c.in;
 }
@@ -303,4 +315,124 @@ TEST_F(OdbcSqlite, RowsGoInArraysAndInTheirOrder) {
     src.Execute("update R set Name = '名称1' where RwID = 2999");
     EXPECT_THROW(ex.TransferTable("R", " and RwID > 1000 "), EDatabaseError);
     EXPECT_EQ(Rows(c, "select count(*), sum(RwID) from R"), std::vector<std::string>{"3000|4501500"});
+}
+
+namespace {
+
+// Answers of drivers other than the installed one to arrays of parameter sets, played over the SQLite
+// ODBC driver: every row still goes to it, so the target shows what was stored.
+class PlayedDriver : public OdbcArrayCalls {
+  public:
+    static constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
+    std::size_t largestArray = kAny;    // 1 refuses arrays; else takes at most this many rows, saying so
+    std::size_t runsOnly = kAny;        // of a larger array runs only this many rows, and returns success
+    bool goesOnPastAFailure = false;    // a failing row is told only in its status, with SUCCESS_WITH_INFO
+    std::vector<std::size_t> executes;  // the rows of each execute
+    int arrayRequests = 0;
+
+    SQLRETURN SetStmtAttr(SQLHSTMT s, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) override {
+        if (attribute == SQL_ATTR_PARAM_STATUS_PTR) status_ = static_cast<SQLUSMALLINT*>(value);
+        if (attribute == SQL_ATTR_PARAMS_PROCESSED_PTR) processed_ = static_cast<SQLULEN*>(value);
+        if (attribute != SQL_ATTR_PARAMSET_SIZE)
+            return OdbcArrayCalls::SetStmtAttr(s, attribute, value, length);
+        const auto rows = reinterpret_cast<SQLULEN>(value);
+        if (rows > 1) ++arrayRequests;
+        if (rows <= largestArray) {
+            size_ = rows;
+            return OdbcArrayCalls::SetStmtAttr(s, attribute, value, length);
+        }
+        if (largestArray <= 1) return SQL_ERROR;
+        size_ = largestArray;
+        const SQLRETURN rc =
+            OdbcArrayCalls::SetStmtAttr(s, attribute, reinterpret_cast<SQLPOINTER>(size_), length);
+        return rc == SQL_SUCCESS ? SQL_SUCCESS_WITH_INFO : rc;  // option value changed
+    }
+
+    SQLRETURN Execute(SQLHSTMT s) override {
+        executes.push_back(size_);
+        if (size_ > runsOnly)
+            OdbcArrayCalls::SetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(runsOnly), 0);
+        const SQLRETURN rc = OdbcArrayCalls::Execute(s);
+        if (!goesOnPastAFailure || size_ == 1 || rc != SQL_ERROR) return rc;
+        // The SQLite driver stops at the failing row and counts the rows before it; its message stays.
+        const SQLULEN failed = *processed_;
+        for (SQLULEN r = 0; r < size_; ++r)
+            status_[r] = r < failed ? SQL_PARAM_SUCCESS : r == failed ? SQL_PARAM_ERROR : SQL_PARAM_UNUSED;
+        *processed_ = failed + 1;
+        return SQL_SUCCESS_WITH_INFO;
+    }
+
+  private:
+    SQLULEN size_ = 1;
+    SQLUSMALLINT* status_ = nullptr;
+    SQLULEN* processed_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(OdbcSqlite, EveryRowIsStoredOrTheTableFails) {
+    // 2500 rows of one shape go as arrays of 1000, 1000 and 500 where the driver takes them; a driver
+    // that refuses arrays or takes fewer rows gets them one at a time. A driver that runs fewer rows
+    // than it was given, or goes on past a failing row, fails the copy and leaves the target as it was.
+    const std::string source = MakeJetFile(
+        dir.File("source.mdb"),
+        {"create table R (RwID LONG, Name varchar(50))",
+         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 2500) insert into R "
+         "select i, 'n' || i from n"});
+    const std::string all = "select RwID, Name from R order by rowid";
+    Connection src(source);
+    src.Open();
+    const std::vector<std::string> copied = Rows(src, all);
+    const std::vector<std::string> before = {"7|old7", "8|old8", "9|old9"};
+    OdbcAccountSet target(file);
+    c.Execute("create table R (RwID integer, Name varchar(50) unique)");
+    struct Case {
+        const char* driver;
+        std::size_t largestArray, runsOnly;
+        bool goesOnPastAFailure;
+        std::size_t executes, largestExecute;
+        int arrayRequests;
+        const char* error;  // null: every row arrives in its order
+    };
+    constexpr std::size_t any = PlayedDriver::kAny;
+    const Case cases[] = {
+        {"takes arrays", any, any, false, 3, 1000, 3, nullptr},
+        {"refuses arrays", 1, any, false, 2500, 1, 1, nullptr},
+        {"takes 10 rows at most", 10, any, false, 2500, 1, 1, nullptr},
+        {"runs 600 rows of 1000", any, 600, false, 1, 1000, 1,
+         "The ODBC driver did not store row 601 of the 1000 rows sent together."},
+        {"goes on past a failing row", any, any, true, 1, 1000, 1,
+         "[SQLite]UNIQUE constraint failed: R.Name (19)"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.driver);
+        c.Execute("delete from R");
+        for (const auto& row : before)
+            c.Execute("insert into R values (" + row.substr(0, 1) + ", '" + row.substr(2) + "')");
+        // The last row of the first array repeats the first row's unique name.
+        src.Execute(std::string("update R set Name = '") + (k.goesOnPastAFailure ? "n1" : "n1000") +
+                    "' where RwID = 1000");
+        PlayedDriver played;
+        played.largestArray = k.largestArray;
+        played.runsOnly = k.runsOnly;
+        played.goesOnPastAFailure = k.goesOnPastAFailure;
+        TDataExport ex;
+        ex.SourceConnection().SetConnectionString(source);
+        ex.SourceType = kestrane::support::dbAccess;
+        ex.TargetConnection()->SetConnectionString(target.cs);
+        ex.TargetType = kestrane::support::dbtMsSql;
+        {
+            ScopedOdbcArrayCalls calls(played);
+            if (k.error) {
+                EXPECT_TRUE(FailsWith<EDatabaseError>([&] { ex.TransferTable("R", ""); }, k.error));
+                EXPECT_EQ(Rows(c, all), before);
+            } else {
+                ex.TransferTable("R", "");
+                EXPECT_EQ(Rows(c, all), copied);
+            }
+        }
+        EXPECT_EQ(played.executes.size(), k.executes);
+        EXPECT_EQ(*std::max_element(played.executes.begin(), played.executes.end()), k.largestExecute);
+        EXPECT_EQ(played.arrayRequests, k.arrayRequests);
+    }
 }
