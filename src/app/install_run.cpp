@@ -18,6 +18,7 @@
 #include "db/texts.h"
 #include "patch/inst_nodes.h"
 #include "patch/item_texts.h"
+#include "patch/upgrade_log.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_facts.h"
@@ -140,11 +141,13 @@ bool TManager::Install() {
         Log(this, texts::kStoppedProgramsRunning);
     } else {
         if (watcher) system_->StopWatcher();
-        if (!CheckDiskAndMemory()) {
-            result = false;
-            Log(this, texts::kStoppedSpaceShort);
-        } else {
-            try {
+        // Guarded from the space check on: a figure that cannot be read ends the run as a failure, and
+        // the watcher is started again below.
+        try {
+            if (!CheckDiskAndMemory()) {
+                result = false;
+                Log(this, texts::kStoppedSpaceShort);
+            } else {
                 resItems_->OnProgress = params.OnProgress;
                 result = resItems_->InstallAll(params.InstallPath, fullLog_, detailLog_) && result;
                 if (params.PatchType == patch::ptInstance || params.PatchType == patch::ptBoth)
@@ -161,10 +164,10 @@ bool TManager::Install() {
                     }
                 }
                 SyncProductConfig();
-            } catch (const std::exception& error) {
-                result = false;
-                Log(this, Format(texts::kRunFailed, error.what()));
             }
+        } catch (const std::exception& error) {
+            result = false;
+            Log(this, Format(texts::kRunFailed, error.what()));
         }
     }
 
@@ -176,15 +179,22 @@ bool TManager::Install() {
         restore.workingFolder = workDir;
         try {
             platform::RunProcess(restore, false);
-        } catch (const std::exception&) {
-            Log(this, Format(patch::texts::kExecuteFailed, restore.program, ""));
+        } catch (const std::exception& error) {
+            Log(this, Format(patch::texts::kExecuteFailed, restore.program, error.what()));
         }
         Quit();
     }
     if (watcher) system_->StartWatcher();
     if (LogContains(fullLog_, texts::kFailureMark)) params.ResultFlags = patch::rfFailed;
     if (LogContains(fullLog_, texts::kReminder)) params.ResultFlags |= patch::rfReminders;
-    patch::WriteUpgradeLog(workDir, LogText(fullLog_));
+    // The outcome stays; only the user is told that the upgrade log is missing this run.
+    patch::TLogManager upgradeLog(workDir);
+    try {
+        upgradeLog.Write(LogText(fullLog_));
+    } catch (const std::exception& error) {
+        Log(this, Format(texts::kUpgradeLogNotWritten, upgradeLog.FileName(), error.what()));
+        params.ResultFlags |= patch::rfReminders;
+    }
     return result;
 }
 
@@ -363,6 +373,12 @@ void TManager::UpgradeItem(patch::TInstResItem& item, const support::TInstanceRe
             for (const TNodeItem* node : item.NodeList()) {
                 const auto* script = dynamic_cast<const TNodeScriptItem*>(node);
                 if (node->SQLType != variant && !(script && script->SQLType2 == variant)) continue;
+                // An embedded database has no procedures: the one a patch made on a server brings is left
+                // out, and the log says so.
+                if (target == support::dbAccess && support::SameText(node->Reservs, texts::kProcedureKind)) {
+                    Log(this, Format(texts::kProcedureSkipped, name, node->Caption));
+                    continue;
+                }
                 ReportUpgradeProgress(t, name, node->Caption, position, maximum);
                 RunStep(
                     t, set, node->Caption,

@@ -13,4 +13,13 @@ void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo
     db::RepairDatabase(DBName, DBInfo);
 }
 
+support::TInstArray RepairableAccountSets(const support::TInstArray& instances) {
+    support::TInstArray sets;
+    for (const support::TInstanceRec& instance : instances)
+        if (instance.Selected &&
+            (instance.DBInfo.DBType == support::dbtMsSql || instance.DBInfo.DBType == support::dbAccess))
+            sets.push_back(instance);
+    return sets;
+}
+
 }  // namespace kestrane::app

@@ -21,4 +21,9 @@ std::unique_ptr<TFileMng> CreateFileMng(const std::string& installPath);
 // Repairs one account-set database (the database layer's RepairDatabase).
 void RepairDatabase(const std::string& DBName, const support::TDBInfoRec& DBInfo);
 
+// The account sets the finish page's repair works on, in their order: the selected ones on SQL Server
+// (checked and repaired) and the embedded ones (their integrity checked, what it finds raised). An
+// Oracle account set has no repair.
+support::TInstArray RepairableAccountSets(const support::TInstArray& instances);
+
 }  // namespace kestrane::app

@@ -239,5 +239,8 @@ inline constexpr char kStoppedSpaceShort[] = "补丁升级【失败】：磁盘�
 inline constexpr char kRunFailed[] = "补丁升级【失败】，详细信息如下：“%s”";
 inline constexpr char kPackageMissing[] = "无法查找到文件：%s";
 inline constexpr char kStampFailed[] = "提醒：更新版本号失败，详细信息如下：%s";
+inline constexpr char kUpgradeLogNotWritten[] = "提醒：升级日志“%0:s”写入失败，详细信息如下：%1:s";
+inline constexpr char kProcedureKind[] = "PROCEDURE";
+inline constexpr char kProcedureSkipped[] = "提醒：嵌入式账套“%0:s”不支持存储过程，已跳过“%1:s”";
 
 }  // namespace kestrane::app::texts

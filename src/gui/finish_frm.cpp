@@ -64,7 +64,7 @@ bool TFinishFrm::EnterPage(patch::TBaseParamInfo& ParamInfo) {
         SetLabelText(lbText, texts::kFinishFailureText);
     }
     btnDetail->setVisible(failed);
-    btnRepairDB->setVisible(failed && ParamInfo.SelectedDBSQLTypes().Contains(support::dbtMsSql));
+    btnRepairDB->setVisible(failed && !app::RepairableAccountSets(ParamInfo.Instances).empty());
     return true;
 }
 
@@ -85,7 +85,7 @@ void TFinishFrm::Advance(int steps, int waitMs) {
 void TFinishFrm::btnRepairDBClick() {
     app::TInteraction& interaction = Interaction();
     if (!interaction.AskConfirm(texts::kRepairConfirm, app::TBoxOwner::None)) return;
-    const support::TInstArray instances = Manager->ParamInfo().Instances;
+    const support::TInstArray sets = app::RepairableAccountSets(Manager->ParamInfo().Instances);
     const QString savedText = lbText->text();
 
     struct Restore {
@@ -106,9 +106,7 @@ void TFinishFrm::btnRepairDBClick() {
     Advance(1, 300);
     Advance(3, 500);
     Advance(3, 0);
-    for (const support::TInstanceRec& instance : instances)
-        if (instance.Selected && instance.DBInfo.DBType == support::dbtMsSql)
-            RepairDatabase(instance.DBName, instance.DBInfo);
+    for (const support::TInstanceRec& set : sets) RepairDatabase(set.DBName, set.DBInfo);
     ProgressBar1->setValue(10);
     interaction.ShowNotice(texts::kRepairDone, app::TBoxOwner::None);
 }

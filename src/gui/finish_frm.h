@@ -25,7 +25,7 @@ class TFinishFrm : public TBaseFrame {
 
     // Shows the manager's detail log in a modal window.
     void btnDetailClick();
-    // Repairs every selected SQL Server account set after the user agreed; raises what the repair
+    // Repairs the account sets app gives for the repair after the user agreed; raises what the repair
     // raises, with the page restored.
     void btnRepairDBClick();
 
@@ -37,7 +37,7 @@ class TFinishFrm : public TBaseFrame {
     QPushButton* btnRepairDB;
     QProgressBar* ProgressBar1;
 
-    // The repair of one SQL Server account set; replaceable so the repair can be watched.
+    // The repair of one account set; replaceable so the repair can be watched.
     std::function<void(const std::string& DBName, const support::TDBInfoRec& DBInfo)> RepairDatabase;
 
   protected:

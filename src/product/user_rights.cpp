@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #include "db/connect.h"
@@ -104,6 +105,10 @@ void TLumoServiceMng::TransferUserRights(const support::TDBInfoArray& servers,
         std::vector<CentralMember> members;
         for (auto rows = central.Execute(texts::kSelectMembers); rows && !rows->Eof(); rows->MoveNext())
             members.push_back({HexToGuid(rows->Value("UID").AsString()), rows->Value("Code").AsString()});
+        // What the catalogue holds as the replacements go, by identifier: a member is never put beside
+        // a row of its own identifier.
+        std::map<std::string, std::string> present;
+        for (const CentralMember& c : members) present[GuidToHex(c.uid)] = c.code;
 
         for (const support::TInstanceRec& set : accountSets) {
             if (set.DBInfo.DBType != server.DBType || set.DBInfo.Server != server.Server) continue;
@@ -133,8 +138,16 @@ void TLumoServiceMng::TransferUserRights(const support::TDBInfoArray& servers,
                     central.Execute(Format(texts::kDeleteMember, old));
                     central.Execute(Format(texts::kDeleteMemberLinks, old));
                     central.Execute(Format(texts::kDeleteMemberAccess, old));
+                    present.erase(old);
                 }
-                central.Execute(insert);
+                // Its identical row stays; a row of its identifier under another code (one an earlier
+                // account set put there) gives way to it, keeping the identifier's links and access.
+                const auto own = present.find(uidHex);
+                if (own == present.end() || own->second != code) {
+                    if (own != present.end()) central.Execute(Format(texts::kDeleteMember, uidHex));
+                    central.Execute(insert);
+                    present[uidHex] = code;
+                }
                 central.Execute(Format(texts::kInsertAccess, uidHex, instanceHex, kResTypeAccountSet,
                                        kAccessAck, kAccessFlag,
                                        AclCrc(uidHex, instanceHex, grantedMask, kAccessFlag)));

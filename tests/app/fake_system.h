@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/free_space.h"
 #include "platform/system_facts.h"
 
 namespace kestrane::app {
@@ -23,6 +24,8 @@ class FakeSystem : public platform::SystemFacts {
     std::map<platform::ProcessId, std::string> Unkillable;
     bool WatcherInstalled = false;
     bool WatcherRunning = false;
+    // When set, the figure cannot be read: the query fails with this text.
+    std::string MemoryError, DiskError;
 
     int MemoryQueries = 0;
     std::vector<std::string> DiskQueries, DriveQueries;
@@ -31,10 +34,12 @@ class FakeSystem : public platform::SystemFacts {
 
     std::uint64_t FreeMemoryBytes() override {
         ++MemoryQueries;
+        if (!MemoryError.empty()) throw platform::ESystemFactError(MemoryError);
         return MemoryBytes;
     }
     std::uint64_t FreeDiskBytes(const std::string& folder) override {
         DiskQueries.push_back(folder);
+        if (!DiskError.empty()) throw platform::ESystemFactError(DiskError);
         return DiskBytes;
     }
     std::string DriveOf(const std::string& folder) override {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -161,6 +162,7 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
         Left first, second;
         bool stamped;
         const char* notice = nullptr;  // shown to the user as well
+        bool logWritten = true;        // the run's section in the upgrade log
     } cases[] = {
         {"programs not closed",
          [this](TManager&) {
@@ -205,6 +207,28 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
          },
          patch::rfFailed | patch::rfReminders,
          {"提醒：当前内存空间不足【100】MB", "补丁升级【失败】：磁盘或内存空间不足"},
+         Left::AsBefore,
+         Left::AsBefore,
+         false},
+        {"the free disk cannot be read",
+         [this](TManager& m) {
+             m.ParamInfo().NeedFreeDiskMB = 100;
+             system_.DiskError = "无法读取“/”的磁盘空间：Input/output error";
+             return Fault();
+         },
+         patch::rfFailed,
+         {"补丁升级【失败】，详细信息如下：“无法读取“/”的磁盘空间：Input/output error”"},
+         Left::AsBefore,
+         Left::AsBefore,
+         false},
+        {"the free memory cannot be read",
+         [this](TManager& m) {
+             m.ParamInfo().NeedFreeMemMB = 100;
+             system_.MemoryError = "无法读取“/proc/meminfo”：Permission denied";
+             return Fault();
+         },
+         patch::rfFailed,
+         {"补丁升级【失败】，详细信息如下：“无法读取“/proc/meminfo”：Permission denied”"},
          Left::AsBefore,
          Left::AsBefore,
          false},
@@ -321,6 +345,18 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
          Left::Upgraded,
          Left::Upgraded,
          true},
+        {"the upgrade log cannot be written",
+         [this](TManager&) {
+             fs::create_directories(Site() + "PatchLog.log");
+             return Fault();
+         },
+         patch::rfCompleted | patch::rfReminders,
+         {"提醒：升级日志“" + Site() + "PatchLog.log”写入失败，详细信息如下："},
+         Left::Upgraded,
+         Left::Upgraded,
+         true,
+         nullptr,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -328,6 +364,7 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
         fs::remove_all(Site(), ignored);
         MakeSite();
         system_ = FakeSystem();
+        system_.WatcherInstalled = system_.WatcherRunning = true;
         ui_ = TScriptedInteraction();
         const Texts before[] = {Snapshot(SiteSet("TGT01")), Snapshot(SiteSet("TGT02"))};
         auto installer = NewInstaller(patchFile);
@@ -337,9 +374,19 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
         }
         const Texts& log = installer->FullLog();
         EXPECT_EQ(installer->ParamInfo().ResultFlags, c.flags) << support::JoinLines(log);
-        for (const std::string& line : c.lines)
+        for (const std::string& line : c.lines) {
             EXPECT_TRUE(Has(log, line)) << line << "\n" << support::JoinLines(log);
-        EXPECT_NE(PatchLog().find(c.lines.back()), std::string::npos);
+            // Reminders are for the user too.
+            if (line.rfind("提醒：", 0) == 0) {
+                EXPECT_TRUE(Has(installer->DetailLog(), line)) << line;
+            }
+        }
+        if (c.logWritten) {
+            EXPECT_NE(PatchLog().find(c.lines.back()), std::string::npos);
+        }
+        // However the run ends, the watcher stopped for it runs again.
+        EXPECT_TRUE(system_.WatcherRunning);
+        EXPECT_EQ(system_.WatcherCalls.back(), "start");
         if (c.notice) {
             EXPECT_TRUE(Has(ui_.Texts(Kind::Notice), c.notice)) << c.notice;
         }
@@ -361,6 +408,30 @@ TEST_F(InstallRunTest, EveryFailureLeavesTheFailedAccountSetAsItWasAndSaysSo) {
         EXPECT_EQ(Rows(SiteSet("TGT01"), "select ZTVersion from Sys_Accounts"),
                   Texts{c.stamped ? "8.2" : "8.1"});
     }
+}
+
+TEST_F(InstallRunTest, ProcedureOfAServerPatchIsLeftOutOfEmbeddedAccountSetsWithAReminder) {
+    const std::string patchFile = BuildPatch(patch::ptBoth, [](TManager& m) {
+        UsualContent(m);
+        Node(m, patch::pntView, "P_Tidy", "create procedure P_Tidy as update BD_Customer set Name = Name")
+            .Reservs = "procedure";
+    });
+    MakeSite();
+    auto installer = NewInstaller(patchFile);
+    ASSERT_TRUE(installer->Install());
+    const Texts& log = installer->FullLog();
+    EXPECT_EQ(installer->ParamInfo().ResultFlags, patch::rfCompleted | patch::rfReminders)
+        << support::JoinLines(log);
+    for (const char* set : {"目标账套1", "目标账套2"}) {
+        const std::string reminder =
+            std::string("提醒：嵌入式账套“") + set + "”不支持存储过程，已跳过“P_Tidy”";
+        EXPECT_TRUE(Has(log, reminder)) << support::JoinLines(log);
+        EXPECT_TRUE(Has(installer->DetailLog(), reminder));
+    }
+    EXPECT_FALSE(Has(log, "P_Tidy”信息"));
+    EXPECT_NE(PatchLog().find("已跳过“P_Tidy”"), std::string::npos);
+    ExpectUpgraded("TGT01", "1");
+    ExpectUpgraded("TGT02", "2");
 }
 
 TEST_F(InstallRunTest, AccountSetContentWithoutItsDataIsAFailedRunThatChangedNothing) {
@@ -565,6 +636,19 @@ TEST_F(ServerInstallTest, FailedSqlServerRestoreHandsOverToTheRestoreProgramAndE
     for (int i = 0; i < 100 && !fs::exists(Site() + "started.txt"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(testing::Slurp(Site() + "started.txt"), fs::path(Site()).parent_path().string() + "\n");
+}
+
+TEST_F(ServerInstallTest, RestoreProgramThatCannotBeStartedIsLoggedWithTheReason) {
+    const db::ScopedDriverOverride server("SQLOLEDB", db::RecordingDriverFactory(db_));
+    db_->OnFail("delete from JC_BillFormat", "Deadlock victim", true);
+    db_->OnFail("RESTORE", "Exclusive access could not be obtained because the database is in use.", true);
+    auto installer = ServerInstaller(kSqlServer, "LUMO01");
+
+    EXPECT_FALSE(installer->Install());
+    EXPECT_TRUE(Has(installer->FullLog(), "执行失败：" + Site() + "VUDivodur.exe " + std::strerror(ENOENT)))
+        << support::JoinLines(installer->FullLog());
+    EXPECT_EQ(installer->ParamInfo().ResultFlags, patch::rfFailed);
+    EXPECT_TRUE(ui_.QuitRequested);
 }
 
 TEST_F(ServerInstallTest, OracleBackupIsWaitedForAndAFailedExportSkipsTheAccountSet) {

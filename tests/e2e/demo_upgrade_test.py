@@ -97,10 +97,12 @@ class DemoUpgrade(ScratchTest):
         # The package database and the chart file were taken away after use.
         self.assertFalse(os.path.exists(os.path.join(site, "Update.mdb")))
         self.assertFalse(os.path.exists(os.path.join(site, "DeskFlow.fld")))
-        # The members of the account sets replaced the central ones they clash with.
+        # The members of the account sets replaced the central ones they clash with; SHOP01's lina,
+        # already there under her own UID, is not put in a second time.
         central = os.path.join(site, "data", "NXCentre.mdb")
         self.assertEqual(sorted(rows(central, "select Code from CERT_Member")),
-                         [("admin",), ("lina",), ("lina",), ("lina2",), ("zhangwei",), ("zhangwei",)])
+                         [("admin",), ("lina",), ("lina2",), ("zhangwei",), ("zhangwei",)])
+        self.assertEqual(rows(central, "select UID from CERT_Member group by UID having count(*) > 1"), [])
         self.assertEqual(rows(central, "select count(*) from CERT_ACL"), [(4,)])
         log = read(os.path.join(site, "PatchLog.log")).decode("gbk")
         self.assertNotIn("【失败】", log)

@@ -192,8 +192,8 @@ TEST_F(InstallerWalkTest, FailingStepGivesTheFailurePageAndLeavesTheAccountSetAs
         finish.lbText->text().toStdString(),
         "补丁升级过程中出现错误，请联系我们协助解决\n\n点击“详细信息”查看失败日志，点击“完成”结束程序升级");
     EXPECT_FALSE(finish.btnDetail->isHidden());
-    // Embedded account sets have no repair.
-    EXPECT_TRUE(finish.btnRepairDB->isHidden());
+    // An embedded account set is repaired by its integrity check.
+    EXPECT_FALSE(finish.btnRepairDB->isHidden());
     EXPECT_EQ(form_->Manager->ParamInfo().ResultFlags & (patch::rfCompleted | patch::rfFailed),
               patch::rfFailed);
 
@@ -216,6 +216,25 @@ TEST_F(InstallerWalkTest, FailingStepGivesTheFailurePageAndLeavesTheAccountSetAs
     EXPECT_NE(Slurp((Folder() / "Update.upf").string()).find("pf_version=R2.2"), std::string::npos);
     EXPECT_NE(Slurp((Folder() / "PatchLog.log").string()).find(support::Utf8ToCp936("【失败】")),
               std::string::npos);
+
+    // The repair checks the restored account set and finds it sound; an index that lost its rows is
+    // named with what the check found.
+    user_.Calls.clear();
+    Click(finish.btnRepairDB);
+    EXPECT_EQ(user_.Texts(Kind::Notice), Texts{"修复数据库操作执行成功，请重启并执行升级工具！"});
+    EXPECT_EQ(user_.Texts(Kind::Error), Texts{});
+    ExecAll(Set("TGT01"), {"create table T (N integer, S text)", "insert into T values (1, 'one')",
+                           "create index IX on T (S)", "pragma writable_schema=on",
+                           "update sqlite_master set sql = 'CREATE INDEX IX on T (N)' where name = 'IX'"});
+    user_.Calls.clear();
+    Click(finish.btnRepairDB);
+    EXPECT_EQ(user_.Texts(Kind::Notice), Texts{});
+    const Texts errors = user_.Texts(Kind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "数据库【" + Set("TGT01") + "】完整性检查发现错误：row 1 missing from index IX");
+    EXPECT_EQ(
+        finish.lbText->text().toStdString(),
+        "补丁升级过程中出现错误，请联系我们协助解决\n\n点击“详细信息”查看失败日志，点击“完成”结束程序升级");
 }
 
 }  // namespace

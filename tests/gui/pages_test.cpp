@@ -199,6 +199,7 @@ const std::string kFailureText =
     "补丁升级过程中出现错误，请联系我们协助解决\n\n点击“详细信息”查看失败日志，点击“完成”结束程序升级";
 
 TEST_F(PagesTest, FinishTextsAndButtonsByOutcome) {
+    using support::dbAccess;
     using support::dbtMsSql;
     using support::dbtOracle;
     const FinishCase cases[] = {
@@ -232,6 +233,15 @@ TEST_F(PagesTest, FinishTextsAndButtonsByOutcome) {
          true,
          true},
         {"success and failure flags", 1, 2 | 4, {{dbtMsSql, true}}, "升级成功", kSuccessText, true, true},
+        {"failure, embedded only", 1, 4, {{dbAccess, true}}, "升级失败", kFailureText, true, true},
+        {"failure, embedded not selected",
+         1,
+         4,
+         {{dbAccess, false}, {dbtOracle, true}},
+         "升级失败",
+         kFailureText,
+         true,
+         false},
     };
     TFinishFrm page;
     page.Manager = manager_.get();
@@ -300,7 +310,9 @@ class RepairTest : public PagesTest {
         };
         add("A", support::dbtMsSql, true);
         add("B", support::dbtOracle, true);
+        add("E", support::dbAccess, true);
         add("C", support::dbtMsSql, false);
+        add("F", support::dbAccess, false);
         add("D", support::dbtMsSql, true);
         Params().RunMode = patch::rmInstaller;
         Params().ResultFlags = patch::rfFailed;
@@ -326,9 +338,9 @@ class RepairTest : public PagesTest {
     std::string failOn_;
 };
 
-TEST_F(RepairTest, RepairsTheSelectedSqlServerAccountSetsInOrder) {
+TEST_F(RepairTest, RepairsTheSelectedSqlServerAndEmbeddedAccountSetsInOrder) {
     page_.btnRepairDBClick();
-    EXPECT_EQ(repaired_, (std::vector<std::string>{"A@srv_A", "D@srv_D"}));
+    EXPECT_EQ(repaired_, (std::vector<std::string>{"A@srv_A", "E@srv_E", "D@srv_D"}));
     ASSERT_EQ(user_.Calls.size(), 2u);
     EXPECT_EQ(user_.Calls[0].kind, Kind::Confirm);
     EXPECT_EQ(user_.Calls[0].text, "修复数据库操作可能会导致数据丢失，请确认是否进行？");

@@ -136,6 +136,106 @@ TEST_F(UserRights, EachServerIsReconciledWithItsOwnCentralCatalogue) {
     EXPECT_EQ(Rows(b + "/NXCentre.mdb", "select ResID from Cert_ACL"), Texts{Hex16("BB")});
 }
 
+// Members are written "PP:code", identifiers by the pair of digits that fills all 16 bytes; the two
+// account sets are granted as 11 and 22.
+TEST_F(UserRights, NoIdentifierIsEverHeldTwiceCentrally) {
+    const struct Case {
+        const char* name;
+        Texts central, first, second;
+        Texts members, links, access;
+        std::size_t messages;
+    } cases[] = {
+        {"identical to one central member, clashing by code with another",
+         {"01:lina", "02:lina"},
+         {"01:lina"},
+         {},
+         {"01:lina"},
+         {"01"},
+         {"01@11"},
+         1},
+        {"identical only", {"01:lina"}, {"01:lina"}, {}, {"01:lina"}, {"01"}, {}, 0},
+        {"identical to one, clashing by identifier with another",
+         {"01:lina", "02:wang"},
+         {"02:lina"},
+         {},
+         {"02:lina"},
+         {},
+         {"02@11"},
+         2},
+        {"the same code under another identifier",
+         {"02:lina"},
+         {"01:lina"},
+         {},
+         {"01:lina"},
+         {},
+         {"01@11"},
+         1},
+        {"the same identifier under another code",
+         {"01:old"},
+         {"01:lina"},
+         {},
+         {"01:lina"},
+         {},
+         {"01@11"},
+         1},
+        {"clashing with two", {"01:old", "02:lina"}, {"01:lina"}, {}, {"01:lina"}, {}, {"01@11"}, 2},
+        {"one member in two account sets",
+         {"02:lina"},
+         {"01:lina"},
+         {"01:lina"},
+         {"01:lina"},
+         {},
+         {"01@11", "01@22"},
+         2},
+        {"an identifier the first account set brought in, under another code in the second",
+         {"06:x", "07:y"},
+         {"05:y"},
+         {"05:x"},
+         {"05:x"},
+         {},
+         {"05@11", "05@22"},
+         2},
+        {"one code under two identifiers of two account sets",
+         {"00:zhang"},
+         {"01:zhang"},
+         {"02:zhang"},
+         {"01:zhang", "02:zhang"},
+         {},
+         {"01@11", "02@22"},
+         2},
+    };
+    const auto pair = [](const std::string& hex) { return hex.substr(0, 2); };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = Sub("case" + std::to_string(++n));
+        MakeCentral(folder);
+        const std::string central = folder + "/NXCentre.mdb";
+        const auto add = [](const std::string& file, const Texts& members) {
+            for (const std::string& m : members) Member(file, Hex16(m.substr(0, 2).c_str()), m.substr(3));
+        };
+        add(central, c.central);
+        for (const std::string& m : c.central)
+            Exec(central, "insert into Cert_MLConn values ('" + Hex16(m.substr(0, 2).c_str()) + "', 1)");
+        add(AccountSet(folder, "LUMO01", "{11111111-1111-1111-1111-111111111111}"), c.first);
+        add(AccountSet(folder, "LUMO02", "{22222222-2222-2222-2222-222222222222}"), c.second);
+        PutValue(1, 14, StoredFactories({EmbeddedFactory(1, folder, {"LUMO01", "LUMO02"})}));
+
+        EXPECT_EQ(Transfer().size(), c.messages);
+        Texts members, links, access;
+        for (const std::string& row : Rows(central, "select UID, Code from CERT_Member order by UID, Code"))
+            members.push_back(pair(row) + ":" + row.substr(33));
+        for (const std::string& row : Rows(central, "select UID from Cert_MLConn order by UID"))
+            links.push_back(pair(row));
+        for (const std::string& row :
+             Rows(central, "select UserID, ResID from Cert_ACL order by UserID, ResID"))
+            access.push_back(pair(row) + "@" + pair(row.substr(33)));
+        EXPECT_EQ(members, c.members);
+        EXPECT_EQ(links, c.links);
+        EXPECT_EQ(access, c.access);
+    }
+}
+
 TEST_F(UserRights, FailuresRaiseAndKeepWhatWasDone) {
     MakeCentral(a);
     Member(a + "/NXCentre.mdb", Hex16("01"), "one");

@@ -139,7 +139,10 @@ class InstallRun {
                 if (steps > 2 * m.PageCount())
                     throw std::logic_error("the wizard does not reach its action page");
                 if (auto* select = dynamic_cast<app::TInstSelectModel*>(m.CurrentPage())) Choose(*select);
-                if (auto* org = dynamic_cast<app::TInstallInitModel*>(m.CurrentPage())) Choose(*org);
+                if (auto* org = dynamic_cast<app::TInstallInitModel*>(m.CurrentPage())) {
+                    CheckOrgsChosen();
+                    Choose(*org);
+                }
                 const auto index = m.PageIndex();
                 m.NextPage();
                 if (m.PageIndex() == index) {
@@ -147,6 +150,7 @@ class InstallRun {
                     return;
                 }
             }
+            CheckOrgsChosen();
             installed_ = true;
             m.RunAction();
         } catch (const CLI::Error&) {
@@ -186,6 +190,19 @@ class InstallRun {
                         (names.empty() ? std::string(" (it has none)") : " (it has " + names + ")"));
         if (sets_.empty() && !args_.allSets && instances.size() > 1)
             Bad("--sets", "--sets or --all-sets is required: the installation has " + names);
+    }
+
+    // --org names chosen account sets only: a unit for any other would be dropped unseen.
+    void CheckOrgsChosen() const {
+        const auto& instances = manager_->ParamInfo().Instances;
+        std::string chosen;
+        for (const auto& inst : instances)
+            if (inst.Selected) chosen += (chosen.empty() ? "" : ", ") + inst.DBName;
+        for (const auto& [dbName, code] : orgs_)
+            if (std::none_of(instances.begin(), instances.end(),
+                             [&](const auto& i) { return i.Selected && i.DBName == dbName; }))
+                Bad("--org", "the account set " + dbName + " is not among the chosen ones" +
+                                 (chosen.empty() ? std::string(" (none is chosen)") : " (" + chosen + ")"));
     }
 
     void Choose(app::TInstSelectModel& select) {
