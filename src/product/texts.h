@@ -36,6 +36,9 @@ inline constexpr const char* kInsertMember =
     " INSERT INTO CERT_Member(UID, Name, Code, Psdc, Descript, Attr, CRC) VALUES('%s', '%s', '%s', '%s', "
     "'%s', "
     "%d, %d) ";
+// A member's access to one account set is held once: an earlier grant gives way to the new one.
+inline constexpr const char* kDeleteAccountSetAccess =
+    " Delete From Cert_ACL where UserID='%s' and ResID='%s' and ResType=%d ";
 inline constexpr const char* kInsertAccess =
     "INSERT INTO CERT_ACL(UserID, ResID, ResType, ACK, Falg, CRC) VALUES('%s', '%s', %d, %d, %d, %d)";
 inline constexpr const char* kRightsMoved =

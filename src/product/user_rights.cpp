@@ -147,6 +147,10 @@ void TLumoServiceMng::TransferUserRights(const support::TDBInfoArray& servers,
                     if (own != present.end()) central.Execute(Format(texts::kDeleteMember, uidHex));
                     central.Execute(insert);
                     present[uidHex] = code;
+                } else {
+                    // The row that stays may hold this account set's access already.
+                    central.Execute(
+                        Format(texts::kDeleteAccountSetAccess, uidHex, instanceHex, kResTypeAccountSet));
                 }
                 central.Execute(Format(texts::kInsertAccess, uidHex, instanceHex, kResTypeAccountSet,
                                        kAccessAck, kAccessFlag,

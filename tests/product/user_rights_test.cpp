@@ -144,6 +144,7 @@ TEST_F(UserRights, NoIdentifierIsEverHeldTwiceCentrally) {
         Texts central, first, second;
         Texts members, links, access;
         std::size_t messages;
+        Texts centralAccess = {};  // UID@account set, held before the transfer
     } cases[] = {
         {"identical to one central member, clashing by code with another",
          {"01:lina", "02:lina"},
@@ -203,6 +204,15 @@ TEST_F(UserRights, NoIdentifierIsEverHeldTwiceCentrally) {
          {},
          {"01@11", "02@22"},
          2},
+        {"identical and clashing, with its access to the account set held already",
+         {"01:lina", "02:lina"},
+         {"01:lina"},
+         {},
+         {"01:lina"},
+         {"01"},
+         {"01@11", "01@22"},
+         1,
+         {"01@11", "01@22"}},
     };
     const auto pair = [](const std::string& hex) { return hex.substr(0, 2); };
     int n = 0;
@@ -217,6 +227,9 @@ TEST_F(UserRights, NoIdentifierIsEverHeldTwiceCentrally) {
         add(central, c.central);
         for (const std::string& m : c.central)
             Exec(central, "insert into Cert_MLConn values ('" + Hex16(m.substr(0, 2).c_str()) + "', 1)");
+        for (const std::string& a : c.centralAccess)
+            Exec(central, "insert into Cert_ACL values ('" + Hex16(a.substr(0, 2).c_str()) + "', '" +
+                              Hex16(a.substr(3).c_str()) + "', 11, 1, 3, 5)");
         add(AccountSet(folder, "LUMO01", "{11111111-1111-1111-1111-111111111111}"), c.first);
         add(AccountSet(folder, "LUMO02", "{22222222-2222-2222-2222-222222222222}"), c.second);
         PutValue(1, 14, StoredFactories({EmbeddedFactory(1, folder, {"LUMO01", "LUMO02"})}));
