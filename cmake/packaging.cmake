@@ -9,10 +9,11 @@ if(TARGET Kestrane)
   install(TARGETS Kestrane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(TARGETS kestrane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# docs/ stays beside README.md, as in the source tree, so that README's links to docs/... resolve.
 install(FILES README.md DESTINATION ${KESTRANE_DOCDIR})
 file(GLOB kestrane_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
-install(FILES ${kestrane_docs} DESTINATION ${KESTRANE_DOCDIR})
-install(DIRECTORY docs/images DESTINATION ${KESTRANE_DOCDIR} FILES_MATCHING PATTERN "*.png")
+install(FILES ${kestrane_docs} DESTINATION ${KESTRANE_DOCDIR}/docs)
+install(DIRECTORY docs/images DESTINATION ${KESTRANE_DOCDIR}/docs FILES_MATCHING PATTERN "*.png")
 install(DIRECTORY deploy/ansible DESTINATION ${KESTRANE_DOCDIR}/examples)
 
 set(CPACK_GENERATOR DEB)

@@ -20,6 +20,7 @@
 #include "patch/item_texts.h"
 #include "patch/upgrade_log.h"
 #include "platform/file_system.h"
+#include "platform/local_time.h"
 #include "platform/process.h"
 #include "platform/system_facts.h"
 #include "product/texts.h"
@@ -44,10 +45,8 @@ std::string LogText(const std::vector<std::string>& log) {
 }
 
 std::string BackupStamp(std::time_t now) {
-    std::tm local{};
-    localtime_r(&now, &local);
-    return Format(texts::kBackupStamp, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min);
+    const auto local = platform::LocalTime(now).value_or(platform::LocalTimeFields{});
+    return Format(texts::kBackupStamp, local.year, local.month, local.day, local.hour, local.minute);
 }
 
 // The account set's name as a file name: a separator in it would put the backup into another folder,

@@ -1,6 +1,5 @@
 // The maker's run: the chosen account-set rows gathered into the data file, then the patch file, a copy
 // of the program with the three resources.
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -27,11 +26,7 @@ namespace {
 
 // The file can be updated in place and its present resources can be read, so they are kept.
 bool CanUpdateResources(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    if (!file) return false;
-    std::fclose(file);
+    if (!platform::FileUpdatable(path)) return false;
     try {
         platform::ResourceFile::Open(path)->List();
     } catch (const std::exception&) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <ctime>
 #include <filesystem>
 #include <unordered_map>
 
@@ -16,6 +15,7 @@
 #include "db/sqlite_driver.h"
 #include "db/texts.h"
 #include "platform/file_system.h"
+#include "platform/local_time.h"
 #include "support/format.h"
 #include "support/text.h"
 
@@ -656,9 +656,7 @@ void TDataExport::InsertFlowDeskOption(const std::string& fileName) {
         std::vector<Variant> values;
         const bool oracle = TargetType == dbtOracle;
         const Variant zeroGuid = oracle ? Variant(kTxtNullGuidOracle) : Variant(kTxtNullGuid);
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
+        const int year = platform::LocalTimeNow().year;
         for (int i = 0; i < rs.FieldCount(); ++i) {
             const std::string& f = rs.Field(i).Name;
             names.push_back(f);
@@ -680,7 +678,7 @@ void TDataExport::InsertFlowDeskOption(const std::string& fileName) {
             else if (SameText(f, "State"))
                 v = std::int64_t{1};
             else if (SameText(f, "ZTYear"))
-                v = static_cast<std::int64_t>(local.tm_year + 1900);
+                v = static_cast<std::int64_t>(year);
             values.push_back(std::move(v));
         }
         rs.AddNew(names, values);

@@ -56,5 +56,6 @@ inline constexpr char kReCstFilter[] = " and SvcID <> -268304361 ";
 inline constexpr char kUpgradeLogFile[] = "PatchLog.log";
 inline constexpr char kUpgradeLogSection[] = "升级时间：";
 inline constexpr char kUpgradeLogKey[] = "详细信息";
+inline constexpr char kUpgradeLogStamp[] = "%.4d-%.2d-%.2d %.2d:%.2d:%.2d";
 
 }  // namespace kestrane::patch::texts

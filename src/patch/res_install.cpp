@@ -35,11 +35,6 @@ std::string RelativeFolder(const std::string& relPath) {
     return rel;
 }
 
-bool IsPlainFileName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
-}
-
 bool StaysInside(const std::string& rel) {
     if (rel.find('\0') != std::string::npos) return false;
     const auto segments = support::Split(rel, platform::PathDelim);
@@ -93,7 +88,7 @@ std::optional<std::string> ItemTargetFolder(const TResItem& item, const std::str
 }
 
 std::string CheckItemPaths(const TResItem& item) {
-    if (!IsPlainFileName(item.Name)) return support::Format(texts::kBadFileName, item.Name);
+    if (!platform::IsPlainFileName(item.Name)) return support::Format(texts::kBadFileName, item.Name);
     if (!StaysInside(RelativeFolder(item.RelPath))) return support::Format(texts::kBadRelPath, item.RelPath);
     return {};
 }

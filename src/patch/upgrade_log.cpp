@@ -5,6 +5,8 @@
 #include "patch/item_texts.h"
 #include "platform/file_system.h"
 #include "platform/ini.h"
+#include "platform/local_time.h"
+#include "support/format.h"
 
 namespace kestrane::patch {
 
@@ -27,11 +29,10 @@ bool TLogManager::Write(const std::string& text) {
 }
 
 std::string UpgradeLogTimeStamp(std::time_t t) {
-    std::tm local{};
-    if (!::localtime_r(&t, &local)) return std::to_string(t);
-    char buffer[32];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return std::string(buffer, n);
+    const auto local = platform::LocalTime(t);
+    if (!local) return std::to_string(t);
+    return support::Format(texts::kUpgradeLogStamp, local->year, local->month, local->day, local->hour,
+                           local->minute, local->second);
 }
 
 bool WriteUpgradeLog(const std::string& folder, const std::string& text) {

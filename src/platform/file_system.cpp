@@ -65,6 +65,27 @@ int OpenUnnamed(const std::string& target) {
     return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 }
 
+// Makes the new file in fd one that stands where `target` stood: the target's owner and group where
+// this process may set them (root may set both; a user a group of its own), so that a file replaced by
+// an install run as root stays the product user's; then `mode`, else the target's permission bits,
+// else those of any new file (after the owner, since a change of owner drops set-id bits). Returns
+// 0 or the error that kept the owner or the mode from being set.
+int TakeThePlaceOf(int fd, const std::string& target, std::optional<std::uint32_t> mode) {
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    struct stat now {};
+    if (exists && ::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+        // EPERM: not this process's to give away; EINVAL: an owner this user namespace cannot name.
+        const auto refused = [] { return errno == EPERM || errno == EINVAL; };
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            if (!refused()) return errno;
+            if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && !refused()) return errno;
+        }
+    }
+    const std::uint32_t bits = mode ? *mode : exists ? old.st_mode : DefaultFileMode();
+    return ::fchmod(fd, static_cast<mode_t>(bits & 07777u)) == 0 ? 0 : errno;
+}
+
 // Links the unnamed file under a free short name beside the target and returns that name.
 std::string LinkUnderShortName(int fd, const std::string& target) {
     static thread_local std::mt19937 random{std::random_device{}()};
@@ -115,6 +136,11 @@ std::string ExtractFileExt(std::string_view path) {
     const std::string name = ExtractFileName(path);
     const auto pos = name.rfind('.');
     return pos == std::string::npos ? std::string() : name.substr(pos);
+}
+
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
 bool FileExists(const std::string& path) {
@@ -194,6 +220,16 @@ bool FolderWritable(const std::string& folder) {
     return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
 }
 
+bool FileUpdatable(const std::string& path) {
+    // Non-blocking, so that a FIFO in the file's place cannot hold the caller.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
 TTempFolder::TTempFolder(std::string_view prefix) {
     std::string pattern =
         (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
@@ -212,12 +248,9 @@ TPendingFile::TPendingFile(std::string target)
     const int fd = ::mkostemp(path_.data(), O_CLOEXEC);
     if (fd < 0) Fail(texts::kCannotCreateFile, path_, errno);
     // mkostemp makes the file private; it is to be read as the file it replaces, or as a new file is.
-    struct stat st {};
-    const auto mode = ::stat(target_.c_str(), &st) == 0 ? st.st_mode & 07777u : DefaultFileMode();
-    const bool moded = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
-    const int error = errno;
+    const int error = TakeThePlaceOf(fd, target_, std::nullopt);
     ::close(fd);
-    if (!moded) {
+    if (error != 0) {
         ::unlink(path_.c_str());
         Fail(texts::kCannotSetAttributes, target_, error);
     }
@@ -271,13 +304,8 @@ void TReplacementFile::Write(std::string_view text) {
 
 void TReplacementFile::Commit() {
     if (fd_ < 0) Fail(texts::kCannotReplaceFile, target_, EBADF);
-    std::uint32_t mode = options_.mode.value_or(0);
-    if (!options_.mode) {
-        struct stat st {};
-        mode = ::stat(target_.c_str(), &st) == 0 ? st.st_mode & 07777u : DefaultFileMode();
-    }
-    if (::fchmod(fd_, static_cast<mode_t>(mode & 07777u)) != 0)
-        Fail(texts::kCannotSetAttributes, target_, errno);
+    if (const int error = TakeThePlaceOf(fd_, target_, options_.mode); error != 0)
+        Fail(texts::kCannotSetAttributes, target_, error);
     if (::fsync(fd_) != 0) Fail(texts::kCannotWriteFile, target_, errno);
     if (tempPath_.empty() && options_.keepExisting) {
         // Any entry of that name, a link included, makes this fail: nothing is written through it.

@@ -38,6 +38,9 @@ std::string ExtractFileName(std::string_view path);
 std::string ExtractFilePath(std::string_view path);
 // From the last "." of the file name on, dot included; empty when the name has no dot.
 std::string ExtractFileExt(std::string_view path);
+// Whether `name` names one entry inside a folder: not empty, not "." or "..", and free of "/", "\"
+// (a separator in names that come from elsewhere) and NUL.
+bool IsPlainFileName(std::string_view name);
 
 bool FileExists(const std::string& path);       // an existing entry that is not a folder
 bool DirectoryExists(const std::string& path);  // follows symbolic links
@@ -50,6 +53,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
 // Whether this process may make files in `folder`.
 bool FolderWritable(const std::string& folder);
+// Whether `path` is a regular file (through links) this process may open to read and write in place.
+bool FileUpdatable(const std::string& path);
 
 // A folder of this process's own under the system's temporary folder, removed with all it holds when
 // the object goes. Throws EFileSystemError when none can be made.

@@ -3,9 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <ctime>
 #include <stdexcept>
 
+#include "platform/local_time.h"
 #include "platform/resources_texts.h"
 #include "platform/zip_format.h"
 #include "support/codepage.h"
@@ -57,11 +57,10 @@ void CheckName(std::string_view name) {
 }  // namespace
 
 std::uint32_t DosTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    if (localtime_r(&now, &t) == nullptr || t.tm_year < 80) return (1 << 5 | 1) << 16;  // 1980-01-01
-    const auto date = static_cast<std::uint32_t>((t.tm_year - 80) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
-    const auto time = static_cast<std::uint32_t>(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
+    const LocalTimeFields t = LocalTimeNow();
+    if (t.year < 1980 || t.year > 2107) return (1 << 5 | 1) << 16;  // 1980-01-01
+    const auto date = static_cast<std::uint32_t>((t.year - 1980) << 9 | t.month << 5 | t.day);
+    const auto time = static_cast<std::uint32_t>(t.hour << 11 | t.minute << 5 | t.second / 2);
     return date << 16 | time;
 }
 

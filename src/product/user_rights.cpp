@@ -25,13 +25,6 @@ constexpr int kResTypeAccountSet = 11;
 constexpr int kAccessAck = 1;
 constexpr std::uint16_t kAccessFlag = 3;
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 std::string Literal(const std::string& text) {
     return support::ReplaceAll(text, "'", "''");
 }
@@ -46,7 +39,7 @@ struct CentralMember {
 support::TGuid HexToGuid(std::string_view hex) {
     support::GuidBytes bytes{};
     for (std::size_t i = 0; i < bytes.size() && 2 * i + 1 < hex.size(); ++i) {
-        const int high = HexDigit(hex[2 * i]), low = HexDigit(hex[2 * i + 1]);
+        const int high = support::HexDigitValue(hex[2 * i]), low = support::HexDigitValue(hex[2 * i + 1]);
         if (high < 0 || low < 0) break;
         bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
     }

@@ -8,9 +8,6 @@
 
 namespace kestrane::support {
 
-namespace {
-
-// Decodes one UTF-8 sequence at s[i]; returns the code point and advances i, or -1 when invalid.
 long DecodeUtf8(std::string_view s, std::size_t& i) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
@@ -42,6 +39,8 @@ long DecodeUtf8(std::string_view s, std::size_t& i) {
     i += static_cast<std::size_t>(len);
     return static_cast<long>(cp);
 }
+
+namespace {
 
 void AppendUtf8(std::string& out, unsigned long cp) {
     if (cp < 0x80) {

@@ -30,6 +30,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // UTF-16 code units the text needs; throws on invalid UTF-8.
 std::size_t Utf16Length(std::string_view utf8);
 bool IsValidUtf8(std::string_view s);
+// The code point of the UTF-8 sequence at s[i] (i < s.size()), with i moved past it; -1 with i
+// unchanged when no valid sequence starts there (overlong forms and surrogates included).
+long DecodeUtf8(std::string_view s, std::size_t& i);
 // The text with each byte that is not part of valid UTF-8 replaced by '?', for messages.
 std::string SanitizeUtf8(std::string_view s);
 

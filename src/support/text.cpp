@@ -177,16 +177,8 @@ std::optional<std::int64_t> TryStrToInt64(std::string_view s) {
     std::uint64_t v = 0;
     const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
     for (; i < s.size(); ++i) {
-        int d;
-        const char c = s[i];
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return std::nullopt;
+        const int d = HexDigitValue(s[i]);
+        if (d < 0 || d >= base) return std::nullopt;
         if (v > (limit - static_cast<std::uint64_t>(d)) / static_cast<std::uint64_t>(base))
             return std::nullopt;
         v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <thread>
 #include <vector>
 
@@ -44,6 +47,21 @@ TEST(FilePaths, Pieces) {
     EXPECT_EQ(IncludeTrailingPathDelimiter(""), "/");
     EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
     EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+}
+
+TEST(FilePaths, PlainFileNames) {
+    const struct {
+        std::string_view name;
+        bool plain;
+    } cases[] = {
+        {"setup.sh", true}, {"新功能说明.txt", true},
+        {"..x", true},      {".hidden", true},
+        {"", false},        {".", false},
+        {"..", false},      {"a/b", false},
+        {"/abs", false},    {"sub\\x.dll", false},
+        {"a\\", false},     {std::string_view("a\0b", 3), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsPlainFileName(c.name), c.plain) << c.name;
 }
 
 TEST_F(FileSystemTest, ForceDirectoriesCreatesEveryMissingParent) {
@@ -129,6 +147,28 @@ TEST_F(FileSystemTest, TempFolderIsGoneWithAllItHolds) {
     EXPECT_FALSE(FolderWritable(dir));
 }
 
+TEST_F(FileSystemTest, FileUpdatableIsAReadAndWritableRegularFile) {
+    const std::string plain = Put("plain.exe", "MZ");
+    const std::string readOnly = Put("read-only.exe", "MZ");
+    SetFileAttributes(readOnly, {0444});
+    ASSERT_EQ(::mkfifo((dir_ + "fifo").c_str(), 0600), 0);
+    fs::create_symlink(plain, dir_ + "link");
+    fs::create_symlink(dir_ + "missing", dir_ + "dangling");
+    fs::create_directory(dir_ + "folder");
+    const std::pair<std::string, bool> cases[] = {
+        {plain, true},
+        {dir_ + "link", true},
+        // The owner of everything may write a read-only file.
+        {readOnly, ::geteuid() == 0},
+        {dir_ + "missing", false},
+        {dir_ + "dangling", false},
+        {dir_ + "folder", false},
+        {dir_ + "fifo", false},  // and the probe does not wait for a writer
+    };
+    for (const auto& [path, updatable] : cases) EXPECT_EQ(FileUpdatable(path), updatable) << path;
+    EXPECT_EQ(fs::file_size(plain), 2u);  // the probe leaves the content alone
+}
+
 // What a pending file becomes is read as the file it replaced was, or as any new file is.
 TEST_F(FileSystemTest, PendingFileTakesTheModeOfTheTarget) {
     const std::string kept = Put("kept.bin", "old");
@@ -141,6 +181,54 @@ TEST_F(FileSystemTest, PendingFileTakesTheModeOfTheTarget) {
         std::ofstream(pending.Path()) << "new";
         pending.Commit();
         EXPECT_EQ(GetFileAttributes(target)->mode, mode);
+    }
+}
+
+// A file replaced by a process run as root (an install) stays its owner's: the product user can still
+// update it. Set-id bits survive the change of owner.
+TEST_F(FileSystemTest, AReplacedFileKeepsItsOwnerAndGroup) {
+    const bool root = ::geteuid() == 0;
+    if (!root) std::cout << "not root: a file cannot be given to another user, so owners are not compared\n";
+    const uid_t owner = root ? 4321 : ::geteuid();
+    const gid_t group = root ? 8765 : ::getegid();
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> replace;
+        std::uint32_t mode;
+    } cases[] = {
+        {"replacement", [](const std::string& t) { WriteFileReplacing(t, std::string_view("new")); }, 06755},
+        {"replacement with a mode",
+         [](const std::string& t) { WriteFileReplacing(t, std::string_view("new"), {.mode = 02750}); },
+         02750},
+        {"replacement through a link",
+         [this](const std::string&) {
+             WriteFileReplacing(dir_ + "link", std::string_view("new"), {.throughLink = true});
+         },
+         06755},
+        {"pending file",
+         [](const std::string& t) {
+             TPendingFile pending(t);
+             std::ofstream(pending.Path()) << "new";
+             pending.Commit();
+         },
+         06755},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = Put("owned.bin", "old");
+        fs::remove(dir_ + "link");
+        fs::create_symlink(target, dir_ + "link");
+        ASSERT_EQ(::chown(target.c_str(), owner, group), 0);
+        SetFileAttributes(target, {06755});
+        c.replace(target);
+        EXPECT_EQ(Slurp(target), "new");
+        struct stat st {};
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777u, c.mode);
+        if (root) {
+            EXPECT_EQ(st.st_uid, owner);
+            EXPECT_EQ(st.st_gid, group);
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -86,6 +87,15 @@ TEST(Text, Integers) {
     EXPECT_FALSE(TryStrToInt("2147483648"));
     EXPECT_EQ(TryStrToInt("-2147483648"), -2147483647 - 1);
     EXPECT_FALSE(TryStrToInt64("99999999999999999999"));
+    // Hex digits in either case, only after a hex prefix, bounded like decimals.
+    EXPECT_EQ(TryStrToInt("$aB"), 171);
+    EXPECT_EQ(TryStrToInt("0XFF"), 255);
+    EXPECT_FALSE(TryStrToInt("$fg"));
+    EXPECT_FALSE(TryStrToInt("$"));
+    EXPECT_FALSE(TryStrToInt("0x"));
+    EXPECT_EQ(TryStrToInt64("$7FFFFFFFFFFFFFFF"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_FALSE(TryStrToInt64("$8000000000000000"));
+    EXPECT_EQ(TryStrToInt64("-$8000000000000000"), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(StrToIntDef("x", 0), 0);
 }
 
@@ -165,6 +175,35 @@ TEST(CodePage, LenientFormsForFilesAndMessages) {
     EXPECT_EQ(SanitizeUtf8("报表\xFF.txt"), "报表?.txt");
     EXPECT_EQ(SanitizeUtf8("\xE6\x8A"), "??");
     EXPECT_EQ(SanitizeUtf8("ok"), "ok");
+}
+
+TEST(CodePage, DecodesOneSequenceAtATime) {
+    const struct {
+        std::string_view text;
+        long codePoint;
+        std::size_t next;
+    } cases[] = {
+        {"A", 'A', 1},
+        {"\xC3\xA9x", 0xE9, 2},
+        {"资", 0x8D44, 3},
+        {"\xF0\x9F\x98\x80", 0x1F600, 4},
+        {"\xF4\x8F\xBF\xBF", 0x10FFFF, 4},
+        {"\x80", -1, 0},              // a continuation byte alone
+        {"\xFF", -1, 0},              // no sequence starts so
+        {"\xE6\x8A", -1, 0},          // cut short
+        {"\xE6\x41\x41", -1, 0},      // not continued
+        {"\xC0\x80", -1, 0},          // overlong
+        {"\xED\xA0\x80", -1, 0},      // a surrogate
+        {"\xF4\x90\x80\x80", -1, 0},  // past U+10FFFF
+    };
+    for (const auto& c : cases) {
+        std::size_t i = 0;
+        EXPECT_EQ(DecodeUtf8(c.text, i), c.codePoint) << testing::PrintToString(c.text);
+        EXPECT_EQ(i, c.next) << testing::PrintToString(c.text);
+    }
+    std::size_t i = 1;
+    EXPECT_EQ(DecodeUtf8("a资", i), 0x8D44);
+    EXPECT_EQ(i, 4u);
 }
 
 TEST(Guid, Forms) {

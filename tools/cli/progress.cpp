@@ -9,6 +9,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "support/codepage.h"
+
 namespace kestrane::cli {
 
 namespace {
@@ -21,16 +23,10 @@ constexpr int kMargin = 4;
 
 // The code point at `i` and its length in bytes; a byte that starts no valid sequence stands alone.
 std::pair<std::uint32_t, std::size_t> Decode(std::string_view s, std::size_t i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-    if (n <= 1 || i + n > s.size()) return {b, 1};
-    std::uint32_t c = b & (0x7F >> n);
-    for (std::size_t k = 1; k < n; ++k) {
-        const auto t = static_cast<unsigned char>(s[i + k]);
-        if ((t & 0xC0) != 0x80) return {b, 1};
-        c = c << 6 | (t & 0x3F);
-    }
-    return {c, n};
+    std::size_t next = i;
+    const long c = support::DecodeUtf8(s, next);
+    if (c < 0) return {static_cast<unsigned char>(s[i]), 1};
+    return {static_cast<std::uint32_t>(c), next - i};
 }
 
 bool Wide(std::uint32_t c) {

@@ -16,11 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsPlainFileName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
 // Hashes each content and, with a folder given, writes it there piece by piece. Each file appears
 // whole or not at all.
 class FileSink : public patch::StreamFileSink {
@@ -74,9 +69,9 @@ class FileSink : public patch::StreamFileSink {
     // The item's name, or a free one: a name written before is never written again.
     std::string OutputPath(const std::string& itemName) {
         const std::size_t number = ++fileCount_;
-        std::string name = IsPlainFileName(itemName) ? itemName : "item" + std::to_string(number);
+        std::string name = platform::IsPlainFileName(itemName) ? itemName : "item" + std::to_string(number);
         for (std::size_t n = number; written_.count(name); ++n)
-            name = std::to_string(n) + "-" + (IsPlainFileName(itemName) ? itemName : "item");
+            name = std::to_string(n) + "-" + (platform::IsPlainFileName(itemName) ? itemName : "item");
         written_.insert(name);
         return (fs::path(options_.filesDir) / name).string();
     }
