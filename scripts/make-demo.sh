@@ -132,7 +132,7 @@ def schema(version):
         "create table BD_Customer (CustID GUID, Code varchar(20), Name varchar(80), City varchar(20), Region varchar(10), "
         "Contact varchar(20), Phone varchar(20), CreditLimit DECIMAL(18,2), CreatedAt DATETIME, Note MEMO"
         + (", TaxNo varchar(20)" if new else "") + ")",
-        "create table BD_Goods (GoodsID GUID, Code varchar(20), Name varchar(80), Spec varchar(40), Unit varchar(10), "
+        "create table BD_Goods (GoodsID GUID, Code varchar(20), Name varchar(80), Model varchar(40), Unit varchar(10), "
         "Category LONG, Price DECIMAL(18,4), Cost DECIMAL(18,6), Stock DECIMAL(18,3), Photo LONGBINARY, Remark MEMO, "
         "CreatedAt DATETIME, UpdatedAt DATETIME, Disabled LONG" + (", BarCode varchar(20)" if new else "") + ")",
         "create table SA_Order (OrderID GUID, BillNo varchar(30), CustID GUID, GoodsID GUID, Qty DECIMAL(18,3), "
@@ -235,12 +235,12 @@ def business(c, rnd, customers, goods, orders, own_goods, new):
         c.execute("insert into BD_Customer values (%s)" % ",".join("?" * len(row)), row)
     goods_ids = []
     for i in range(goods + own_goods):
-        base, unit, spec = GOODS[i % len(GOODS)]
+        base, unit, model = GOODS[i % len(GOODS)]
         own = i >= goods  # the customer's own goods, outside the standard catalogue
         gid = fixed_guid(rnd)
         goods_ids.append(gid)
         row = [gid, ("ZY%04d" if own else "SP%05d") % (i + 1), base + ("(自定)" if own else ""),
-               spec % (8 + i % 40), unit, 900 + i % 5 if own else 1 + i % 12, money(rnd, 1, 9999, 4),
+               model % (8 + i % 40), unit, 900 + i % 5 if own else 1 + i % 12, money(rnd, 1, 9999, 4),
                money(rnd, 0.5, 8000, 6), money(rnd, 0, 5000, 3),
                bytes(rnd.getrandbits(8) for _ in range(rnd.randrange(200, 2000))) if rnd.random() < 0.1 else None,
                rnd.choice([None, None, None, "进口", "含税价", "季节性商品"]), stamp(rnd, 2018, 2023),

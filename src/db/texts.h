@@ -51,8 +51,7 @@ inline constexpr const char* kTxtNoOdbcDriver =
     "No ODBC driver for %0:s is installed; set %1:s to the driver's name or library path.";
 inline constexpr const char* kTxtOdbcRowNotStored =
     "The ODBC driver did not store row %d of the %d rows sent together.";
-inline constexpr const char* kTxtBadConnectionString =
-    "Format of the initialization string does not conform to the OLE DB specification.";
+inline constexpr const char* kTxtBadConnectionString = "Format of the initialization string is not valid.";
 inline constexpr const char* kTxtConnectionBusy = "Connection is busy with results for another command";
 inline constexpr const char* kTxtXmlLoad = "Cannot read the XML document %0:s: %1:s";
 inline constexpr const char* kTxtFileRead = "Cannot read the file %0:s";

@@ -38,7 +38,7 @@ using Kind = app::TScriptedInteraction::Kind;
 constexpr char kGoodsFilter[] = " and Category <= 6 ";
 // Columns of the goods that the customer's older version has too (dates left out: a copied date may lose
 // its zero milliseconds).
-constexpr char kGoods[] = "GoodsID, Code, Name, Spec, Category, Price, Cost, Stock, Photo, Remark, Disabled";
+constexpr char kGoods[] = "GoodsID, Code, Name, Model, Category, Price, Cost, Stock, Photo, Remark, Disabled";
 
 class DemoWalkTest : public WizardTest {
   protected:

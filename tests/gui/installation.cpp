@@ -15,16 +15,16 @@ std::string Installation::AccountSetFile(const std::string& DBName) const {
     return (Sets / (DBName + ".mdb")).string();
 }
 
-Installation MakeInstallation(const fs::path& root, const std::vector<AccountSetSpec>& accountSets) {
+Installation MakeInstallation(const fs::path& root, const std::vector<AccountSetToMake>& accountSets) {
     Installation install{root / "lumo", root / "lumo" / "sets", root / "registry.reg"};
     fs::create_directories(install.Sets);
     std::vector<std::string> catalogues;
-    for (const AccountSetSpec& spec : accountSets) {
-        kestrane::testing::InstallFolder::MakeAccountSet(install.Sets.string(), spec.DBName, spec.AccountName,
+    for (const AccountSetToMake& set : accountSets) {
+        kestrane::testing::InstallFolder::MakeAccountSet(install.Sets.string(), set.DBName, set.AccountName,
                                                          "{6F9619FF-8B86-D011-B42D-00C04FC964FF}",
-                                                         spec.Version.c_str());
-        kestrane::testing::FillDefinitionTables(install.AccountSetFile(spec.DBName));
-        catalogues.push_back(spec.DBName);
+                                                         set.Version.c_str());
+        kestrane::testing::FillDefinitionTables(install.AccountSetFile(set.DBName));
+        catalogues.push_back(set.DBName);
     }
     const auto store = kestrane::testing::StoredValueFile(kestrane::testing::StoredFactories(
         {kestrane::testing::EmbeddedFactory(1, install.Sets.string(), catalogues)}));

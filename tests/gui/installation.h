@@ -9,7 +9,7 @@
 
 namespace kestrane::gui::testing {
 
-struct AccountSetSpec {
+struct AccountSetToMake {
     std::string DBName;
     std::string AccountName;
     std::string Version = "8.1.0";
@@ -27,7 +27,7 @@ struct Installation {
 // definition tables with bills 1429 "采购单", 1592 "销售单" and 4000 "其它单", base-data categories
 // "部门" and "职员", the user tables "BD_Customer" and "bd_Archive" and the view "V_Customer".
 Installation MakeInstallation(const std::filesystem::path& root,
-                              const std::vector<AccountSetSpec>& accountSets);
+                              const std::vector<AccountSetToMake>& accountSets);
 
 // A registry file naming `folder` as the product's installation; KESTRANE_REGISTRY names it afterwards.
 void RegisterInstallation(const std::filesystem::path& registry, const std::filesystem::path& folder);

@@ -72,14 +72,14 @@ class InstallerPagesTest : public WizardTest {
     // 2 "0101" 财务部, 3 "0102" 销售部, 5 "02" 华东分公司 and 4 "0201" 上海办事处, stored out of code
     // order.
     void MakeTarget() {
-        const std::pair<AccountSetSpec, std::string> sets[] = {
+        const std::pair<AccountSetToMake, std::string> sets[] = {
             {{"LUMO01", "总公司账套"}, "ZTOrgID = 2, ZTUnitName = ''"},
             {{"LUMO02", "上海办事处"}, "ZTOrgID = 0, ZTUnitName = ''"},
             {{"LUMO03", "分公司账套"}, "ZTOrgID = 0, ZTUnitName = '华东分公司'"},
             {{"LUMO04", "三号账套"}, "ZTOrgID = 0, ZTUnitName = ''"}};
-        std::vector<AccountSetSpec> specs;
-        for (const auto& set : sets) specs.push_back(set.first);
-        install_ = MakeInstallation(dir_, specs);
+        std::vector<AccountSetToMake> toMake;
+        for (const auto& set : sets) toMake.push_back(set.first);
+        install_ = MakeInstallation(dir_, toMake);
         for (const auto& [set, unit] : sets)
             ExecAll(install_.AccountSetFile(set.DBName),
                     {"alter table Sys_Accounts add column ZTOrgID LONG",
