@@ -9,4 +9,13 @@ namespace kestrane::app {
 // finish pages.
 void RegisterHeadlessPages(bool add = true);
 
+// The headless pages registered for as long as the object lives.
+class TScopedHeadlessPages {
+  public:
+    TScopedHeadlessPages() { RegisterHeadlessPages(); }
+    ~TScopedHeadlessPages() { RegisterHeadlessPages(false); }
+    TScopedHeadlessPages(const TScopedHeadlessPages&) = delete;
+    TScopedHeadlessPages& operator=(const TScopedHeadlessPages&) = delete;
+};
+
 }  // namespace kestrane::app

@@ -115,7 +115,6 @@ class TInstallInitModel : public TBaseFrame {
     // The units of the account set behind `connection`, ordered by code, each code indented by one
     // blank per length of the first code; the entry of `code` is selected.
     void FillOrgUnits(db::Connection& connection, TOrgUnitCombo& combo, const std::string& code);
-    void ClearRows() { Rows.clear(); }
 
     // The row of an account set, or nullptr when none was built.
     TOrgUnitRow* RowOf(const support::TInstanceRec& inst);

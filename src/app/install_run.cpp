@@ -40,10 +40,6 @@ bool LogContains(const std::vector<std::string>& log, std::string_view text) {
                        [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
-std::string LogText(const std::vector<std::string>& log) {
-    return support::JoinLines(log);
-}
-
 std::string BackupStamp(std::time_t now) {
     const auto local = platform::LocalTime(now).value_or(platform::LocalTimeFields{});
     return Format(texts::kBackupStamp, local.year, local.month, local.day, local.hour, local.minute);
@@ -172,7 +168,7 @@ bool TManager::Install() {
 
     if (LogContains(fullLog_, texts::kSqlRestoreFailedMark)) {
         Log(this, texts::kStartingRestoreProgram);
-        patch::WriteUpgradeLog(workDir, LogText(fullLog_));
+        patch::WriteUpgradeLog(workDir, support::JoinLines(fullLog_));
         platform::ProcessOptions restore;
         restore.program = workDir + texts::kRestoreProgram;
         restore.workingFolder = workDir;
@@ -189,7 +185,7 @@ bool TManager::Install() {
     // The outcome stays; only the user is told that the upgrade log is missing this run.
     patch::TLogManager upgradeLog(workDir);
     try {
-        upgradeLog.Write(LogText(fullLog_));
+        upgradeLog.Write(support::JoinLines(fullLog_));
     } catch (const std::exception& error) {
         Log(this, Format(texts::kUpgradeLogNotWritten, upgradeLog.FileName(), error.what()));
         params.ResultFlags |= patch::rfReminders;

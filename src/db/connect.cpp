@@ -15,7 +15,7 @@ using support::Format;
 
 std::string BuildConnectionString(const support::TDBInfoRec& dbInfo, const std::string& dbName) {
     // Every value quoted where it would otherwise end its part or lose its blanks.
-    const auto q = [](const std::string& v) { return QuoteConnectionValue(v); };
+    const auto& q = QuoteConnectionValue;
     switch (dbInfo.DBType) {
         case support::dbtMsSql: {
             std::string s = dbInfo.Integrated ? Format(kFmtMsSqlIntegrated, q(dbInfo.Server))

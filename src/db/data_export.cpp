@@ -70,11 +70,6 @@ bool IsTextType(std::int64_t t) {
            t == adVarWChar || t == adLongVarWChar;
 }
 
-// Single quotes doubled, so that a value placed between quotes stays one literal.
-std::string SqlLiteralText(const std::string& s) {
-    return support::ReplaceAll(s, "'", "''");
-}
-
 }  // namespace
 
 TDataExport::TDataExport()
@@ -261,11 +256,12 @@ void TDataExport::WriteColumnDefines(Connection& connection, const std::string& 
             }
         }
         if (UpperCase(name) == "ORGNAME" && n < 300) n = 300;
-        const std::string sql = Format(
-            kFmtInsertColumnDefine, kTxtColumnDefine, "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE",
-            "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION", "NUMERIC_SCALE", "IS_NULLABLE",
-            "ORDINAL_POSITION", "COLUMN_HASDEFAULT", "COLUMN_DEFAULT", SqlLiteralText(tableName),
-            SqlLiteralText(name), t, n, p, s, SqlLiteralText(nullable), o, hasDefault, SqlLiteralText(d));
+        const std::string sql =
+            Format(kFmtInsertColumnDefine, kTxtColumnDefine, "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE",
+                   "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION", "NUMERIC_SCALE", "IS_NULLABLE",
+                   "ORDINAL_POSITION", "COLUMN_HASDEFAULT", "COLUMN_DEFAULT",
+                   support::QuotedSqlText(tableName), support::QuotedSqlText(name), t, n, p, s,
+                   support::QuotedSqlText(nullable), o, hasDefault, support::QuotedSqlText(d));
         columns.MoveNext();
         ExecSQL(connection, sql + ";");
     }
@@ -479,7 +475,7 @@ class TDataExport::SetCopySource {
         // a row-wise copy (the existence test, the delete or create, the insert).
         try {
             if (!target.IsOpen()) target.Open();
-            target.driver().Execute(Format(kFmtAttach, SqlLiteralText(file), kSetCopySource));
+            target.driver().Execute(Format(kFmtAttach, support::QuotedSqlText(file), kSetCopySource));
         } catch (const std::exception&) {
             return;  // the row-wise copy reads the file through the source connection, and reports
         }

@@ -19,9 +19,6 @@ using support::Format;
 
 namespace {
 
-std::string QuotedLiteral(const std::string& text) {
-    return support::ReplaceAll(text, "'", "''");
-}
 std::string BracketedName(const std::string& name) {
     return support::ReplaceAll(name, "]", "]]");
 }
@@ -123,11 +120,11 @@ void WriteParamIni(const std::string& directory, const std::string& backFile, co
 }
 
 std::string BackupDatabaseStatement(const std::string& dbName, const std::string& backupFile) {
-    return Format(kFmtBackupMsSql, BracketedName(dbName), QuotedLiteral(backupFile));
+    return Format(kFmtBackupMsSql, BracketedName(dbName), support::QuotedSqlText(backupFile));
 }
 
 std::string RestoreDatabaseStatement(const std::string& dbName, const std::string& backupFile) {
-    return Format(kFmtRestoreMsSql, BracketedName(dbName), QuotedLiteral(backupFile));
+    return Format(kFmtRestoreMsSql, BracketedName(dbName), support::QuotedSqlText(backupFile));
 }
 
 std::string OracleExportCommandLine(const std::string& dbName, const support::TDBInfoRec& dbInfo,
@@ -204,7 +201,7 @@ void RepairDatabase(const std::string& dbName, const support::TDBInfoRec& dbInfo
         if (report != "ok") throw EDatabaseError(Format(kFmtIntegrityFailed, file, report));
         return;
     }
-    const std::string name = QuotedLiteral(dbName);
+    const std::string name = support::QuotedSqlText(dbName);
     TDBProcessor master;
     master.Connect(dbInfo, kTxtMasterDatabase);
     master.ExecSQL(Format(kFmtSingleUserOn, name));

@@ -47,8 +47,7 @@ struct Column {
 
 std::vector<Column> ColumnsOf(Connection& c, const std::string& schema, const std::string& table) {
     std::vector<Column> out;
-    auto rs = c.driver().Execute("pragma " + schema + ".table_info('" +
-                                 support::ReplaceAll(table, "'", "''") + "')");
+    auto rs = c.driver().Execute("pragma " + schema + ".table_info('" + support::QuotedSqlText(table) + "')");
     for (; rs && !rs->Eof(); rs->MoveNext())
         out.push_back({rs->Value("name").AsString(), rs->Value("type").AsString(),
                        !rs->Value("dflt_value").IsNullOrEmpty(), rs->Value("notnull").AsInt64() != 0});

@@ -18,11 +18,15 @@ app::TInteraction& TBaseFrame::Interaction() const {
     return Manager->Interaction();
 }
 
-void TBaseFrame::ShowEscaped(const std::exception& error) const {
-    if (Manager)
-        Manager->Interaction().ShowError(error);
+void ShowEscaped(app::TManager* manager, const std::exception& error) {
+    if (manager)
+        manager->Interaction().ShowError(error);
     else
         qWarning("%s", error.what());
+}
+
+void TBaseFrame::ShowEscaped(const std::exception& error) const {
+    gui::ShowEscaped(Manager, error);
 }
 
 }  // namespace kestrane::gui

@@ -8,9 +8,13 @@
 
 namespace kestrane::app {
 class TInteraction;
-}
+class TManager;
+}  // namespace kestrane::app
 
 namespace kestrane::gui {
+
+// An error no handler took: shown by the manager's default error display, or warned of without one.
+void ShowEscaped(app::TManager* manager, const std::exception& error);
 
 class TBaseFrame : public QWidget, public app::TBaseFrame {
     Q_OBJECT

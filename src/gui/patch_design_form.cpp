@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "app/manager.h"
+#include "gui/base_frame.h"
 #include "gui/controls.h"
 #include "gui/qt_text.h"
 #include "gui/texts.h"
@@ -275,10 +276,7 @@ void TPatchDesignForm::Act(F&& operation) {
     try {
         operation();
     } catch (const std::exception& error) {
-        if (Model.Manager)
-            Model.Manager->Interaction().ShowError(error);
-        else
-            qWarning("%s", error.what());
+        ShowEscaped(Model.Manager, error);
     }
 }
 

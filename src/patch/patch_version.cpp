@@ -197,7 +197,7 @@ void TPatchVersion::StampNewVersion(TKVPatchType patchType, const std::string& i
     if (patchType != ptInstance && patchType != ptBoth) return;
     // The tag comes from the descriptor, outside data: quotes are doubled so that it stays one literal.
     const std::string stamp =
-        support::Format(texts::kStampAccountSetVersion, support::ReplaceAll(InstanceNewTag, "'", "''"));
+        support::Format(texts::kStampAccountSetVersion, support::QuotedSqlText(InstanceNewTag));
     for (const support::TInstanceRec& instance : instances) {
         if (!instance.Selected) continue;
         statements.Connect(instance.DBInfo, instance.DBName);

@@ -25,10 +25,6 @@ constexpr int kResTypeAccountSet = 11;
 constexpr int kAccessAck = 1;
 constexpr std::uint16_t kAccessFlag = 3;
 
-std::string Literal(const std::string& text) {
-    return support::ReplaceAll(text, "'", "''");
-}
-
 struct CentralMember {
     support::TGuid uid;
     std::string code;
@@ -122,8 +118,9 @@ void TLumoServiceMng::TransferUserRights(const support::TDBInfoArray& servers,
                 const std::string uidHex = GuidToHex(uid);
                 // Made first: a row that cannot be copied must not cost the central members it replaces.
                 const std::string insert =
-                    Format(texts::kInsertMember, uidHex, Literal(m->Value("Name").AsString()), Literal(code),
-                           Literal(m->Value("Psdc").AsString()), Literal(m->Value("Descript").AsString()),
+                    Format(texts::kInsertMember, uidHex, support::QuotedSqlText(m->Value("Name").AsString()),
+                           support::QuotedSqlText(code), support::QuotedSqlText(m->Value("Psdc").AsString()),
+                           support::QuotedSqlText(m->Value("Descript").AsString()),
                            m->Value("Attr").AsInt64(), m->Value("CRC").AsInt64());
                 // Every central member it clashes with goes; the member comes once, with one access row.
                 for (const CentralMember* c : clashes) {

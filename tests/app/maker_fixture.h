@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,11 @@ class MakerFixture : public testing::InstallFolder {
     void SetUp() override {
         InstallFolder::SetUp();
         patch::RegisterStreamClasses();
-        RegisterHeadlessPages();
+        pages_.emplace();
         registry_ = std::make_unique<testing::EnvGuard>("KESTRANE_REGISTRY", Sub("etc") + "/registry.reg");
     }
     void TearDown() override {
-        RegisterHeadlessPages(false);
+        pages_.reset();
         registry_.reset();
         InstallFolder::TearDown();
     }
@@ -60,6 +61,7 @@ class MakerFixture : public testing::InstallFolder {
 
     TScriptedInteraction ui_;
     std::unique_ptr<testing::EnvGuard> registry_;
+    std::optional<TScopedHeadlessPages> pages_;
 };
 
 }  // namespace kestrane::app

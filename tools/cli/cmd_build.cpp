@@ -501,10 +501,7 @@ const CommandGroup buildCommand([](CLI::App& app, const Options& options) {
     cmd->callback([&options, args] {
         const Manifest manifest = ReadManifest(args->manifest);
         patch::RegisterStreamClasses();
-        struct Pages {
-            Pages() { app::RegisterHeadlessPages(); }
-            ~Pages() { app::RegisterHeadlessPages(false); }
-        } pages;
+        const app::TScopedHeadlessPages pages;
         std::string patchFile;
         {
             ProgressView progress(options);

@@ -341,10 +341,7 @@ const CommandGroup installCommand([](CLI::App& app, const Options& options) {
     cmd->add_flag("--yes", args->yes, "answer OK to every question (else Cancel)");
     cmd->callback([&options, args] {
         patch::RegisterStreamClasses();
-        struct Pages {
-            Pages() { app::RegisterHeadlessPages(); }
-            ~Pages() { app::RegisterHeadlessPages(false); }
-        } pages;
+        const app::TScopedHeadlessPages pages;
         int exitCode = 1;
         ordered_json report;
         {
