@@ -34,11 +34,7 @@ long long gRows = 100000;
 std::map<std::string, double> gSeconds;  // best time of each measured step
 
 fs::path WorkDir() {
-    static const fs::path dir = [] {
-        std::string tmpl = (fs::temp_directory_path() / "kestrane-build-bench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-        return fs::path(tmpl);
-    }();
+    static const fs::path dir = kestrane::bench::MadeWorkDir("kestrane-build-bench");
     return dir;
 }
 

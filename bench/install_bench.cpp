@@ -41,11 +41,7 @@ void Record(const std::string& name, double seconds) {
 }
 
 fs::path WorkDir() {
-    static const fs::path dir = [] {
-        std::string tmpl = (fs::temp_directory_path() / "kestrane-install-bench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-        return fs::path(tmpl);
-    }();
+    static const fs::path dir = kestrane::bench::MadeWorkDir("kestrane-install-bench");
     return dir;
 }
 

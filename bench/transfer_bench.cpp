@@ -24,6 +24,7 @@
 #include "db/connection.h"
 #include "db/data_export.h"
 #include "db/odbc_driver.h"
+#include "voucher_table.h"
 
 namespace {
 
@@ -51,16 +52,10 @@ constexpr const char* kFill =
     "case when i %% 4 = 0 then null else randomblob(48) end, i %% 8, "
     "case when i %% 3 = 0 then null else '备注' || i end from n";
 
-std::string JetString(const fs::path& file) {
-    return kestrane::db::JetConnectionString(file.string()) + ";Persist Security Info=False";
-}
+using kestrane::bench::JetString;
 
 fs::path WorkDir() {
-    static const fs::path dir = [] {
-        std::string tmpl = (fs::temp_directory_path() / "kestrane-bench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-        return fs::path(tmpl);
-    }();
+    static const fs::path dir = kestrane::bench::MadeWorkDir("kestrane-bench");
     return dir;
 }
 

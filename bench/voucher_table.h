@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
+#include "db/connect.h"
 #include "db/connection.h"
 
 namespace kestrane::bench {
@@ -30,7 +32,14 @@ inline constexpr const char* kFill =
     "n";
 
 inline std::string JetString(const std::filesystem::path& file) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;data source=" + file.string() + ";Persist Security Info=False";
+    return db::JetConnectionString(file.string()) + ";Persist Security Info=False";
+}
+
+// A folder of the benchmark's own under the system's temporary folder, made at the first call.
+inline std::filesystem::path MadeWorkDir(const std::string& prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+    return pattern;
 }
 
 // Creates the table on an open connection and fills it with `rows` vouchers.

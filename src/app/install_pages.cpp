@@ -33,12 +33,6 @@ std::size_t Cp936Length(const std::string& text) {
     }
 }
 
-// Closes the connection however the work on it ends.
-struct ClosedAfter {
-    db::Connection& connection;
-    ~ClosedAfter() { connection.Close(); }
-};
-
 // The rows in the order of their keys: database name (letter case ignored), then the server.
 bool KeyLess(const TOrgUnitRow* a, const TOrgUnitRow* b) {
     if (const int c = support::CompareText(a->DBName, b->DBName); c != 0) return c < 0;
@@ -147,7 +141,6 @@ void TInstallInitModel::BuildRows(const patch::TBaseParamInfo& ParamInfo) {
             } catch (const std::exception&) {
                 // An account set that cannot be asked has nothing preselected.
             }
-            connection.Close();
             built.Label.Caption = Format(texts::kOrgLabel, inst.AccountName);
             FillOrgUnits(connection, built.Combo, built.Unit ? built.Unit->StdCode : std::string());
             // Kept only once its list is filled, so a later visit builds a row that failed again.
@@ -165,7 +158,7 @@ void TInstallInitModel::BuildRows(const patch::TBaseParamInfo& ParamInfo) {
 void TInstallInitModel::FillOrgUnits(db::Connection& connection, TOrgUnitCombo& combo,
                                      const std::string& code) {
     if (!connection.IsOpen()) connection.Open();
-    ClosedAfter closed{connection};
+    const db::ClosedAfterUse closed(connection);
     std::size_t unitLength = 0;
     for (auto rows = connection.Execute(texts::kOrgUnits); rows && !rows->Eof(); rows->MoveNext()) {
         TOrgUnit unit{rows->Value(0).AsInteger(), rows->Value(1).AsString(), rows->Value(2).AsString()};

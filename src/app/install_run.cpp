@@ -514,10 +514,7 @@ void TManager::SyncProductConfig() {
 
 bool TManager::MatchOrgUnit(db::Connection& connection, TOrgUnit& unit) {
     if (!connection.IsOpen()) connection.Open();
-    struct Closed {
-        db::Connection& connection;
-        ~Closed() { connection.Close(); }
-    } closed{connection};
+    const db::ClosedAfterUse closed(connection);
     std::int32_t orgId = 0;
     std::string unitName, accountName;
     {

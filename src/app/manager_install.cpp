@@ -76,11 +76,9 @@ bool TManager::CheckFreeDisk(const std::string& drive, int megabytes, bool showM
 
 bool TManager::CheckDiskAndMemory() {
     const auto& params = *paramInfo_;
-    // The files go to the installation folder, or beside the program when there is none.
-    if (params.NeedFreeDiskMB > 0) {
-        const std::string folder = params.InstallPath.empty() ? params.ProgramDir : params.InstallPath;
-        if (!CheckFreeDisk(system_->DriveOf(folder), params.NeedFreeDiskMB, true)) return false;
-    }
+    if (params.NeedFreeDiskMB > 0 &&
+        !CheckFreeDisk(system_->DriveOf(WorkDirectory()), params.NeedFreeDiskMB, true))
+        return false;
     return CheckFreeMemory(params.NeedFreeMemMB, true);
 }
 

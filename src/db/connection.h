@@ -301,6 +301,18 @@ class UpdatableRecordset {
 // An ordinary file keeps SQLite's safe defaults; a scratch file (the transfer file of a patch) is
 // marked so that every later connection writes it without syncing and with its journal in memory.
 enum class JetFileKind { Ordinary, Scratch };
+// Closes a connection however the work on it ends.
+class ClosedAfterUse {
+  public:
+    explicit ClosedAfterUse(Connection& connection) : connection_(connection) {}
+    ~ClosedAfterUse() { connection_.Close(); }
+    ClosedAfterUse(const ClosedAfterUse&) = delete;
+    ClosedAfterUse& operator=(const ClosedAfterUse&) = delete;
+
+  private:
+    Connection& connection_;
+};
+
 // Creates an empty Jet-kind database file (an SQLite 3 file on this platform) from a Jet connection
 // string; raises EDatabaseError when the file exists already or cannot be made.
 void CreateJetDatabase(const std::string& connectionString, JetFileKind kind = JetFileKind::Ordinary);

@@ -8,9 +8,7 @@ namespace kestrane::db {
 
 namespace {
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
+using support::IsBlank;
 
 std::vector<ConnectionStringPart> Parse(std::string_view text) {
     std::vector<ConnectionStringPart> parts;

@@ -178,10 +178,7 @@ void TLmbFileMng::ScanFactory(const TQELDBConnFactory& factory, const TDBInfoRec
 }
 
 void ReadAccountInfo(db::Connection& connection, TInstanceRec& Inst) {
-    struct Closer {
-        db::Connection& c;
-        ~Closer() { c.Close(); }
-    } closer{connection};
+    const db::ClosedAfterUse closed(connection);
     Inst = TInstanceRec{};
     auto account = connection.Execute(texts::kSelectAccount);
     if (account && !account->Eof()) {

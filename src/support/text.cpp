@@ -4,11 +4,9 @@
 
 namespace kestrane::support {
 
-namespace {
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
-}  // namespace
 
 std::string Trim(std::string_view s) {
     std::size_t b = 0, e = s.size();
@@ -111,10 +109,9 @@ std::string QuotedSqlText(std::string_view s) {
 }
 
 std::string QuoteConnectionValue(std::string_view value) {
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     const bool plain = value.find(';') == std::string_view::npos &&
                        (value.empty() || (value.front() != '"' && value.front() != '\'' &&
-                                          !blank(value.front()) && !blank(value.back())));
+                                          !IsBlank(value.front()) && !IsBlank(value.back())));
     if (plain) return std::string(value);
     return "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
 }

@@ -11,6 +11,8 @@
 
 namespace kestrane::support {
 
+// A byte <= ' ': a blank or a control character.
+bool IsBlank(char c);
 // Drop every byte <= ' ' (blanks and control characters) from the ends.
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
