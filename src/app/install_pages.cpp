@@ -159,9 +159,15 @@ void TInstallInitModel::FillOrgUnits(db::Connection& connection, TOrgUnitCombo& 
                                      const std::string& code) {
     if (!connection.IsOpen()) connection.Open();
     const db::ClosedAfterUse closed(connection);
+    std::vector<TOrgUnit> units;
+    for (auto rows = connection.Execute(texts::kOrgUnits); rows && !rows->Eof(); rows->MoveNext())
+        units.push_back({rows->Value(0).AsInteger(), rows->Value(1).AsString(), rows->Value(2).AsString()});
+    AddOrgUnits(combo, std::move(units), code);
+}
+
+void AddOrgUnits(TOrgUnitCombo& combo, std::vector<TOrgUnit> units, const std::string& code) {
     std::size_t unitLength = 0;
-    for (auto rows = connection.Execute(texts::kOrgUnits); rows && !rows->Eof(); rows->MoveNext()) {
-        TOrgUnit unit{rows->Value(0).AsInteger(), rows->Value(1).AsString(), rows->Value(2).AsString()};
+    for (TOrgUnit& unit : units) {
         std::string text = unit.StdCode;
         const std::size_t length = Cp936Length(text);
         if (unitLength == 0)

@@ -78,6 +78,10 @@ struct TOrgUnitCombo {
     const TOrgUnit* Selected() const;
 };
 
+// Appends the units in their order, each code indented by one blank per length of the first code
+// (counted in code-page-936 bytes); the entry of `code` is selected.
+void AddOrgUnits(TOrgUnitCombo& combo, std::vector<TOrgUnit> units, const std::string& code);
+
 // The row of one account set. Account sets are told apart by their server and their database name,
 // so that sets of the same name on two servers get rows and units of their own.
 struct TOrgUnitRow {

@@ -234,16 +234,16 @@ app::TOrgUnitRow SampleOrgUnitRow(const support::TInstanceRec& set, const std::s
     row.Server = set.DBInfo;
     row.DBName = set.DBName;
     row.Label.Caption = support::Format(app::texts::kOrgLabel, set.AccountName);
-    const std::pair<const char*, const char*> units[] = {
-        {"01", "总公司"},     {"0101", "财务部"},     {"0102", "采购部"},     {"0103", "销售部"},
-        {"02", "华东分公司"}, {"0201", "上海办事处"}, {"0202", "杭州办事处"}, {"03", "华南分公司"}};
-    for (const auto& [code, name] : units) {
-        const std::string stdCode = code;
-        const std::size_t indent = row.Combo.Units.empty() ? 0 : stdCode.size() / 2;
-        row.Combo.Items.push_back(std::string(indent, ' ') + stdCode + "  " + name);
-        row.Combo.Units.push_back({static_cast<std::int32_t>(row.Combo.Units.size() + 1), stdCode, name});
-        if (stdCode == preselected) row.Combo.ItemIndex = static_cast<int>(row.Combo.Units.size() - 1);
-    }
+    app::AddOrgUnits(row.Combo,
+                     {{1, "01", "总公司"},
+                      {2, "0101", "财务部"},
+                      {3, "0102", "采购部"},
+                      {4, "0103", "销售部"},
+                      {5, "02", "华东分公司"},
+                      {6, "0201", "上海办事处"},
+                      {7, "0202", "杭州办事处"},
+                      {8, "03", "华南分公司"}},
+                     preselected);
     return row;
 }
 
